@@ -1,0 +1,49 @@
+#include "cli/chat.h"
+
+#include <istream>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+
+#include "cli/lines.h"
+#include "engine/text.h"
+
+namespace quibbo::cli {
+namespace {
+
+void WriteJson(std::ostream& out, const std::string& line,
+               const std::optional<std::string>& reply) {
+  nlohmann::json object = {{"you", line}, {"quibbo", nullptr}};
+  if (reply) object["quibbo"] = *reply;
+  // Replacement characters stand in for bytes that are not UTF-8, so the
+  // output stays valid JSON whatever the memory holds.
+  out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+      << std::endl;
+}
+
+}  // namespace
+
+int RunChat(Engine& engine, std::istream& in, std::ostream& out,
+            std::ostream& err, const ChatOptions& options) {
+  std::string line;
+  for (int64_t number = 1;; ++number) {
+    if (options.prompt) out << "You: " << std::flush;
+    if (!ReadLine(in, &line)) break;
+    std::optional<std::string> reply;
+    if (!IsValidUtf8(line)) {
+      err << "quibbo-cli: line " << number
+          << " is not valid UTF-8 text; it was not learned." << std::endl;
+    } else {
+      reply = engine.Respond(line);
+    }
+    if (options.json) {
+      WriteJson(out, line, reply);
+    } else {
+      out << "Quibbo: " << reply.value_or("") << "\n\n" << std::flush;
+    }
+  }
+  if (options.prompt) out << "\n";
+  return 0;
+}
+
+}  // namespace quibbo::cli

@@ -1,0 +1,68 @@
+#include "engine/engine.h"
+
+#include "engine/learner.h"
+#include "engine/reply.h"
+#include "engine/text.h"
+
+namespace quibbo {
+
+std::string TroubleMessage(std::string_view description) {
+  std::string message = "I am having trouble with your last sentence.\n\n";
+  message += description;
+  message +=
+      "\n\nCould you please click on the Help/Email Quibbo Creator menu "
+      "option and paste this message into the Email. This will help future "
+      "versions of Quibbo become more stable.\nYou should be able to "
+      "continue using Quibbo. If you cant, please select the File/Wipe "
+      "Quibbos Memory menu option.";
+  return message;
+}
+
+Engine::Engine(std::string memory_path, std::unique_ptr<RandomSource> random,
+               Confirm confirm, StoreOptions options)
+    : memory_path_(std::move(memory_path)),
+      random_(random ? std::move(random) : SeededRandom::Unpredictable()),
+      confirm_(std::move(confirm)),
+      options_(options) {}
+
+Engine::~Engine() = default;
+
+Store& Engine::Memory() {
+  if (!store_ || !store_->StillAtPath()) {
+    store_.reset();
+    store_ = Store::Open(memory_path_, Store::Access::kReadWrite, options_);
+  }
+  return *store_;
+}
+
+std::optional<std::string> Engine::Respond(std::string_view line) {
+  try {
+    if (TrimSpaces(line).empty()) return kEmptyInputReply;
+    if (!IsValidUtf8(line)) {
+      throw StoreError(StoreError::kInvalidText,
+                       "The sentence is not valid UTF-8 text, so nothing of "
+                       "it was stored.");
+    }
+    Store& store = Memory();
+    Intake intake = Learn(store, line);
+    return ComposeReply(store, *random_, intake);
+  } catch (const std::exception& error) {
+    if (!report_errors_) return std::nullopt;
+    return TroubleMessage(error.what());
+  }
+}
+
+void Engine::WipeMemory() {
+  if (!confirm_ || !confirm_(kWipeFirstQuestion)) return;
+  if (!confirm_(kWipeSecondQuestion)) return;
+  Store& store = Memory();
+  Store::Transaction transaction(store, Store::Transaction::Kind::kWrite);
+  store.DeleteAll();
+  transaction.Commit();
+}
+
+int32_t Engine::WordFrequency(std::string_view word) {
+  return quibbo::WordFrequency(Memory(), word);
+}
+
+}  // namespace quibbo

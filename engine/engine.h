@@ -1,0 +1,103 @@
+// The conversation engine: the one object a program talks to.
+//
+// Respond stores what the user says and answers it; WipeMemory empties the
+// memory after two confirmations; WordFrequency tells how often a word is
+// held. The engine knows nothing of windows or terminals: questions reach
+// the user through a callback, and chance comes from a RandomSource, so the
+// engine can be driven from tests without a display, a clock or luck.
+//
+// An Engine is used from one thread. It keeps its memory open between calls
+// and opens it again whenever the file at its path was replaced or removed,
+// so it never writes into a file that is no longer the memory.
+#ifndef QUIBBO_ENGINE_ENGINE_H_
+#define QUIBBO_ENGINE_ENGINE_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/random.h"
+#include "engine/store.h"
+#include "engine/store_error.h"
+
+namespace quibbo {
+
+// One of the two questions WipeMemory asks before it deletes anything. The
+// safe answer (No, Cancel) is always the default.
+struct WipeQuestion {
+  enum class Buttons { kYesNo, kOkCancel };
+  const char* text;
+  const char* title;
+  Buttons buttons;
+  bool stop_icon;
+};
+
+inline constexpr WipeQuestion kWipeFirstQuestion = {
+    "Are you absolutely sure about this?", "Delete All Data!",
+    WipeQuestion::Buttons::kYesNo, true};
+inline constexpr WipeQuestion kWipeSecondQuestion = {
+    "This data is irrecoverable!", "Proceed with delete?",
+    WipeQuestion::Buttons::kOkCancel, false};
+
+// What Respond answers to an input of nothing but spaces.
+inline constexpr char kEmptyInputReply[] = "Please say something";
+
+// The reply that reports a failure, with the failure's description inside.
+std::string TroubleMessage(std::string_view description);
+
+class Engine {
+ public:
+  // Answers a question: true for Yes or OK, false for No or Cancel.
+  using Confirm = std::function<bool(const WipeQuestion&)>;
+
+  // Works on the memory at `memory_path`, which must already exist. Without
+  // a random source the engine seeds its own unpredictably; without a
+  // confirmation callback WipeMemory never deletes.
+  explicit Engine(std::string memory_path,
+                  std::unique_ptr<RandomSource> random = nullptr,
+                  Confirm confirm = nullptr, StoreOptions options = {});
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Learns `line` and returns the reply. Never throws: a failure yields the
+  // trouble message while errors are reported, and no text otherwise.
+  // Whatever fails, the sentences stored before the failure stay stored and
+  // a sentence is never stored in part.
+  std::optional<std::string> Respond(std::string_view line);
+
+  // Asks kWipeFirstQuestion, then kWipeSecondQuestion; only when both are
+  // answered yes, deletes every stored word. Throws StoreError when the
+  // memory cannot be emptied; then nothing was deleted.
+  void WipeMemory();
+
+  // The number of stored occurrences of `word`, letter case ignored, or
+  // 999999999 when there is none. Throws StoreError.
+  int32_t WordFrequency(std::string_view word);
+
+  // Whether Respond reports failures with the trouble message (true) or
+  // returns no text (false, the initial setting).
+  void SetReportErrors(bool report) { report_errors_ = report; }
+
+  void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+
+  const std::string& memory_path() const { return memory_path_; }
+
+  // The open memory, opened first if need be. Throws StoreError.
+  Store& Memory();
+
+ private:
+  std::string memory_path_;
+  std::unique_ptr<RandomSource> random_;
+  Confirm confirm_;
+  StoreOptions options_;
+  bool report_errors_ = false;
+  std::unique_ptr<Store> store_;
+};
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_ENGINE_H_

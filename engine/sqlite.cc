@@ -1,0 +1,102 @@
+#include "engine/sqlite.h"
+
+#include <sqlite3.h>
+
+namespace quibbo::sqlite {
+
+Connection::Connection(const std::string& path, int flags) {
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    int code = db_ ? sqlite3_extended_errcode(db_) : rc;
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw SqliteError(code, message);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+}
+
+Connection::~Connection() { sqlite3_close_v2(db_); }
+
+void Connection::Execute(const char* sql) {
+  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) Fail(rc);
+}
+
+void Connection::Fail(int code) const {
+  (void)code;
+  throw SqliteError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+}
+
+Statement::Statement(const Connection& connection, std::string_view sql)
+    : connection_(connection) {
+  int rc = sqlite3_prepare_v3(connection.handle(), sql.data(),
+                              static_cast<int>(sql.size()),
+                              SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+  if (rc != SQLITE_OK) connection.Fail(rc);
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+Statement& Statement::Bind(int index, int64_t value) {
+  int rc = sqlite3_bind_int64(stmt_, index, value);
+  if (rc != SQLITE_OK) connection_.Fail(rc);
+  return *this;
+}
+
+Statement& Statement::Bind(int index, std::string_view value) {
+  // An empty view may have a null data pointer, which SQLite would store as
+  // Null rather than as the empty text.
+  const char* data = value.empty() ? "" : value.data();
+  int rc = sqlite3_bind_text64(stmt_, index, data, value.size(),
+                               SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (rc != SQLITE_OK) connection_.Fail(rc);
+  return *this;
+}
+
+Statement& Statement::Bind(int index, const std::optional<std::string>& value) {
+  if (value) return Bind(index, std::string_view(*value));
+  int rc = sqlite3_bind_null(stmt_, index);
+  if (rc != SQLITE_OK) connection_.Fail(rc);
+  return *this;
+}
+
+bool Statement::Step() {
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  sqlite3_reset(stmt_);
+  connection_.Fail(rc);
+}
+
+void Statement::Run() {
+  while (Step()) {
+  }
+}
+
+void Statement::Reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+int64_t Statement::ColumnInt(int column) const {
+  return sqlite3_column_int64(stmt_, column);
+}
+
+std::string Statement::ColumnText(int column) const {
+  const auto* text =
+      reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+  if (text == nullptr) return std::string();
+  return std::string(text, sqlite3_column_bytes(stmt_, column));
+}
+
+std::optional<std::string> Statement::ColumnOptionalText(int column) const {
+  if (ColumnIsNull(column)) return std::nullopt;
+  return ColumnText(column);
+}
+
+bool Statement::ColumnIsNull(int column) const {
+  return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+}  // namespace quibbo::sqlite

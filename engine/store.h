@@ -1,0 +1,165 @@
+// The memory: table `word` in an SQLite file, one row per stored occurrence
+// of a word in a learned sentence.
+//
+// This is the only code that speaks SQL. Every value is bound as a parameter;
+// words are compared without regard to letter case through the `unicase`
+// collation, which every connection registers and the schema declares on the
+// three text columns, so that the indexes serve every lookup below.
+//
+// Opening never creates anything: a missing file, a folder, a file that is not
+// SQLite, or one without a usable table `word` is a StoreError naming the path.
+// A memory locked by another program is waited for up to the busy timeout,
+// then reported; nothing ever waits without bound.
+#ifndef QUIBBO_ENGINE_STORE_H_
+#define QUIBBO_ENGINE_STORE_H_
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/sqlite.h"
+
+namespace quibbo {
+
+// One row of table `word`: one occurrence of one word in one sentence.
+struct WordRecord {
+  int64_t id = 0;                       // assigned by the store, grows
+  std::optional<std::string> previous;  // unset for a sentence's first word
+  std::string middle;                   // the word itself
+  std::optional<std::string> next;      // unset for a sentence's last word
+  int64_t position = 0;                 // index in the sentence, from 0
+
+  bool operator==(const WordRecord&) const = default;
+};
+
+struct StoreOptions {
+  // How long to wait for another program that holds the memory.
+  std::chrono::milliseconds busy_timeout{3000};
+  // Page cache size; small keeps the chat's footprint low.
+  int cache_kib = 8192;
+};
+
+// Which way a walk heads. Used for neighbouring rows and walk candidates.
+enum class Direction { kBackward, kForward };
+
+class Store {
+ public:
+  enum class Access { kReadWrite, kReadOnly };
+
+  // Opens the memory at `path`. kReadWrite fails if the file is read-only.
+  static std::unique_ptr<Store> Open(const std::string& path, Access access,
+                                     const StoreOptions& options = {});
+
+  // Creates an empty memory at `path`. Refuses when anything exists there.
+  static void Create(const std::string& path);
+
+  ~Store();
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  // False once `path` no longer names the file that was opened (deleted,
+  // replaced), so callers reopen instead of writing into a vanished file.
+  bool StillAtPath() const;
+
+  // A transaction on this store; rolls back on destruction unless committed.
+  // A write transaction takes the write lock at once (waiting for the busy
+  // timeout at most), so it never fails half-way for want of the lock.
+  class Transaction {
+   public:
+    enum class Kind { kRead, kWrite };
+    Transaction(Store& store, Kind kind);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void Commit();
+
+   private:
+    Store& store_;
+    bool open_ = true;
+  };
+
+  // Appends `record` as the newest row; its id is ignored. Must run inside a
+  // write transaction.
+  void Append(const WordRecord& record);
+
+  // Deletes every row. Must run inside a write transaction.
+  void DeleteAll();
+
+  // Number of rows.
+  int64_t RowCount();
+  // The id of the k-th row in id order, 0 <= k < RowCount().
+  int64_t IdOfRow(int64_t k);
+  // The row with this id; a StoreError when there is none.
+  WordRecord Row(int64_t id);
+  // The row stored right after `id`, if any.
+  std::optional<WordRecord> RowAfter(int64_t id);
+
+  // Nearest row after `id` whose word is `word`.
+  std::optional<int64_t> NextIdWithWord(std::string_view word, int64_t id);
+  // Last row whose word is `word`.
+  std::optional<int64_t> LastIdWithWord(std::string_view word);
+  // Nearest row before (kBackward) or after (kForward) `id` at `position`.
+  std::optional<int64_t> NearestIdAtPosition(int64_t position, int64_t id,
+                                             Direction direction);
+
+  // Rows whose word is `word`, counting no further than `limit`.
+  int64_t CountWord(std::string_view word, int64_t limit = INT64_MAX);
+
+  // The rows a walk may step to from `from`:
+  //  kBackward: word = from.previous, next = from.middle, position <= from's;
+  //  kForward: previous = from.middle, word = from.next, position >= from's.
+  // `from` must have the neighbour on that side. Candidates are ordered by
+  // position, then id.
+  int64_t CountCandidates(Direction direction, const WordRecord& from);
+  WordRecord CandidateAt(Direction direction, const WordRecord& from,
+                         int64_t k);
+
+  sqlite::Connection& connection() { return *db_; }
+
+ private:
+  Store(std::string path, std::unique_ptr<sqlite::Connection> db, dev_t device,
+        ino_t inode);
+  void CheckSchema();
+  sqlite::Statement& Prepared(int which, const char* sql);
+  [[noreturn]] void Fail(const sqlite::SqliteError& error) const;
+  [[noreturn]] void ChangedWhileRead() const;
+
+  // Runs `body`, turning SQLite's failures into a StoreError that names the
+  // memory file.
+  template <typename Body>
+  auto Guard(Body&& body) -> decltype(body()) {
+    try {
+      return body();
+    } catch (const sqlite::SqliteError& error) {
+      Fail(error);
+    }
+  }
+  int64_t DataVersion();
+
+  std::string path_;
+  std::unique_ptr<sqlite::Connection> db_;
+  dev_t device_;
+  ino_t inode_;
+  std::vector<std::unique_ptr<sqlite::Statement>> statements_;
+
+  // The row count is cached while no other connection has written, as
+  // counting a large table reads all of it.
+  std::optional<int64_t> cached_rows_;
+  int64_t cached_version_ = -1;
+};
+
+// Describes a failure of the SQLite file at `path` for a person.
+std::string DescribeStoreFailure(int code, const std::string& message,
+                                 const std::string& path);
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_STORE_H_

@@ -1,0 +1,165 @@
+#include "engine/text.h"
+
+#include <utf8proc.h>
+
+#include <cstdint>
+
+namespace quibbo {
+namespace {
+
+// Bytes that do not start a valid sequence decode to a private value above
+// every code point, so they still order consistently.
+constexpr int32_t kInvalidByteBase = 0x110000;
+
+// Decodes the character at `text[*pos]` and advances `*pos` past it.
+int32_t NextCodePoint(std::string_view text, size_t* pos) {
+  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+  utf8proc_int32_t code_point = 0;
+  utf8proc_ssize_t length =
+      utf8proc_iterate(bytes + *pos, text.size() - *pos, &code_point);
+  if (length <= 0) {
+    code_point = kInvalidByteBase + bytes[*pos];
+    length = 1;
+  }
+  *pos += length;
+  return code_point;
+}
+
+void AppendCodePoint(int32_t code_point, std::string* out) {
+  utf8proc_uint8_t buffer[4];
+  utf8proc_ssize_t length = utf8proc_encode_char(code_point, buffer);
+  out->append(reinterpret_cast<const char*>(buffer), length);
+}
+
+// Upper-cases the character that starts at `*pos`, appends it to `out` and
+// advances `*pos`. Invalid bytes are copied unchanged.
+void AppendUpper(std::string_view text, size_t* pos, std::string* out) {
+  size_t start = *pos;
+  int32_t code_point = NextCodePoint(text, pos);
+  if (code_point >= kInvalidByteBase) {
+    out->append(text.substr(start, *pos - start));
+  } else {
+    AppendCodePoint(utf8proc_toupper(code_point), out);
+  }
+}
+
+// Reads the case folding of a text one code point at a time. Full case
+// folding can turn one character into several ("ß" folds to "ss"), so the
+// folded characters of the current source character are buffered.
+class FoldedReader {
+ public:
+  explicit FoldedReader(std::string_view text) : text_(text) {}
+
+  // Returns the next folded code point, or -1 at the end of the text.
+  int32_t Next() {
+    if (index_ == count_) {
+      if (pos_ == text_.size()) return -1;
+      Refill();
+    }
+    return buffer_[index_++];
+  }
+
+ private:
+  void Refill() {
+    index_ = 0;
+    unsigned char byte = static_cast<unsigned char>(text_[pos_]);
+    if (byte < 0x80) {  // The common case, without a table lookup.
+      ++pos_;
+      buffer_[0] = (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
+      count_ = 1;
+      return;
+    }
+    int32_t code_point = NextCodePoint(text_, &pos_);
+    if (code_point >= kInvalidByteBase) {
+      buffer_[0] = code_point;
+      count_ = 1;
+      return;
+    }
+    int last_boundclass = 0;
+    utf8proc_ssize_t count = utf8proc_decompose_char(
+        code_point, buffer_, kBufferSize, UTF8PROC_CASEFOLD, &last_boundclass);
+    if (count <= 0 || count > kBufferSize) {
+      buffer_[0] = code_point;
+      count = 1;
+    }
+    count_ = static_cast<int>(count);
+  }
+
+  static constexpr int kBufferSize = 8;
+  std::string_view text_;
+  size_t pos_ = 0;
+  utf8proc_int32_t buffer_[kBufferSize] = {};
+  int index_ = 0;
+  int count_ = 0;
+};
+
+}  // namespace
+
+std::string_view TrimSpaces(std::string_view text) {
+  size_t begin = text.find_first_not_of(' ');
+  if (begin == std::string_view::npos) return text.substr(0, 0);
+  size_t end = text.find_last_not_of(' ');
+  return text.substr(begin, end - begin + 1);
+}
+
+std::vector<std::string> Cut(std::string_view text, char separator) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  while (true) {
+    size_t found = text.find(separator, start);
+    if (found == std::string_view::npos) {
+      pieces.emplace_back(text.substr(start));
+      return pieces;
+    }
+    pieces.emplace_back(text.substr(start, found - start));
+    start = found + 1;
+  }
+}
+
+std::string UpperFirst(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  size_t pos = 0;
+  if (!text.empty()) AppendUpper(text, &pos, &out);
+  out.append(text.substr(pos));
+  return out;
+}
+
+std::string UpperCase(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) AppendUpper(text, &pos, &out);
+  return out;
+}
+
+size_t CharacterCount(std::string_view text) {
+  size_t count = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    NextCodePoint(text, &pos);
+    ++count;
+  }
+  return count;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    if (NextCodePoint(text, &pos) >= kInvalidByteBase) return false;
+  }
+  return true;
+}
+
+int CompareIgnoringCase(std::string_view a, std::string_view b) {
+  FoldedReader left(a);
+  FoldedReader right(b);
+  while (true) {
+    int32_t x = left.Next();
+    int32_t y = right.Next();
+    if (x != y) return x < y ? -1 : 1;
+    if (x < 0) return 0;
+  }
+}
+
+}  // namespace quibbo

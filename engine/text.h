@@ -1,0 +1,45 @@
+// Text helpers for the engine: everything that looks inside a UTF-8 string.
+//
+// Words are cut only at the space character and sentences only at the full
+// stop, so most of these functions work on bytes. Case mapping is done one
+// Unicode code point at a time through utf8proc, so a multi-byte character is
+// never split. Input that is not valid UTF-8 is refused before it reaches the
+// engine; for robustness, every function here still accepts any bytes and
+// treats an invalid byte as a character of its own that has no case.
+#ifndef QUIBBO_ENGINE_TEXT_H_
+#define QUIBBO_ENGINE_TEXT_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quibbo {
+
+// Returns `text` without leading and trailing space characters. Tabs, line
+// breaks and other white space are kept.
+std::string_view TrimSpaces(std::string_view text);
+
+// Cuts `text` at every occurrence of `separator`. Nothing is dropped: n
+// separators give n + 1 pieces, empty ones included.
+std::vector<std::string> Cut(std::string_view text, char separator);
+
+// Returns `text` with its first character upper-cased.
+std::string UpperFirst(std::string_view text);
+
+// Returns `text` with every character upper-cased.
+std::string UpperCase(std::string_view text);
+
+// Number of characters (code points) in `text`.
+size_t CharacterCount(std::string_view text);
+
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view text);
+
+// Three-way comparison that ignores letter case: "Über" equals "über". It
+// compares the Unicode case foldings of both texts code point by code point,
+// which is a total order, as an SQLite collation needs.
+int CompareIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_TEXT_H_

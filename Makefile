@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all setup build run chat test test-sanitize lint format bench install uninstall clean
+.PHONY: all setup build run chat test test-sanitize lint format bench fuzz install uninstall clean
 
 all: build
 
@@ -37,6 +37,20 @@ lint: setup
 
 format:
 	@scripts/lint --fix
+
+bench: setup
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j$(JOBS)
+	@scripts/bench $(BUILD)
+
+fuzz: setup
+	@scripts/fuzz
+
+install: build
+	@scripts/install $(BUILD)/bin
+
+uninstall:
+	@scripts/uninstall
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD)

@@ -55,8 +55,8 @@ ProgramResult RunProgram(const std::string& program,
   bool out_open = true, err_open = true;
   char buffer[65536];
   while (out_open || err_open) {
-    pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0},
-                     {input_fd, POLLOUT, 0}};
+    pollfd fds[3] = {
+        {out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {input_fd, POLLOUT, 0}};
     fds[0].fd = out_open ? out[0] : -1;
     fds[1].fd = err_open ? err[0] : -1;
     poll(fds, 3, -1);

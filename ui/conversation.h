@@ -1,0 +1,47 @@
+// What the window needs of the engine, so tests can stand in for it.
+#ifndef QUIBBO_UI_CONVERSATION_H_
+#define QUIBBO_UI_CONVERSATION_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "engine/engine.h"
+
+namespace quibbo::ui {
+
+class Conversation {
+ public:
+  virtual ~Conversation() = default;
+  virtual void SetReportErrors(bool report) = 0;
+  virtual void SetConfirm(Engine::Confirm confirm) = 0;
+  // Never throws; see Engine::Respond.
+  virtual std::optional<std::string> Respond(std::string_view line) = 0;
+  // Throws StoreError; see Engine::WipeMemory.
+  virtual void WipeMemory() = 0;
+};
+
+// The real thing: passes every call to an Engine it does not own.
+class EngineConversation : public Conversation {
+ public:
+  explicit EngineConversation(Engine& engine) : engine_(engine) {}
+
+  void SetReportErrors(bool report) override {
+    engine_.SetReportErrors(report);
+  }
+  void SetConfirm(Engine::Confirm confirm) override {
+    engine_.SetConfirm(std::move(confirm));
+  }
+  std::optional<std::string> Respond(std::string_view line) override {
+    return engine_.Respond(line);
+  }
+  void WipeMemory() override { engine_.WipeMemory(); }
+
+ private:
+  Engine& engine_;
+};
+
+}  // namespace quibbo::ui
+
+#endif  // QUIBBO_UI_CONVERSATION_H_

@@ -1,0 +1,63 @@
+// quibbo: the conversation window, over the memory beside the program.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/engine.h"
+#include "engine/program_folder.h"
+#include "ui/conversation.h"
+#include "ui/main_window.h"
+#include "ui/opener.h"
+
+namespace {
+
+// Tells scripts/run to fall back to the terminal conversation.
+constexpr int kNoDisplay = 3;
+
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+[[noreturn]] void NoDisplay(const char* why) {
+  std::fprintf(stderr, "quibbo: cannot open a window: %s\n", why);
+  std::fflush(stderr);
+  // Straight out: Qt may be half started when this runs.
+  std::_Exit(kNoDisplay);
+}
+
+// While the application starts, the platform's complaints are held back:
+// when no window can be opened, Qt aborts after several lines of them, and
+// one plain line with the exit status for "no display" serves better.
+void StartupMessages(QtMsgType type, const QMessageLogContext& context,
+                     const QString& message) {
+  if (type == QtFatalMsg) {
+    NoDisplay("the display could not be opened");
+  }
+  if (context.category != nullptr &&
+      std::strncmp(context.category, "qt.qpa", 6) == 0) {
+    return;
+  }
+  std::fprintf(stderr, "%s\n", qUtf8Printable(message));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") &&
+      !IsSet("WAYLAND_DISPLAY")) {
+    NoDisplay("no display is set (neither DISPLAY nor WAYLAND_DISPLAY)");
+  }
+  QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
+  QApplication app(argc, argv);
+  qInstallMessageHandler(previous);
+  QGuiApplication::setDesktopFileName(QStringLiteral("quibbo"));
+
+  quibbo::Engine engine(quibbo::DefaultMemoryPath());
+  quibbo::ui::EngineConversation conversation(engine);
+  quibbo::ui::DesktopOpener opener;
+  quibbo::ui::MainWindow window(conversation, opener);
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,94 @@
+// The conversation window: the transcript, the input box, Talk, and the
+// menus for the wipe, the clipboard and Help.
+#ifndef QUIBBO_UI_MAIN_WINDOW_H_
+#define QUIBBO_UI_MAIN_WINDOW_H_
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <functional>
+
+#include "engine/engine.h"
+
+class QAction;
+class QKeyEvent;
+class QKeySequence;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace quibbo::ui {
+
+class AboutBox;
+class Conversation;
+class Opener;
+
+// Answers one of the wipe's questions: true for Yes or OK.
+using Asker = std::function<bool(const WipeQuestion&)>;
+
+// Asks `question` in a modal message box with its buttons and icon; the
+// safe answer is the default and also what Escape and the close box give.
+bool AskInMessageBox(QWidget* parent, const WipeQuestion& question);
+
+// The text of a text box exactly as it stands, line breaks as "\n".
+QString PlainText(const QPlainTextEdit& edit);
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // The most characters (code points) the input box holds.
+  static constexpr int kMaxInput = 250;
+
+  // Neither `conversation` nor `opener` is owned; both outlive the window.
+  MainWindow(Conversation& conversation, Opener& opener,
+             QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Replaces the message boxes that ask before a wipe.
+  void SetAsker(Asker asker) { asker_ = std::move(asker); }
+
+  // The About box while it is loaded (shown or hidden), else null.
+  AboutBox* about_box() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Talk();
+  void HumanChanged();
+  void Wipe();
+  void Exit();
+  void CopyQuibbo();
+  void CopyHuman();
+  void Paste();
+  void Readme();
+  void WebSite();
+  void Email();
+  void About();
+
+  QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
+                      const QKeySequence& keys, void (MainWindow::*command)());
+  bool CutToLimit(const QString& text);
+  bool HandleKey(QObject* watched, QKeyEvent* key, bool override);
+  void CopyToClipboard(const QString& text);
+  void ShowError(const QString& text, const QString& detail);
+  // The About box, loaded (hidden) first if need be.
+  AboutBox& AboutInstance();
+
+  Conversation& conversation_;
+  Opener& opener_;
+  Asker asker_;
+  QPlainTextEdit* computer_;
+  QPlainTextEdit* human_;
+  QPushButton* talk_;
+  QList<QAction*> clipboard_commands_;
+  QPointer<AboutBox> about_;
+  // Where the last change of Human ended, which is where an over-long
+  // insertion gets cut.
+  int change_end_ = 0;
+};
+
+}  // namespace quibbo::ui
+
+#endif  // QUIBBO_UI_MAIN_WINDOW_H_

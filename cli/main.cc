@@ -3,6 +3,8 @@
 //   quibbo-cli [chat] [--json] [--seed N] [--memory FILE]   talk
 //   quibbo-cli init [--memory FILE]                         create a memory
 //   quibbo-cli wipe [--yes] [--memory FILE]                 empty the memory
+//   quibbo-cli learn FILE... [--memory FILE]                learn files
+//   quibbo-cli stats [--json] [--memory FILE]               what it holds
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -11,6 +13,8 @@
 #include <string>
 
 #include "cli/chat.h"
+#include "cli/learn.h"
+#include "cli/stats.h"
 #include "cli/wipe.h"
 #include "engine/engine.h"
 #include "engine/program_folder.h"
@@ -77,6 +81,24 @@ int main(int argc, char** argv) {
   wipe->add_option("--memory", memory, memory_help);
   wipe->add_flag("--yes", yes, "Answer yes to both questions");
 
+  quibbo::cli::LearnOptions learn_options;
+  CLI::App* learn = app.add_subcommand(
+      "learn",
+      "Learn every line of the files as if it had been said, without "
+      "replying. Ctrl+C stops after the current batch of sentences; what was "
+      "learned stays, and the exit status is 130");
+  learn
+      ->add_option("files", learn_options.files,
+                   "Text files, one sentence or more per line; - reads the "
+                   "standard input")
+      ->required();
+  learn->add_option("--memory", memory, memory_help);
+
+  CLI::App* stats = app.add_subcommand(
+      "stats", "Show what the memory holds: words, sentences, size");
+  stats->add_option("--memory", memory, memory_help);
+  stats->add_flag("--json", json, "One JSON object instead of text");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -90,6 +112,11 @@ int main(int argc, char** argv) {
   }
 
   if (*init) return Init(memory);
+  if (*learn) {
+    learn_options.progress = isatty(STDERR_FILENO);
+    return quibbo::cli::RunLearn(memory, learn_options, std::cout, std::cerr);
+  }
+  if (*stats) return quibbo::cli::RunStats(memory, json, std::cout, std::cerr);
   if (*wipe) {
     return quibbo::cli::RunWipe(memory, yes, std::cin, std::cout, std::cerr);
   }

@@ -10,16 +10,15 @@ namespace {
 // side the walk is heading for, each equally likely.
 WordRecord Step(Store& store, RandomSource& random, Direction direction,
                 const WordRecord& from) {
-  int64_t count = store.CountCandidates(direction, from);
-  if (count == 0) {
+  std::vector<int64_t> candidates = store.CandidateIds(direction, from);
+  if (candidates.empty()) {
     // Only a memory edited by hand lacks the row's own neighbour.
     throw StoreError(StoreError::kNotAMemory,
                      "The memory file " + store.path() +
                          " holds an unfinished sentence at row " +
                          std::to_string(from.id) + ".");
   }
-  return store.CandidateAt(direction, from,
-                           static_cast<int64_t>(random.Below(count)));
+  return store.Row(candidates[random.Below(candidates.size())]);
 }
 
 // Prepends words from `current` back to the start of a sentence, each
@@ -66,14 +65,18 @@ std::string ComposeReply(Store& store, RandomSource& random,
   const std::string last_sentence =
       UpperCase(TrimSpaces(intake.sentences.back()));
   bool jitter = small_memory;
-  std::string_view seed = intake.seed_word ? *intake.seed_word : "";
+  // Views of the intake's words; a conditional mixing a string and "" would
+  // make a temporary string that dies at once.
+  std::string_view seed =
+      intake.seed_word ? std::string_view(*intake.seed_word) : "";
   std::string reply;
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     reply.clear();
     const int64_t drawn =
         store.IdOfRow(static_cast<int64_t>(random.Below(rows)));
     if (attempt > 0) {
-      seed = intake.fallback_word ? *intake.fallback_word : "";
+      seed =
+          intake.fallback_word ? std::string_view(*intake.fallback_word) : "";
     }
     std::optional<int64_t> found = store.NextIdWithWord(seed, drawn);
     if (!found) found = store.LastIdWithWord(seed);

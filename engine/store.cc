@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <set>
+#include <thread>
 
 #include "engine/store_error.h"
 #include "engine/text.h"
@@ -19,6 +21,7 @@ namespace {
 using sqlite::SqliteError;
 using sqlite::Statement;
 
+// Table word comes first: it is the memory, and the rest serves lookups.
 constexpr char kSchema[] = R"sql(
 CREATE TABLE word (
   id INTEGER PRIMARY KEY,
@@ -27,13 +30,21 @@ CREATE TABLE word (
   next TEXT COLLATE unicase,
   position INTEGER NOT NULL
 );
--- Word counts, the seed search and backward steps.
+-- The seed search and the steps of both walks: a forward step's candidates
+-- are the rows right after the rows holding the same word pair.
 CREATE INDEX word_by_middle ON word (middle, next, position);
--- Forward steps; a sentence's first word is never a forward candidate.
-CREATE INDEX word_by_previous ON word (previous, middle, position)
-  WHERE previous IS NOT NULL;
 -- Moving to the same position in a neighbouring sentence.
 CREATE INDEX word_by_position ON word (position);
+)sql";
+
+// Memories of schema version 1 also keep the number of rows of each word,
+// letter case ignored, which counting would have to read row by row.
+constexpr int kSchemaVersion = 1;
+constexpr char kWordCountSchema[] = R"sql(
+CREATE TABLE word_count (
+  word TEXT PRIMARY KEY COLLATE unicase,
+  count INTEGER NOT NULL
+) WITHOUT ROWID;
 )sql";
 
 constexpr char kColumns[] = "id, previous, middle, next, position";
@@ -53,10 +64,10 @@ enum StatementId {
   kPreviousAtPosition,
   kNextAtPosition,
   kCountWord,
-  kCountBackward,
-  kBackwardAt,
-  kCountForward,
-  kForwardAt,
+  kCountedWord,
+  kAddCount,
+  kBackwardIds,
+  kForwardIds,
   kStatementCount,
 };
 
@@ -94,6 +105,21 @@ std::unique_ptr<sqlite::Connection> Connect(const std::string& path,
                                     CollateIgnoringCase);
   if (rc != SQLITE_OK) db->Fail(rc);
   return db;
+}
+
+// SQLite gives the -wal and -shm files it creates the memory's own mode. A
+// program that opened the memory while it was read-only leaves them behind
+// read-only, and they would keep the memory read-only after the file is
+// writable again; they get the file's mode back then.
+void RestoreCompanionModes(const std::string& path, mode_t mode) {
+  if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return;
+  for (const char* suffix : {"-wal", "-shm"}) {
+    std::string companion = path + suffix;
+    if (faccessat(AT_FDCWD, companion.c_str(), W_OK, AT_EACCESS) != 0 &&
+        errno == EACCES) {
+      chmod(companion.c_str(), mode & 0777);
+    }
+  }
 }
 
 }  // namespace
@@ -158,21 +184,29 @@ std::unique_ptr<Store> Store::Open(const std::string& path, Access access,
     throw StoreError(StoreError::kNotAMemory,
                      path + " is not a Quibbo memory file.");
   }
+  RestoreCompanionModes(path, info.st_mode);
   try {
     auto db = Connect(path, SQLITE_OPEN_READWRITE);
     sqlite3* handle = db->handle();
-    sqlite3_busy_timeout(handle,
-                         static_cast<int>(options.busy_timeout.count()));
     std::unique_ptr<Store> store(
         new Store(path, std::move(db), info.st_dev, info.st_ino));
+    store->busy_timeout_ = options.busy_timeout;
+    sqlite3_busy_handler(handle, &Store::WaitWhileBusy, store.get());
     store->CheckSchema();
     if (access == Access::kReadWrite && sqlite3_db_readonly(handle, "main")) {
       throw StoreError(SQLITE_READONLY,
                        DescribeStoreFailure(SQLITE_READONLY, "", path));
     }
     std::string pragmas = "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -" +
-                          std::to_string(options.cache_kib) + ";";
+                          std::to_string(options.cache_kib) +
+                          "; PRAGMA wal_autocheckpoint = " +
+                          std::to_string(options.checkpoint_pages) + ";";
     store->db_->Execute(pragmas.c_str());
+    if (store->SchemaVersion() < kSchemaVersion &&
+        access == Access::kReadWrite) {
+      store->Upgrade();
+    }
+    store->counted_ = store->SchemaVersion() >= kSchemaVersion;
     return store;
   } catch (const SqliteError& error) {
     throw StoreError(error.code(),
@@ -200,6 +234,10 @@ void Store::Create(const std::string& path) {
     db->Execute("PRAGMA journal_mode = WAL;");
     db->Execute("BEGIN;");
     db->Execute(kSchema);
+    db->Execute(kWordCountSchema);
+    db->Execute(
+        ("PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";")
+            .c_str());
     db->Execute("COMMIT;");
   } catch (const SqliteError& error) {
     unlink(path.c_str());
@@ -234,6 +272,48 @@ void Store::CheckSchema() {
   }
 }
 
+int64_t Store::SchemaVersion() {
+  Statement version(*db_, "PRAGMA user_version");
+  version.Step();
+  return version.ColumnInt(0);
+}
+
+// Brings a memory of an earlier version up to date, once, for whichever
+// program opens it for writing first.
+void Store::Upgrade() {
+  db_->Execute("BEGIN IMMEDIATE;");
+  try {
+    if (SchemaVersion() < kSchemaVersion) {
+      db_->Execute(kWordCountSchema);
+      db_->Execute(
+          "INSERT INTO word_count (word, count) "
+          "SELECT middle, count(*) FROM word GROUP BY middle COLLATE "
+          "unicase;"
+          // Forward steps use word_by_middle now.
+          "DROP INDEX IF EXISTS word_by_previous;");
+      db_->Execute(
+          ("PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";")
+              .c_str());
+    }
+    db_->Execute("COMMIT;");
+  } catch (...) {
+    sqlite3_exec(db_->handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+int Store::WaitWhileBusy(void* self, int attempt) {
+  // SQLite's own busy timeout sleeps up to 100 ms between tries, and a
+  // program that writes batch after batch may hold the lock at every one of
+  // them. Trying every millisecond catches the gaps between its batches.
+  Store& store = *static_cast<Store*>(self);
+  auto now = std::chrono::steady_clock::now();
+  if (attempt == 0) store.busy_since_ = now;
+  if (now - store.busy_since_ >= store.busy_timeout_) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return 1;
+}
+
 bool Store::StillAtPath() const {
   struct stat info;
   return stat(path_.c_str(), &info) == 0 && info.st_dev == device_ &&
@@ -264,13 +344,18 @@ Store::Transaction::Transaction(Store& store, Kind kind) : store_(store) {
 
 Store::Transaction::~Transaction() {
   if (!open_) return;
-  // Forget the cached count: rows counted inside this transaction are gone.
+  // Forget the cached counts: rows counted inside this transaction are gone.
   store_.cached_rows_.reset();
+  store_.pending_counts_.clear();
+  store_.pending_index_.clear();
   sqlite3_exec(store_.db_->handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
 }
 
 void Store::Transaction::Commit() {
-  store_.Guard([&] { store_.db_->Execute("COMMIT;"); });
+  store_.Guard([&] {
+    store_.FlushCounts();
+    store_.db_->Execute("COMMIT;");
+  });
   open_ = false;
 }
 
@@ -286,7 +371,31 @@ void Store::Append(const WordRecord& record) {
         .Bind(4, record.position);
     insert.Run();
     if (cached_rows_) ++*cached_rows_;
+    if (counted_) {
+      // Counted in memory and written at the commit: a batch of many
+      // sentences updates each of its words' counts once.
+      auto [at, added] =
+          pending_index_.try_emplace(record.middle, pending_counts_.size());
+      if (added) pending_counts_.emplace_back(record.middle, 0);
+      ++pending_counts_[at->second].second;
+      if (sqlite3_get_autocommit(db_->handle())) FlushCounts();
+    }
   });
+}
+
+void Store::FlushCounts() {
+  if (pending_counts_.empty()) return;
+  Statement& add = Prepared(kAddCount,
+                            "INSERT INTO word_count (word, count) VALUES "
+                            "(?1, ?2) ON CONFLICT (word) DO UPDATE SET "
+                            "count = count + excluded.count");
+  for (const auto& [word, count] : pending_counts_) {
+    sqlite::ScopedReset scope(add);
+    add.Bind(1, std::string_view(word)).Bind(2, count);
+    add.Run();
+  }
+  pending_counts_.clear();
+  pending_index_.clear();
 }
 
 void Store::DeleteAll() {
@@ -294,6 +403,9 @@ void Store::DeleteAll() {
     Statement& remove = Prepared(kDeleteAll, "DELETE FROM word");
     sqlite::ScopedReset scope(remove);
     remove.Run();
+    if (counted_) db_->Execute("DELETE FROM word_count;");
+    pending_counts_.clear();
+    pending_index_.clear();
     cached_rows_ = 0;
   });
 }
@@ -411,6 +523,16 @@ std::optional<int64_t> Store::NearestIdAtPosition(int64_t position, int64_t id,
 
 int64_t Store::CountWord(std::string_view word, int64_t limit) {
   return Guard([&] {
+    if (counted_) {
+      FlushCounts();
+      Statement& counted =
+          Prepared(kCountedWord,
+                   "SELECT count FROM word_count WHERE word = ?1 COLLATE "
+                   "unicase");
+      sqlite::ScopedReset scope(counted);
+      counted.Bind(1, word);
+      return counted.Step() ? std::min(counted.ColumnInt(0), limit) : 0;
+    }
     Statement& count = Prepared(kCountWord,
                                 "SELECT count(*) FROM (SELECT 1 FROM word "
                                 "WHERE middle = ?1 COLLATE unicase LIMIT ?2)");
@@ -421,64 +543,103 @@ int64_t Store::CountWord(std::string_view word, int64_t limit) {
   });
 }
 
-namespace {
-
-// The two words that select a walk's candidates, in the order of the
-// statements' parameters. The views point into `from`.
-std::pair<std::string_view, std::string_view> CandidateKey(
-    Direction direction, const WordRecord& from) {
-  auto text = [](const std::optional<std::string>& word) {
-    return word ? std::string_view(*word) : std::string_view();
-  };
-  if (direction == Direction::kBackward) {
-    return {text(from.previous), from.middle};  // middle, next
-  }
-  return {from.middle, text(from.next)};  // previous, middle
+int64_t Store::TallyWords(size_t top, std::vector<WordTally>* most_frequent) {
+  return Guard([&] {
+    std::vector<WordTally>& most = *most_frequent;
+    most.clear();
+    if (counted_) {
+      FlushCounts();
+      // Each word as it was first learned.
+      Statement ranked(*db_,
+                       "SELECT word, count FROM word_count WHERE count > 0 "
+                       "ORDER BY count DESC, word LIMIT ?1");
+      ranked.Bind(1, static_cast<int64_t>(top));
+      while (ranked.Step()) {
+        most.push_back({ranked.ColumnText(0), ranked.ColumnInt(1)});
+      }
+      Statement distinct(*db_,
+                         "SELECT count(*) FROM word_count WHERE count > 0");
+      distinct.Step();
+      return distinct.ColumnInt(0);
+    }
+    // Of a word's spellings, the greatest in byte order is shown: the one
+    // in lower case, where there is one.
+    Statement groups(*db_,
+                     "SELECT max(middle COLLATE BINARY), count(*) FROM word "
+                     "GROUP BY middle COLLATE unicase");
+    int64_t distinct = 0;
+    // Groups arrive in word order, so keeping the first of equal counts
+    // breaks ties in word order.
+    auto more_frequent = [](const WordTally& a, const WordTally& b) {
+      return a.count > b.count;
+    };
+    while (groups.Step()) {
+      ++distinct;
+      WordTally tally{groups.ColumnText(0), groups.ColumnInt(1)};
+      if (most.size() == top &&
+          (top == 0 || tally.count <= most.back().count)) {
+        continue;
+      }
+      auto at =
+          std::upper_bound(most.begin(), most.end(), tally, more_frequent);
+      most.insert(at, std::move(tally));
+      if (most.size() > top) most.pop_back();
+    }
+    return distinct;
+  });
 }
 
-}  // namespace
-
-int64_t Store::CountCandidates(Direction direction, const WordRecord& from) {
+int64_t Store::SentenceCount() {
   return Guard([&] {
-    Statement& count =
-        direction == Direction::kBackward
-            ? Prepared(
-                  kCountBackward,
-                  "SELECT count(*) FROM word WHERE middle = ?1 COLLATE "
-                  "unicase AND next = ?2 COLLATE unicase AND position <= ?3")
-            : Prepared(
-                  kCountForward,
-                  "SELECT count(*) FROM word WHERE previous = ?1 COLLATE "
-                  "unicase AND middle = ?2 COLLATE unicase AND position >= "
-                  "?3");
-    auto [first, second] = CandidateKey(direction, from);
-    sqlite::ScopedReset scope(count);
-    count.Bind(1, first).Bind(2, second).Bind(3, from.position);
+    Statement count(*db_, "SELECT count(*) FROM word WHERE position = 0");
     count.Step();
     return count.ColumnInt(0);
   });
 }
 
-WordRecord Store::CandidateAt(Direction direction, const WordRecord& from,
-                              int64_t k) {
+int64_t Store::DatabaseBytes() {
   return Guard([&] {
-    static const std::string backward =
-        std::string("SELECT ") + kColumns +
-        " FROM word WHERE middle = ?1 COLLATE unicase AND next = ?2 COLLATE "
-        "unicase AND position <= ?3 ORDER BY position, id LIMIT 1 OFFSET ?4";
-    static const std::string forward =
-        std::string("SELECT ") + kColumns +
-        " FROM word WHERE previous = ?1 COLLATE unicase AND middle = ?2 "
-        "COLLATE "
-        "unicase AND position >= ?3 ORDER BY position, id LIMIT 1 OFFSET ?4";
-    Statement& pick = direction == Direction::kBackward
-                          ? Prepared(kBackwardAt, backward.c_str())
-                          : Prepared(kForwardAt, forward.c_str());
-    auto [first, second] = CandidateKey(direction, from);
-    sqlite::ScopedReset scope(pick);
-    pick.Bind(1, first).Bind(2, second).Bind(3, from.position).Bind(4, k);
-    if (!pick.Step()) ChangedWhileRead();
-    return ReadRecord(pick);
+    Statement size(*db_,
+                   "SELECT page_count * page_size FROM pragma_page_count(), "
+                   "pragma_page_size()");
+    size.Step();
+    return size.ColumnInt(0);
+  });
+}
+
+std::vector<int64_t> Store::CandidateIds(Direction direction,
+                                         const WordRecord& from) {
+  return Guard([&] {
+    // A sentence's rows have consecutive ids, as each is stored in one
+    // transaction, so the rows after `from`'s word pair hold the same pair
+    // seen from its second word: row r + 1 has previous = from.middle and
+    // middle = from.next exactly when row r has middle = from.middle and
+    // next = from.next, one position earlier. Both walks thus read the one
+    // index, in (position, id) order either way.
+    const bool backward = direction == Direction::kBackward;
+    Statement& select =
+        backward ? Prepared(kBackwardIds,
+                            "SELECT id FROM word WHERE middle = ?1 COLLATE "
+                            "unicase AND next = ?2 COLLATE unicase AND "
+                            "position <= ?3 ORDER BY position, id")
+                 : Prepared(kForwardIds,
+                            "SELECT id + 1 FROM word WHERE middle = ?1 COLLATE "
+                            "unicase AND next = ?2 COLLATE unicase AND "
+                            "position >= ?3 - 1 ORDER BY position, id");
+    auto text = [](const std::optional<std::string>& word) {
+      return word ? std::string_view(*word) : std::string_view();
+    };
+    sqlite::ScopedReset scope(select);
+    if (backward) {
+      select.Bind(1, text(from.previous))
+          .Bind(2, std::string_view(from.middle));
+    } else {
+      select.Bind(1, std::string_view(from.middle)).Bind(2, text(from.next));
+    }
+    select.Bind(3, from.position);
+    std::vector<int64_t> ids;
+    while (select.Step()) ids.push_back(select.ColumnInt(0));
+    return ids;
   });
 }
 

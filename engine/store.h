@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/sqlite.h"
@@ -43,6 +44,10 @@ struct StoreOptions {
   std::chrono::milliseconds busy_timeout{3000};
   // Page cache size; small keeps the chat's footprint low.
   int cache_kib = 8192;
+  // Pages the write-ahead log may grow to before it is copied into the
+  // memory file. Bulk learning rewrites the same index pages in every
+  // batch, and copies each of them once per checkpoint.
+  int checkpoint_pages = 1000;
 };
 
 // Which way a walk heads. Used for neighbouring rows and walk candidates.
@@ -113,14 +118,28 @@ class Store {
   // Rows whose word is `word`, counting no further than `limit`.
   int64_t CountWord(std::string_view word, int64_t limit = INT64_MAX);
 
-  // The rows a walk may step to from `from`:
+  // The ids of the rows a walk may step to from `from`:
   //  kBackward: word = from.previous, next = from.middle, position <= from's;
   //  kForward: previous = from.middle, word = from.next, position >= from's.
   // `from` must have the neighbour on that side. Candidates are ordered by
-  // position, then id.
-  int64_t CountCandidates(Direction direction, const WordRecord& from);
-  WordRecord CandidateAt(Direction direction, const WordRecord& from,
-                         int64_t k);
+  // position, then id. Read in one pass, so counting them and picking one
+  // costs a single look.
+  std::vector<int64_t> CandidateIds(Direction direction,
+                                    const WordRecord& from);
+
+  // Statistics; each reads the whole table or one index once.
+  struct WordTally {
+    std::string word;
+    int64_t count = 0;
+  };
+  // The number of distinct words, letter case ignored, and the `top` most
+  // frequent ones, most frequent first (ties in word order).
+  int64_t TallyWords(size_t top, std::vector<WordTally>* most_frequent);
+  // Stored sentences: each has exactly one row at position 0.
+  int64_t SentenceCount();
+  // The size of the database, as its file has it once the write-ahead log
+  // has been copied back into it.
+  int64_t DatabaseBytes();
 
   sqlite::Connection& connection() { return *db_; }
 
@@ -128,6 +147,11 @@ class Store {
   Store(std::string path, std::unique_ptr<sqlite::Connection> db, dev_t device,
         ino_t inode);
   void CheckSchema();
+  int64_t SchemaVersion();
+  void Upgrade();
+  // Adds the counts of the words appended since the last flush to
+  // word_count.
+  void FlushCounts();
   sqlite::Statement& Prepared(int which, const char* sql);
   [[noreturn]] void Fail(const sqlite::SqliteError& error) const;
   [[noreturn]] void ChangedWhileRead() const;
@@ -143,9 +167,12 @@ class Store {
     }
   }
   int64_t DataVersion();
+  static int WaitWhileBusy(void* self, int attempt);
 
   std::string path_;
   std::unique_ptr<sqlite::Connection> db_;
+  std::chrono::milliseconds busy_timeout_{0};
+  std::chrono::steady_clock::time_point busy_since_;
   dev_t device_;
   ino_t inode_;
   std::vector<std::unique_ptr<sqlite::Statement>> statements_;
@@ -154,6 +181,13 @@ class Store {
   // counting a large table reads all of it.
   std::optional<int64_t> cached_rows_;
   int64_t cached_version_ = -1;
+
+  // Whether the memory keeps word_count (a read-only memory of an earlier
+  // version does not), and what the current transaction has yet to add.
+  bool counted_ = false;
+  // In the order first appended, so a word's first spelling is kept.
+  std::vector<std::pair<std::string, int64_t>> pending_counts_;
+  std::unordered_map<std::string, size_t> pending_index_;
 };
 
 // Describes a failure of the SQLite file at `path` for a person.

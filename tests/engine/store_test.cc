@@ -97,8 +97,11 @@ TEST_F(StoreQueryTest, WordsMatchWithoutRegardToCase) {
   EXPECT_EQ(store_->LastIdWithWord("ÜBER"), 4);
   // Backward from 'die': rows holding 'über' followed by 'die'.
   WordRecord die = store_->Row(2);
-  EXPECT_EQ(store_->CountCandidates(Direction::kBackward, die), 1);
-  EXPECT_EQ(store_->CandidateAt(Direction::kBackward, die, 0).id, 1);
+  EXPECT_EQ(store_->CandidateIds(Direction::kBackward, die),
+            std::vector<int64_t>{1});
+  // Forward from 'über' (row 4): rows holding 'alles.' after 'über'.
+  EXPECT_EQ(store_->CandidateIds(Direction::kForward, store_->Row(4)),
+            std::vector<int64_t>{5});
 }
 
 TEST_F(StoreQueryTest, RowsAreFoundAlsoWhenIdsHaveGaps) {

@@ -1,0 +1,92 @@
+// Learning many lines at once, as from a book, without composing replies.
+//
+// Every line is cut and stored exactly as Respond stores it: the same
+// sentences, words and rows in the same order. The difference is that many
+// sentences share one write transaction. Sentences are cut and collected
+// without holding the memory; a batch of whole sentences is then stored in
+// one short transaction, sized so that it holds the write lock for about a
+// tenth of a second. A program chatting on the same memory thus waits only
+// briefly and gets its turn between batches, and an interrupted run leaves
+// whole sentences behind.
+#ifndef QUIBBO_ENGINE_BULK_LEARNER_H_
+#define QUIBBO_ENGINE_BULK_LEARNER_H_
+
+#include <chrono>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "engine/store.h"
+
+namespace quibbo {
+
+// How a memory is opened for bulk learning: a page cache large enough to
+// hold the index of a memory of millions of rows, and a write-ahead log
+// allowed to grow to 64 MiB between checkpoints.
+inline constexpr StoreOptions kBulkStoreOptions = {.cache_kib = 256 * 1024,
+                                                   .checkpoint_pages = 16384};
+
+struct BatchLimits {
+  // How long a batch should hold the write lock. Batches grow or shrink
+  // towards it, between the two bounds below.
+  std::chrono::milliseconds target{100};
+  int64_t min_rows = 1000;
+  int64_t max_rows = 100000;
+  // Collected sentences are stored at the latest after this long, so a slow
+  // input is not held back.
+  std::chrono::milliseconds max_wait{500};
+  // The write lock is left free this long after each batch.
+  std::chrono::milliseconds pause{5};
+};
+
+struct LearnedCounts {
+  int64_t lines = 0;
+  int64_t sentences = 0;
+  int64_t words = 0;  // rows stored
+
+  LearnedCounts& operator+=(const LearnedCounts& other) {
+    lines += other.lines;
+    sentences += other.sentences;
+    words += other.words;
+    return *this;
+  }
+};
+
+class BulkLearner {
+ public:
+  explicit BulkLearner(Store& store, BatchLimits limits = {});
+  // Drops the sentences not yet stored; call Commit() to keep them.
+  ~BulkLearner() = default;
+  BulkLearner(const BulkLearner&) = delete;
+  BulkLearner& operator=(const BulkLearner&) = delete;
+
+  // Collects the sentences of `line` and stores a batch when one is due.
+  // The line must be valid UTF-8. Throws StoreError; then the batch is not
+  // stored, while the batches stored before it stay.
+  void Learn(std::string_view line);
+
+  // Stores the sentences collected so far. Call it before stopping.
+  void Commit();
+
+  // What is stored for good: the sentences of stored batches, and the lines
+  // all of whose sentences were stored.
+  const LearnedCounts& committed() const { return committed_; }
+  // Stored or still collected.
+  LearnedCounts learned() const {
+    LearnedCounts all = committed_;
+    return all += pending_;
+  }
+
+ private:
+  Store& store_;
+  BatchLimits limits_;
+  int64_t batch_rows_;
+  std::vector<WordRecord> rows_;
+  std::chrono::steady_clock::time_point first_pending_;
+  LearnedCounts pending_;
+  LearnedCounts committed_;
+};
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_BULK_LEARNER_H_

@@ -77,10 +77,7 @@ class LineReader {
         }
       }
       if (interrupted) return false;
-      if (may_wait_) {
-        pollfd ready = {fd_, POLLIN, 0};
-        if (poll(&ready, 1, 0) == 0) before_wait_();
-      }
+      if (may_wait_ && !WaitForInput()) return false;
       ssize_t got = read(fd_, buffer_, sizeof buffer_);
       if (got < 0) {
         if (errno == EINTR) continue;
@@ -101,6 +98,20 @@ class LineReader {
   int64_t bytes_read() const { return bytes_read_; }
 
  private:
+  // Waits until input is ready; false on Ctrl+C. A Ctrl+C that arrives just
+  // before a blocking read would not interrupt it, so the wait polls in
+  // short steps and looks at the flag between them.
+  bool WaitForInput() {
+    pollfd ready = {fd_, POLLIN, 0};
+    if (poll(&ready, 1, 0) > 0) return true;
+    before_wait_();
+    while (!interrupted) {
+      int result = poll(&ready, 1, 100);
+      if (result > 0 || (result < 0 && errno != EINTR)) return true;
+    }
+    return false;
+  }
+
   int fd_;
   bool may_wait_;
   std::function<void()> before_wait_;

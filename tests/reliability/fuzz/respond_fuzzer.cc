@@ -15,6 +15,7 @@
 #include "engine/engine.h"
 #include "engine/learner.h"
 #include "engine/text.h"
+#include "tests/reliability/learning_rules.h"
 
 namespace {
 
@@ -60,24 +61,6 @@ FuzzMemory& Memory() {
   return memory;
 }
 
-// Counted here rather than with the learner's own cutting.
-int64_t WordsIn(std::string_view line) {
-  int64_t words = 0;
-  size_t start = 0;
-  while (start <= line.size()) {
-    size_t stop = std::min(line.find('.', start), line.size());
-    std::string_view piece = line.substr(start, stop - start);
-    size_t first = piece.find_first_not_of(' ');
-    if (first != std::string_view::npos) {
-      size_t last = piece.find_last_not_of(' ');
-      for (size_t i = first; i <= last; ++i) words += piece[i] == ' ';
-      ++words;
-    }
-    start = stop + 1;
-  }
-  return words;
-}
-
 void CheckTextHelpers(std::string_view a, std::string_view b) {
   if (quibbo::CompareIgnoringCase(a, a) != 0) Fail("a != a", a);
   int forward = quibbo::CompareIgnoringCase(a, b);
@@ -113,9 +96,10 @@ void RespondTo(std::string_view line) {
     }
   } else if (!quibbo::IsValidUtf8(line)) {
     if (!trouble || added != 0) Fail("invalid text was not refused", line);
-  } else if (added != WordsIn(line)) {
+  } else if (int64_t rows = quibbo::testing::RowsLearnedFrom(line);
+             added != rows) {
     Fail("stored " + std::to_string(added) + " rows, not " +
-             std::to_string(WordsIn(line)),
+             std::to_string(rows),
          line);
   } else if (trouble && store.RowCount() != 0) {
     Fail("trouble on a sound memory: " + *reply, line);

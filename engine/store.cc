@@ -521,7 +521,7 @@ std::optional<int64_t> Store::NearestIdAtPosition(int64_t position, int64_t id,
   });
 }
 
-int64_t Store::CountWord(std::string_view word, int64_t limit) {
+int64_t Store::CountWord(std::string_view word) {
   return Guard([&] {
     if (counted_) {
       FlushCounts();
@@ -531,13 +531,14 @@ int64_t Store::CountWord(std::string_view word, int64_t limit) {
                    "unicase");
       sqlite::ScopedReset scope(counted);
       counted.Bind(1, word);
-      return counted.Step() ? std::min(counted.ColumnInt(0), limit) : 0;
+      return counted.Step() ? counted.ColumnInt(0) : 0;
     }
-    Statement& count = Prepared(kCountWord,
-                                "SELECT count(*) FROM (SELECT 1 FROM word "
-                                "WHERE middle = ?1 COLLATE unicase LIMIT ?2)");
+    // A memory opened only for reading may predate the counts.
+    Statement& count =
+        Prepared(kCountWord,
+                 "SELECT count(*) FROM word WHERE middle = ?1 COLLATE unicase");
     sqlite::ScopedReset scope(count);
-    count.Bind(1, word).Bind(2, limit);
+    count.Bind(1, word);
     count.Step();
     return count.ColumnInt(0);
   });

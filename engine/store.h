@@ -115,8 +115,8 @@ class Store {
   std::optional<int64_t> NearestIdAtPosition(int64_t position, int64_t id,
                                              Direction direction);
 
-  // Rows whose word is `word`, counting no further than `limit`.
-  int64_t CountWord(std::string_view word, int64_t limit = INT64_MAX);
+  // Rows whose word is `word`.
+  int64_t CountWord(std::string_view word);
 
   // The ids of the rows a walk may step to from `from`:
   //  kBackward: word = from.previous, next = from.middle, position <= from's;

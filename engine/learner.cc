@@ -60,16 +60,4 @@ Intake Learn(Store& store, std::string_view line) {
   return intake;
 }
 
-int64_t StoreLine(Store& store, std::string_view line) {
-  int64_t rows = 0;
-  for (const std::string& sentence : CutSentences(line)) {
-    if (sentence.empty()) continue;
-    for (const WordRecord& record : SentenceRecords(sentence)) {
-      store.Append(record);
-      ++rows;
-    }
-  }
-  return rows;
-}
-
 }  // namespace quibbo

@@ -50,10 +50,6 @@ int32_t WordFrequency(Store& store, std::string_view word);
 // chooses the seed and fallback words on the way. Throws StoreError.
 Intake Learn(Store& store, std::string_view line);
 
-// Stores the sentences of `line` inside the caller's write transaction,
-// without choosing seed words. Returns the number of rows stored.
-int64_t StoreLine(Store& store, std::string_view line);
-
 }  // namespace quibbo
 
 #endif  // QUIBBO_ENGINE_LEARNER_H_

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "engine/bulk_learner.h"
 #include "engine/engine.h"
 #include "engine/learner.h"
 #include "engine/sqlite.h"
@@ -38,12 +39,12 @@ std::unique_ptr<Engine> OpenEngine(const std::string& path) {
 // Stores `count` sentences of nine words, about 30 a page.
 void FillWithSentences(const std::string& path, int count) {
   auto store = Store::Open(path, Store::Access::kReadWrite);
-  Store::Transaction transaction(*store, Store::Transaction::Kind::kWrite);
+  BulkLearner learner(*store);
   for (int i = 0; i < count; ++i) {
-    StoreLine(*store, "Sentence " + std::to_string(i) + " says word" +
-                          std::to_string(i % 37) + " and then goes on");
+    learner.Learn("Sentence " + std::to_string(i) + " says word" +
+                  std::to_string(i % 37) + " and then goes on");
   }
-  transaction.Commit();
+  learner.Commit();
 }
 
 void ExpectTrouble(const std::optional<std::string>& reply,

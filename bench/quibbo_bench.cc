@@ -165,7 +165,7 @@ struct LearnRun {
 LearnRun BulkLearn(const Corpus& corpus, const std::string& path,
                    int64_t rows) {
   RemoveMemory(path);
-  Store::Create(path);
+  MemoryFile::Create(path);
   LineSource lines(corpus);
   Clock::time_point start = Clock::now();
   int64_t words = 0;

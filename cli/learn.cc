@@ -17,7 +17,7 @@
 #include <sstream>
 
 #include "engine/bulk_learner.h"
-#include "engine/store_error.h"
+#include "engine/error.h"
 #include "engine/text.h"
 
 namespace quibbo::cli {
@@ -239,12 +239,9 @@ int RunLearn(const std::string& memory_path, const LearnOptions& options,
   int64_t skipped_count = 0;
   int status = 0;
   int64_t bytes_before = 0;
-  std::unique_ptr<Store> store;
   std::unique_ptr<BulkLearner> learner;
   try {
-    store =
-        Store::Open(memory_path, Store::Access::kReadWrite, kBulkStoreOptions);
-    learner = std::make_unique<BulkLearner>(*store);
+    learner = BulkLearner::Open(memory_path);
     std::string line;
     for (const auto& input : inputs) {
       // Sentences read from a terminal or a pipe are stored before waiting
@@ -277,7 +274,7 @@ int RunLearn(const std::string& memory_path, const LearnOptions& options,
       bytes_before += reader.bytes_read();
     }
     learner->Commit();
-  } catch (const StoreError& error) {
+  } catch (const Error& error) {
     progress.Clear();
     err << "quibbo-cli: " << error.description() << "\n";
     status = 1;
@@ -288,7 +285,7 @@ int RunLearn(const std::string& memory_path, const LearnOptions& options,
   const double seconds =
       std::chrono::duration<double>(Clock::now() - start).count();
   LearnedCounts counts = learner ? learner->committed() : LearnedCounts{};
-  if (!store) return status;
+  if (!learner) return status;
   char time[32];
   std::snprintf(time, sizeof time, "%.2f", seconds);
   out << (status == kInterruptedStatus ? "Interrupted; learned " : "Learned ")

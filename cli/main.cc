@@ -17,6 +17,7 @@
 #include "cli/stats.h"
 #include "cli/wipe.h"
 #include "engine/engine.h"
+#include "engine/memory_file.h"
 #include "engine/program_folder.h"
 #include "engine/version.h"
 
@@ -25,10 +26,13 @@ namespace {
 using quibbo::Engine;
 using quibbo::SeededRandom;
 
+// A fault of the program itself (sysexits' EX_SOFTWARE).
+constexpr int kInternalError = 70;
+
 int Init(const std::string& memory) {
   try {
-    quibbo::Store::Create(memory);
-  } catch (const quibbo::StoreError& error) {
+    quibbo::MemoryFile::Create(memory);
+  } catch (const quibbo::Error& error) {
     std::cerr << "quibbo-cli: " << error.description() << "\n";
     return 1;
   }
@@ -111,14 +115,24 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  if (*init) return Init(memory);
-  if (*learn) {
-    learn_options.progress = isatty(STDERR_FILENO);
-    return quibbo::cli::RunLearn(memory, learn_options, std::cout, std::cerr);
+  try {
+    if (*init) return Init(memory);
+    if (*learn) {
+      learn_options.progress = isatty(STDERR_FILENO);
+      return quibbo::cli::RunLearn(memory, learn_options, std::cout, std::cerr);
+    }
+    if (*stats) {
+      return quibbo::cli::RunStats(memory, json, std::cout, std::cerr);
+    }
+    if (*wipe) {
+      return quibbo::cli::RunWipe(memory, yes, std::cin, std::cout, std::cerr);
+    }
+    return Chat(memory, json, seed);
+  } catch (const std::exception& fault) {
+    // Failures of the memory are reported where they happen; what reaches
+    // here is a fault of the program. What was stored before stays stored.
+    std::cout.flush();
+    std::cerr << "quibbo-cli: internal error: " << fault.what() << "\n";
+    return kInternalError;
   }
-  if (*stats) return quibbo::cli::RunStats(memory, json, std::cout, std::cerr);
-  if (*wipe) {
-    return quibbo::cli::RunWipe(memory, yes, std::cin, std::cout, std::cerr);
-  }
-  return Chat(memory, json, seed);
 }

@@ -4,35 +4,17 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "engine/store.h"
-#include "engine/store_error.h"
+#include "engine/error.h"
+#include "engine/statistics.h"
 
 namespace quibbo::cli {
 namespace {
 
 constexpr size_t kTopWords = 10;
 
-struct Stats {
-  int64_t rows = 0;
-  int64_t distinct_words = 0;
-  int64_t sentences = 0;
-  std::vector<Store::WordTally> top_words;
-  int64_t file_bytes = 0;
-  double bytes_per_row = 0;
-};
-
-Stats Collect(Store& store) {
-  Stats stats;
-  Store::Transaction snapshot(store, Store::Transaction::Kind::kRead);
-  stats.rows = store.RowCount();
-  stats.distinct_words = store.TallyWords(kTopWords, &stats.top_words);
-  stats.sentences = store.SentenceCount();
-  stats.file_bytes = store.DatabaseBytes();
-  if (stats.rows > 0) {
-    stats.bytes_per_row = static_cast<double>(stats.file_bytes) / stats.rows;
-  }
-  snapshot.Commit();
-  return stats;
+double BytesPerRow(const MemoryStatistics& stats) {
+  return stats.rows > 0 ? static_cast<double>(stats.file_bytes) / stats.rows
+                        : 0;
 }
 
 std::string Format(const char* format, double value) {
@@ -41,7 +23,8 @@ std::string Format(const char* format, double value) {
   return text;
 }
 
-void WriteText(const std::string& path, const Stats& stats, std::ostream& out) {
+void WriteText(const std::string& path, const MemoryStatistics& stats,
+               std::ostream& out) {
   out << "Memory:          " << path << "\n"
       << "Rows:            " << stats.rows << " (one per stored word)\n"
       << "Distinct words:  " << stats.distinct_words
@@ -49,7 +32,7 @@ void WriteText(const std::string& path, const Stats& stats, std::ostream& out) {
       << "Sentences:       " << stats.sentences << "\n"
       << "File size:       " << Format("%.1f MB", stats.file_bytes / 1e6);
   if (stats.rows > 0) {
-    out << Format(" (%.1f bytes per row)", stats.bytes_per_row);
+    out << Format(" (%.1f bytes per row)", BytesPerRow(stats));
   }
   out << "\n";
   if (stats.top_words.empty()) return;
@@ -62,9 +45,10 @@ void WriteText(const std::string& path, const Stats& stats, std::ostream& out) {
   }
 }
 
-void WriteJson(const std::string& path, const Stats& stats, std::ostream& out) {
+void WriteJson(const std::string& path, const MemoryStatistics& stats,
+               std::ostream& out) {
   nlohmann::json top = nlohmann::json::array();
-  for (const Store::WordTally& tally : stats.top_words) {
+  for (const WordTally& tally : stats.top_words) {
     top.push_back({{"word", tally.word}, {"count", tally.count}});
   }
   nlohmann::json object = {{"memory", path},
@@ -73,7 +57,7 @@ void WriteJson(const std::string& path, const Stats& stats, std::ostream& out) {
                            {"sentences", stats.sentences},
                            {"top_words", top},
                            {"file_bytes", stats.file_bytes},
-                           {"bytes_per_row", stats.bytes_per_row}};
+                           {"bytes_per_row", BytesPerRow(stats)}};
   out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
       << std::endl;
 }
@@ -82,11 +66,10 @@ void WriteJson(const std::string& path, const Stats& stats, std::ostream& out) {
 
 int RunStats(const std::string& memory_path, bool json, std::ostream& out,
              std::ostream& err) {
-  Stats stats;
+  MemoryStatistics stats;
   try {
-    auto store = Store::Open(memory_path, Store::Access::kReadOnly);
-    stats = Collect(*store);
-  } catch (const StoreError& error) {
+    stats = ReadStatistics(memory_path, kTopWords);
+  } catch (const Error& error) {
     err << "quibbo-cli: " << error.description() << "\n";
     return 1;
   }

@@ -38,7 +38,7 @@ int RunWipe(const std::string& memory_path, bool assume_yes, std::istream& in,
   });
   try {
     engine.WipeMemory();
-  } catch (const StoreError& error) {
+  } catch (const Error& error) {
     err << "quibbo-cli: " << error.description() << "\n";
     err << "Nothing was deleted.\n";
     return 1;

@@ -10,6 +10,14 @@ namespace quibbo {
 
 using Clock = std::chrono::steady_clock;
 
+std::unique_ptr<BulkLearner> BulkLearner::Open(const std::string& path,
+                                               BatchLimits limits) {
+  auto store = Store::Open(path, Store::Access::kReadWrite, kBulkStoreOptions);
+  auto learner = std::make_unique<BulkLearner>(*store, limits);
+  learner->owned_store_ = std::move(store);
+  return learner;
+}
+
 BulkLearner::BulkLearner(Store& store, BatchLimits limits)
     : store_(store), limits_(limits), batch_rows_(limits.min_rows) {}
 

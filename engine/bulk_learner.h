@@ -13,6 +13,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -54,6 +56,12 @@ struct LearnedCounts {
 
 class BulkLearner {
  public:
+  // Opens the memory at `path` with kBulkStoreOptions for this learner
+  // alone. Throws Error.
+  static std::unique_ptr<BulkLearner> Open(const std::string& path,
+                                           BatchLimits limits = {});
+
+  // Learns into `store`, which outlives the learner.
   explicit BulkLearner(Store& store, BatchLimits limits = {});
   // Drops the sentences not yet stored; call Commit() to keep them.
   ~BulkLearner() = default;
@@ -61,7 +69,7 @@ class BulkLearner {
   BulkLearner& operator=(const BulkLearner&) = delete;
 
   // Collects the sentences of `line` and stores a batch when one is due.
-  // The line must be valid UTF-8. Throws StoreError; then the batch is not
+  // The line must be valid UTF-8. Throws Error; then the batch is not
   // stored, while the batches stored before it stay.
   void Learn(std::string_view line);
 
@@ -78,6 +86,7 @@ class BulkLearner {
   }
 
  private:
+  std::unique_ptr<Store> owned_store_;  // set by Open
   Store& store_;
   BatchLimits limits_;
   int64_t batch_rows_;

@@ -28,7 +28,7 @@ Engine::Engine(std::string memory_path, std::unique_ptr<RandomSource> random,
 Engine::~Engine() = default;
 
 Store& Engine::Memory() {
-  if (!store_ || !store_->StillAtPath()) {
+  if (!store_ || !store_->file().StillAtPath()) {
     store_.reset();
     store_ = Store::Open(memory_path_, Store::Access::kReadWrite, options_);
   }
@@ -38,17 +38,15 @@ Store& Engine::Memory() {
 std::optional<std::string> Engine::Respond(std::string_view line) {
   try {
     if (TrimSpaces(line).empty()) return kEmptyInputReply;
-    if (!IsValidUtf8(line)) {
-      throw StoreError(StoreError::kInvalidText,
-                       "The sentence is not valid UTF-8 text, so nothing of "
-                       "it was stored.");
-    }
+    if (!IsValidUtf8(line)) throw InvalidText();
     Store& store = Memory();
     Intake intake = Learn(store, line);
     return ComposeReply(store, *random_, intake);
-  } catch (const std::exception& error) {
+  } catch (const Error& error) {
+    // Only failures of the memory or the input become the trouble message;
+    // anything else is a fault of the program and goes to the caller.
     if (!report_errors_) return std::nullopt;
-    return TroubleMessage(error.what());
+    return TroubleMessage(error.description());
   }
 }
 

@@ -1,10 +1,16 @@
-// The conversation engine: the one object a program talks to.
+// The conversation engine: what a program talks to while it converses.
 //
 // Respond stores what the user says and answers it; WipeMemory empties the
 // memory after two confirmations; WordFrequency tells how often a word is
 // held. The engine knows nothing of windows or terminals: questions reach
 // the user through a callback, and chance comes from a RandomSource, so the
 // engine can be driven from tests without a display, a clock or luck.
+//
+// Work on the memory as a whole, which needs no conversation, has entry
+// points of its own, each opening the memory by its path with the settings
+// that job needs: MemoryFile::Create makes an empty memory, BulkLearner
+// learns files with a large cache and batched commits, ReadStatistics reads
+// the figures without ever writing.
 //
 // An Engine is used from one thread. It keeps its memory open between calls
 // and opens it again whenever the file at its path was replaced or removed,
@@ -19,11 +25,15 @@
 #include <string>
 #include <string_view>
 
+#include "engine/error.h"
 #include "engine/random.h"
 #include "engine/store.h"
-#include "engine/store_error.h"
 
 namespace quibbo {
+
+namespace testing {
+class EnginePeer;
+}  // namespace testing
 
 // One of the two questions WipeMemory asks before it deletes anything. The
 // safe answer (No, Cancel) is always the default.
@@ -63,19 +73,21 @@ class Engine {
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  // Learns `line` and returns the reply. Never throws: a failure yields the
-  // trouble message while errors are reported, and no text otherwise.
+  // Learns `line` and returns the reply. A failure of the memory or of the
+  // input (an Error) yields the trouble message while errors are reported,
+  // and no text otherwise; any other exception is a fault of the program and
+  // is thrown on.
   // Whatever fails, the sentences stored before the failure stay stored and
   // a sentence is never stored in part.
   std::optional<std::string> Respond(std::string_view line);
 
   // Asks kWipeFirstQuestion, then kWipeSecondQuestion; only when both are
-  // answered yes, deletes every stored word. Throws StoreError when the
+  // answered yes, deletes every stored word. Throws Error when the
   // memory cannot be emptied; then nothing was deleted.
   void WipeMemory();
 
   // The number of stored occurrences of `word`, letter case ignored, or
-  // 999999999 when there is none. Throws StoreError.
+  // 999999999 when there is none. Throws Error.
   int32_t WordFrequency(std::string_view word);
 
   // Whether Respond reports failures with the trouble message (true) or
@@ -86,10 +98,12 @@ class Engine {
 
   const std::string& memory_path() const { return memory_path_; }
 
-  // The open memory, opened first if need be. Throws StoreError.
+ private:
+  friend class testing::EnginePeer;
+
+  // The open memory, opened first if need be. Throws Error.
   Store& Memory();
 
- private:
   std::string memory_path_;
   std::unique_ptr<RandomSource> random_;
   Confirm confirm_;

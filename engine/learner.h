@@ -47,7 +47,7 @@ std::vector<WordRecord> SentenceRecords(std::string_view sentence);
 int32_t WordFrequency(Store& store, std::string_view word);
 
 // Stores every sentence of `line`, each in its own write transaction, and
-// chooses the seed and fallback words on the way. Throws StoreError.
+// chooses the seed and fallback words on the way. Throws Error.
 Intake Learn(Store& store, std::string_view line);
 
 }  // namespace quibbo

@@ -1,6 +1,6 @@
 #include "engine/reply.h"
 
-#include "engine/store_error.h"
+#include "engine/error.h"
 #include "engine/text.h"
 
 namespace quibbo {
@@ -10,15 +10,8 @@ namespace {
 // side the walk is heading for, each equally likely.
 WordRecord Step(Store& store, RandomSource& random, Direction direction,
                 const WordRecord& from) {
-  std::vector<int64_t> candidates = store.CandidateIds(direction, from);
-  if (candidates.empty()) {
-    // Only a memory edited by hand lacks the row's own neighbour.
-    throw StoreError(StoreError::kNotAMemory,
-                     "The memory file " + store.path() +
-                         " holds an unfinished sentence at row " +
-                         std::to_string(from.id) + ".");
-  }
-  return store.Row(candidates[random.Below(candidates.size())]);
+  return store.Step(direction, from,
+                    [&random](uint64_t n) { return random.Below(n); });
 }
 
 // Prepends words from `current` back to the start of a sentence, each
@@ -57,9 +50,7 @@ std::string ComposeReply(Store& store, RandomSource& random,
   Store::Transaction snapshot(store, Store::Transaction::Kind::kRead);
   const int64_t rows = store.RowCount();
   if (rows == 0) {
-    throw StoreError(StoreError::kEmptyMemory,
-                     "The memory holds no words yet, so there is nothing to "
-                     "reply with.");
+    throw EmptyMemory();
   }
   const bool small_memory = rows < kSmallMemoryRows;
   const std::string last_sentence =
@@ -96,11 +87,14 @@ std::string ComposeReply(Store& store, RandomSource& random,
     WalkBackward(store, random, start, &reply);
     reply = std::string(TrimSpaces(reply));
     if (start.next) {
-      // In a memory this program wrote, the row after the start row is the
-      // next word of its sentence.
-      if (std::optional<WordRecord> after = store.RowAfter(start.id)) {
-        WalkForward(store, random, *after, &reply);
-      }
+      // The forward walk goes on from the word that followed the start word
+      // where it was learned. Only in a memory edited by hand can that row
+      // be missing; a step to another row holding the pair stands in.
+      std::optional<WordRecord> after = store.NextInSentence(start);
+      WalkForward(
+          store, random,
+          after ? *after : Step(store, random, Direction::kForward, start),
+          &reply);
     }
 
     jitter = true;

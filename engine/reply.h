@@ -36,7 +36,7 @@ inline constexpr int kMaxAttempts = 50;
 inline constexpr int kMaxWalkSteps = 1000;
 
 // Composes the reply to the input that `intake` describes, which has already
-// been stored. Throws StoreError, also when the memory holds nothing.
+// been stored. Throws Error, also when the memory holds nothing (kEmpty).
 std::string ComposeReply(Store& store, RandomSource& random,
                          const Intake& intake);
 

@@ -18,7 +18,7 @@ class Conversation {
   virtual void SetConfirm(Engine::Confirm confirm) = 0;
   // Never throws; see Engine::Respond.
   virtual std::optional<std::string> Respond(std::string_view line) = 0;
-  // Throws StoreError; see Engine::WipeMemory.
+  // Throws Error; see Engine::WipeMemory.
   virtual void WipeMemory() = 0;
 };
 

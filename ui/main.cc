@@ -1,5 +1,6 @@
 // quibbo: the conversation window, over the memory beside the program.
 #include <QApplication>
+#include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,8 @@ namespace {
 
 // Tells scripts/run to fall back to the terminal conversation.
 constexpr int kNoDisplay = 3;
+// A fault of the program itself (sysexits' EX_SOFTWARE).
+constexpr int kInternalError = 70;
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -42,6 +45,29 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context,
   std::fprintf(stderr, "%s\n", qUtf8Printable(message));
 }
 
+// A fault of the program, as opposed to a failure of the memory (which the
+// engine turns into the trouble message), ends the program with a message
+// rather than hiding in the conversation. Every sentence stored before it
+// stays stored: each was committed on its own.
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& fault) {
+      std::fprintf(stderr, "quibbo: internal error: %s\n", fault.what());
+      QMessageBox::critical(
+          nullptr, QStringLiteral("Quibbo"),
+          QStringLiteral("Quibbo met an internal error and has to close:\n") +
+              QString::fromUtf8(fault.what()) +
+              QStringLiteral("\nEverything it learned before is kept."));
+      std::exit(kInternalError);
+    }
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +76,7 @@ int main(int argc, char** argv) {
     NoDisplay("no display is set (neither DISPLAY nor WAYLAND_DISPLAY)");
   }
   QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
-  QApplication app(argc, argv);
+  Application app(argc, argv);
   qInstallMessageHandler(previous);
   QGuiApplication::setDesktopFileName(QStringLiteral("quibbo"));
 

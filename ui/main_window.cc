@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <exception>
 
 #include "ui/about_box.h"
 #include "ui/conversation.h"
@@ -279,8 +278,9 @@ bool MainWindow::CutToLimit(const QString& text) {
 void MainWindow::Wipe() {
   try {
     conversation_.WipeMemory();
-  } catch (const std::exception& error) {
-    ShowError(QString::fromUtf8(error.what()), tr("Nothing was deleted."));
+  } catch (const Error& error) {
+    ShowError(QString::fromUtf8(error.description()),
+              tr("Nothing was deleted."));
   }
 }
 

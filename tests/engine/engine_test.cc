@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "engine/learner.h"
+#include "tests/support/engine_peer.h"
 #include "tests/support/scripted_random.h"
 #include "tests/support/temp_memory.h"
 
@@ -90,7 +91,7 @@ TEST(EngineTest, FailureKeepsEarlierSentencesAndReportsTheCause) {
   TempMemory memory;
   Engine engine(memory.path(), Zeros());
   engine.SetReportErrors(true);
-  engine.Memory().connection().Execute(
+  testing::EnginePeer::Memory(engine).file().connection().Execute(
       "CREATE TRIGGER refuse BEFORE INSERT ON word WHEN new.middle = 'boom' "
       "BEGIN SELECT RAISE(ABORT, 'simulated failure'); END;");
   std::optional<std::string> reply = engine.Respond("one two. three boom here");
@@ -110,7 +111,7 @@ TEST(EngineTest, ReopensWhenTheMemoryFileIsReplaced) {
   engine.Respond("first memory");
   std::filesystem::remove(memory.path());
   EXPECT_THAT(*engine.Respond("lost words"), HasSubstr("does not exist"));
-  Store::Create(memory.path());
+  MemoryFile::Create(memory.path());
   EXPECT_EQ(engine.Respond("second memory"), "Second memory.");
   EXPECT_EQ(memory.Rows().size(), 2u);
 }
@@ -173,7 +174,7 @@ TEST(WipeMissingTest, AsksBothQuestionsThenFailsClearly) {
   try {
     engine.WipeMemory();
     FAIL() << "wipe of a missing memory succeeded";
-  } catch (const StoreError& error) {
+  } catch (const Error& error) {
     EXPECT_THAT(error.description(), HasSubstr("/nonexistent/qvd.mdb"));
   }
   EXPECT_EQ(asked, 2);

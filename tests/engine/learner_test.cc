@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/store_error.h"
+#include "engine/error.h"
 #include "tests/support/temp_memory.h"
 
 namespace quibbo {
@@ -148,10 +148,10 @@ TEST_F(LearnTest, FallbackIsTheLongestWordInCharacters) {
 
 TEST_F(LearnTest, AFailedSentenceIsStoredNotAtAll) {
   auto store = Open();
-  store->connection().Execute(
+  store->file().connection().Execute(
       "CREATE TRIGGER refuse BEFORE INSERT ON word WHEN new.middle = 'boom' "
       "BEGIN SELECT RAISE(ABORT, 'simulated failure'); END;");
-  EXPECT_THROW(Learn(*store, "first one. second boom here. third"), StoreError);
+  EXPECT_THROW(Learn(*store, "first one. second boom here. third"), Error);
   EXPECT_EQ(memory_.Rows(), (std::vector<WordRecord>{
                                 Record(1, std::nullopt, "First", "one.", 0),
                                 Record(2, "First", "one.", std::nullopt, 1)}));

@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/store_error.h"
+#include "engine/error.h"
+#include "tests/support/engine_peer.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_memory.h"
 
@@ -20,7 +21,7 @@ using testing::TempMemory;
 std::string OpenError(const std::string& path) {
   try {
     Store::Open(path, Store::Access::kReadWrite);
-  } catch (const StoreError& error) {
+  } catch (const Error& error) {
     return error.description();
   }
   return "(opened)";
@@ -61,7 +62,7 @@ TEST(StoreOpenTest, RefusesWhatIsNotAMemoryAndCreatesNothing) {
 TEST(StoreCreateTest, NeverOverwritesAnExistingFile) {
   TempMemory memory;
   memory.Fill({"Keep me."});
-  EXPECT_THROW(Store::Create(memory.path()), StoreError);
+  EXPECT_THROW(MemoryFile::Create(memory.path()), Error);
   EXPECT_EQ(memory.Rows().size(), 2u);
 }
 
@@ -97,16 +98,16 @@ TEST_F(StoreQueryTest, WordsMatchWithoutRegardToCase) {
   EXPECT_EQ(store_->LastIdWithWord("ÜBER"), 4);
   // Backward from 'die': rows holding 'über' followed by 'die'.
   WordRecord die = store_->Row(2);
-  EXPECT_EQ(store_->CandidateIds(Direction::kBackward, die),
+  EXPECT_EQ(testing::StepIds(*store_, Direction::kBackward, die),
             std::vector<int64_t>{1});
   // Forward from 'über' (row 4): rows holding 'alles.' after 'über'.
-  EXPECT_EQ(store_->CandidateIds(Direction::kForward, store_->Row(4)),
+  EXPECT_EQ(testing::StepIds(*store_, Direction::kForward, store_->Row(4)),
             std::vector<int64_t>{5});
 }
 
 TEST_F(StoreQueryTest, RowsAreFoundAlsoWhenIdsHaveGaps) {
   // A memory edited by hand may lack rows; the k-th row is still the k-th.
-  store_->connection().Execute("DELETE FROM word WHERE id IN (2, 5);");
+  store_->file().connection().Execute("DELETE FROM word WHERE id IN (2, 5);");
   EXPECT_EQ(store_->RowCount(), 5);
   std::vector<int64_t> ids;
   for (int64_t k = 0; k < 5; ++k) ids.push_back(store_->IdOfRow(k));

@@ -16,6 +16,7 @@
 #include "engine/learner.h"
 #include "engine/sqlite.h"
 #include "tests/reliability/support.h"
+#include "tests/support/engine_peer.h"
 #include "tests/support/temp_memory.h"
 
 namespace quibbo::testing {
@@ -205,7 +206,7 @@ TEST_P(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
     try {
       engine->WipeMemory();
       ADD_FAILURE() << "the wipe went through";
-    } catch (const StoreError& error) {
+    } catch (const Error& error) {
       EXPECT_THAT(error.description(),
                   AllOf(HasSubstr(path), HasSubstr(fault.says)));
     }
@@ -252,7 +253,7 @@ TEST(ReplacedMemoryTest, TheOldMemoryNeverLeaksIntoTheNewOne) {
   std::unique_ptr<Engine> old_program = OpenEngine(memory.path());
   ASSERT_FALSE(IsTrouble(*old_program->Respond("old words here")));
   fs::remove(memory.path());
-  Store::Create(memory.path());
+  MemoryFile::Create(memory.path());
   EXPECT_EQ(OpenEngine(memory.path())->Respond("new words"), "New words.");
   EXPECT_FALSE(IsTrouble(*old_program->Respond("the old program goes on")));
   EXPECT_THAT(StoredSentences(SoundRows(memory.path())),
@@ -293,7 +294,8 @@ std::pair<size_t, size_t> ExpectStoredUntilFull(
 }
 
 void LimitPages(Engine& engine, int64_t more) {
-  sqlite::Connection& connection = engine.Memory().connection();
+  sqlite::Connection& connection =
+      EnginePeer::Memory(engine).file().connection();
   sqlite::Statement count(connection, "PRAGMA page_count");
   count.Step();
   std::string sql =
@@ -326,7 +328,7 @@ TEST(DiskFullTest, EngineKeepsTheSentencesBeforeThePageLimit) {
   try {
     engine->WipeMemory();
     EXPECT_THAT(SoundRows(path), IsEmpty());
-  } catch (const StoreError& error) {
+  } catch (const Error& error) {
     EXPECT_THAT(error.description(), HasSubstr(path));
     EXPECT_EQ(SoundRows(path).size(), stored);
   }

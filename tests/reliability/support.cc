@@ -203,12 +203,12 @@ std::vector<WordRecord> SoundRows(const std::string& path) {
   // A store of its own registers the collation the indexes need.
   auto store = Store::Open(path, Store::Access::kReadOnly);
   std::string integrity;
-  sqlite::Statement check(store->connection(), "PRAGMA integrity_check");
+  sqlite::Statement check(store->file().connection(), "PRAGMA integrity_check");
   while (check.Step()) integrity += check.ColumnText(0);
   EXPECT_EQ(integrity, "ok") << path;
 
   std::vector<WordRecord> rows;
-  sqlite::Statement select(store->connection(),
+  sqlite::Statement select(store->file().connection(),
                            "SELECT id, previous, middle, next, position FROM "
                            "word ORDER BY id");
   while (select.Step()) {

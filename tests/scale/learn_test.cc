@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "engine/bulk_learner.h"
+#include "engine/error.h"
 #include "engine/learner.h"
-#include "engine/store_error.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_memory.h"
 
@@ -111,7 +111,7 @@ TEST_F(BulkLearnerTest, WaitingSentencesAreStoredAndAFailedBatchLeavesNothing) {
   // Another program holds the write lock, so the next batch cannot begin.
   auto other = Open();
   Store::Transaction lock(*other, Store::Transaction::Kind::kWrite);
-  EXPECT_THROW(learner.Learn("lost here"), StoreError);
+  EXPECT_THROW(learner.Learn("lost here"), Error);
   lock.Commit();
   EXPECT_EQ(learner.committed().lines, 1);
   EXPECT_EQ(learner.learned().lines, 1);

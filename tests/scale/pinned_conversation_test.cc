@@ -13,6 +13,8 @@
 #include "engine/engine.h"
 #include "engine/learner.h"
 #include "engine/sqlite.h"
+#include "engine/statistics.h"
+#include "tests/support/engine_peer.h"
 #include "tests/support/temp_memory.h"
 
 namespace quibbo::testing {
@@ -130,7 +132,7 @@ std::vector<std::string> Converse(const std::string& memory_path,
 // `values`.
 template <typename... Values>
 std::vector<int64_t> Select(Store& store, const char* sql, Values... values) {
-  sqlite::Statement select(store.connection(), sql);
+  sqlite::Statement select(store.file().connection(), sql);
   int index = 0;
   (select.Bind(++index, values), ...);
   std::vector<int64_t> column;
@@ -170,7 +172,7 @@ TEST(CandidatesTest, EveryStepFindsWhatThePlainQuerySelects) {
   for (const WordRecord& row : memory.Rows()) {
     const std::string_view middle = row.middle;
     if (row.previous) {
-      EXPECT_EQ(store->CandidateIds(Direction::kBackward, row),
+      EXPECT_EQ(StepIds(*store, Direction::kBackward, row),
                 Select(*store,
                        "SELECT id FROM word WHERE middle = ?1 AND next = ?2 "
                        "AND position <= ?3 ORDER BY position, id",
@@ -179,7 +181,7 @@ TEST(CandidatesTest, EveryStepFindsWhatThePlainQuerySelects) {
       ++checked;
     }
     if (row.next) {
-      EXPECT_EQ(store->CandidateIds(Direction::kForward, row),
+      EXPECT_EQ(StepIds(*store, Direction::kForward, row),
                 Select(*store,
                        "SELECT id FROM word WHERE previous = ?1 AND middle = "
                        "?2 AND position >= ?3 ORDER BY position, id",
@@ -199,7 +201,8 @@ class StoreUpgradeTest : public ::testing::Test {
   void SetUp() override {
     LearnConversation(memory_.path(), 300, 5);
     Store::Open(memory_.path(), Store::Access::kReadWrite)
-        ->connection()
+        ->file()
+        .connection()
         .Execute(
             "DROP TABLE word_count;"
             "CREATE INDEX word_by_previous ON word (previous, middle, "
@@ -256,10 +259,10 @@ TEST_F(StoreUpgradeTest, AReaderCountsRowsAndLeavesTheFileAsItWas) {
     auto store = Store::Open(memory_.path(), Store::Access::kReadOnly);
     EXPECT_EQ(One(*store, "PRAGMA user_version"), 0);
     ExpectCountsMatchRows(*store);
-    std::vector<Store::WordTally> top;
-    EXPECT_GT(store->TallyWords(3, &top), 3);
-    ASSERT_EQ(top.size(), 3u);
-    EXPECT_GE(top[0].count, top[1].count);
+    MemoryStatistics stats = ReadStatistics(memory_.path(), 3);
+    EXPECT_GT(stats.distinct_words, 3);
+    ASSERT_EQ(stats.top_words.size(), 3u);
+    EXPECT_GE(stats.top_words[0].count, stats.top_words[1].count);
   }
   EXPECT_EQ(Bytes(), before);
 }

@@ -17,7 +17,7 @@ TempMemory::TempMemory() {
   }
   folder_ = pattern;
   path_ = folder_ + "/qvd.mdb";
-  Store::Create(path_);
+  MemoryFile::Create(path_);
 }
 
 TempMemory::~TempMemory() {
@@ -28,13 +28,15 @@ TempMemory::~TempMemory() {
 }
 
 std::vector<WordRecord> TempMemory::Rows() const {
-  auto store = Store::Open(path_, Store::Access::kReadOnly);
+  auto file = MemoryFile::Open(path_, MemoryFile::Access::kReadOnly);
+  sqlite::Statement select(
+      file->connection(),
+      "SELECT id, previous, middle, next, position FROM word ORDER BY id");
   std::vector<WordRecord> rows;
-  std::optional<WordRecord> row = store->RowAfter(0);
-  while (row) {
-    int64_t id = row->id;
-    rows.push_back(std::move(*row));
-    row = store->RowAfter(id);
+  while (select.Step()) {
+    rows.push_back({select.ColumnInt(0), select.ColumnOptionalText(1),
+                    select.ColumnText(2), select.ColumnOptionalText(3),
+                    select.ColumnInt(4)});
   }
   return rows;
 }

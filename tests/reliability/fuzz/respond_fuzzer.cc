@@ -16,6 +16,7 @@
 #include "engine/learner.h"
 #include "engine/text.h"
 #include "tests/reliability/learning_rules.h"
+#include "tests/support/engine_peer.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ class FuzzMemory {
             .string();
     if (mkdtemp(folder.data()) == nullptr) Fail("no temporary folder", "");
     folder_ = folder;
-    quibbo::Store::Create(folder_ + "/qvd.mdb");
+    quibbo::MemoryFile::Create(folder_ + "/qvd.mdb");
     engine_ = std::make_unique<Engine>(
         folder_ + "/qvd.mdb", std::make_unique<quibbo::SeededRandom>(1),
         [](const quibbo::WipeQuestion&) { return true; });
@@ -81,7 +82,7 @@ void CheckTextHelpers(std::string_view a, std::string_view b) {
 
 void RespondTo(std::string_view line) {
   Engine& engine = Memory().engine();
-  quibbo::Store& store = engine.Memory();
+  quibbo::Store& store = quibbo::testing::EnginePeer::Memory(engine);
   const int64_t before = store.RowCount();
   std::optional<std::string> reply = engine.Respond(line);
   if (!reply) Fail("no reply", line);

@@ -1,0 +1,70 @@
+// The one kind of failure the engine raises, and every text that describes
+// one to a person.
+//
+// An Error carries a Kind, which programs and tests act on, and a
+// description, which people read: it names the memory file and says what to
+// do. The descriptions are all written in error.cc, and SQLite's result codes
+// are turned into kinds there, in one place.
+#ifndef QUIBBO_ENGINE_ERROR_H_
+#define QUIBBO_ENGINE_ERROR_H_
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace quibbo {
+
+class Error : public std::runtime_error {
+ public:
+  enum class Kind {
+    kMissing,      // the memory file does not exist
+    kNotAMemory,   // a folder, not SQLite, or no usable table word
+    kExists,       // refusing to create over an existing file
+    kBusy,         // another program holds the memory past the wait
+    kReadOnly,     // the file or its folder cannot be written
+    kFull,         // the disk is full
+    kDamaged,      // the file or its rows are not what they should be
+    kIo,           // the system failed to read or write the file
+    kInvalidText,  // the input is not valid UTF-8
+    kEmpty,        // the memory holds nothing to reply with
+  };
+
+  Error(Kind kind, const std::string& description)
+      : std::runtime_error(description), kind_(kind) {}
+
+  Kind kind() const { return kind_; }
+  const char* description() const { return what(); }
+
+ private:
+  Kind kind_;
+};
+
+// The kind of failure SQLite's (extended) result `code` stands for.
+Error::Kind KindOfSqliteCode(int code);
+
+// A failure of SQLite on the memory at `path`; `message` is SQLite's own.
+Error SqliteFailure(int code, std::string_view message,
+                    const std::string& path);
+
+// A failure of the system call behind `doing` ("opened", "created"...),
+// with `error_number` as errno left it.
+Error SystemFailure(int error_number, std::string_view doing,
+                    const std::string& path);
+
+// The failures the engine finds by itself.
+Error MissingMemory(const std::string& path);
+Error FolderNotMemory(const std::string& path);
+Error NotAFile(const std::string& path);
+Error WithoutTableWord(const std::string& path);
+Error LacksColumns(const std::string& path, std::string_view columns);
+Error AlreadyExists(const std::string& path);
+Error ReadOnlyMemory(const std::string& path);
+Error UnfinishedSentence(const std::string& path, int64_t row);
+Error MissingRow(const std::string& path, int64_t row);
+Error InvalidText();
+Error EmptyMemory();
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_ERROR_H_

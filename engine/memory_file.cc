@@ -1,0 +1,132 @@
+#include "engine/memory_file.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "engine/schema.h"
+#include "engine/text.h"
+
+namespace quibbo {
+namespace {
+
+int CollateIgnoringCase(void*, int left_size, const void* left, int right_size,
+                        const void* right) {
+  return CompareIgnoringCase(
+      std::string_view(static_cast<const char*>(left), left_size),
+      std::string_view(static_cast<const char*>(right), right_size));
+}
+
+std::unique_ptr<sqlite::Connection> Connect(const std::string& path) {
+  auto db = std::make_unique<sqlite::Connection>(
+      path,
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE);
+  sqlite3* handle = db->handle();
+  // Double-quoted strings are identifiers only, never string literals.
+  sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  int rc = sqlite3_create_collation(handle, "unicase", SQLITE_UTF8, nullptr,
+                                    CollateIgnoringCase);
+  if (rc != SQLITE_OK) db->Fail(rc);
+  return db;
+}
+
+// SQLite gives the -wal and -shm files it creates the memory's own mode. A
+// program that opened the memory while it was read-only leaves them behind
+// read-only, and they would keep the memory read-only after the file is
+// writable again; they get the file's mode back then.
+void RestoreCompanionModes(const std::string& path, mode_t mode) {
+  if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return;
+  for (const char* suffix : {"-wal", "-shm"}) {
+    std::string companion = path + suffix;
+    if (faccessat(AT_FDCWD, companion.c_str(), W_OK, AT_EACCESS) != 0 &&
+        errno == EACCES) {
+      chmod(companion.c_str(), mode & 0777);
+    }
+  }
+}
+
+}  // namespace
+
+MemoryFile::MemoryFile(std::string path, dev_t device, ino_t inode)
+    : path_(std::move(path)), device_(device), inode_(inode) {}
+
+MemoryFile::~MemoryFile() = default;
+
+std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
+                                             Access access,
+                                             const StoreOptions& options) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) throw MissingMemory(path);
+    throw SystemFailure(errno, "reached", path);
+  }
+  if (S_ISDIR(info.st_mode)) throw FolderNotMemory(path);
+  if (!S_ISREG(info.st_mode)) throw NotAFile(path);
+  RestoreCompanionModes(path, info.st_mode);
+  std::unique_ptr<MemoryFile> file(
+      new MemoryFile(path, info.st_dev, info.st_ino));
+  file->Guard([&] {
+    file->db_ = Connect(path);
+    sqlite3* handle = file->db_->handle();
+    file->busy_timeout_ = options.busy_timeout;
+    sqlite3_busy_handler(handle, &MemoryFile::WaitWhileBusy, file.get());
+    schema::Check(*file->db_, path);
+    if (access == Access::kReadWrite && sqlite3_db_readonly(handle, "main")) {
+      throw ReadOnlyMemory(path);
+    }
+    std::string pragmas = "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -" +
+                          std::to_string(options.cache_kib) +
+                          "; PRAGMA wal_autocheckpoint = " +
+                          std::to_string(options.checkpoint_pages) + ";";
+    file->db_->Execute(pragmas.c_str());
+    if (access == Access::kReadWrite) schema::Upgrade(*file->db_);
+    file->counted_ = schema::Version(*file->db_) >= schema::kVersion;
+  });
+  return file;
+}
+
+void MemoryFile::Create(const std::string& path) {
+  // O_EXCL makes the check and the creation one step: an existing memory is
+  // never touched. What a person said is for their eyes only.
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (fd < 0) {
+    if (errno == EEXIST) throw AlreadyExists(path);
+    throw SystemFailure(errno, "created", path);
+  }
+  close(fd);
+  try {
+    auto db = Connect(path);
+    // WAL lets a reader and a writer work at once, and a commit costs no
+    // flush to disk; the file stays consistent after a crash.
+    db->Execute("PRAGMA journal_mode = WAL;");
+    schema::Create(*db);
+  } catch (const sqlite::SqliteError& error) {
+    unlink(path.c_str());
+    throw SqliteFailure(error.code(), error.what(), path);
+  }
+}
+
+int MemoryFile::WaitWhileBusy(void* self, int attempt) {
+  // SQLite's own busy timeout sleeps up to 100 ms between tries, and a
+  // program that writes batch after batch may hold the lock at every one of
+  // them. Trying every millisecond catches the gaps between its batches.
+  MemoryFile& file = *static_cast<MemoryFile*>(self);
+  auto now = std::chrono::steady_clock::now();
+  if (attempt == 0) file.busy_since_ = now;
+  if (now - file.busy_since_ >= file.busy_timeout_) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return 1;
+}
+
+bool MemoryFile::StillAtPath() const {
+  struct stat info;
+  return stat(path_.c_str(), &info) == 0 && info.st_dev == device_ &&
+         info.st_ino == inode_;
+}
+
+}  // namespace quibbo

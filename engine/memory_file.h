@@ -1,0 +1,94 @@
+// Opening, checking and creating the memory file.
+//
+// A MemoryFile is one SQLite connection to a file that has been checked to be
+// a Quibbo memory: a regular file, an SQLite database, and a table `word`
+// with the columns the engine reads. Opening never creates anything, and
+// every failure is an Error that names the path. Every connection registers
+// the `unicase` collation and refuses double-quoted string literals, so no
+// word can ever be read as SQL.
+//
+// A memory locked by another program is waited for up to the busy timeout,
+// then reported; nothing ever waits without bound.
+#ifndef QUIBBO_ENGINE_MEMORY_FILE_H_
+#define QUIBBO_ENGINE_MEMORY_FILE_H_
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "engine/error.h"
+#include "engine/sqlite.h"
+
+namespace quibbo {
+
+struct StoreOptions {
+  // How long to wait for another program that holds the memory.
+  std::chrono::milliseconds busy_timeout{3000};
+  // Page cache size; small keeps the chat's footprint low.
+  int cache_kib = 8192;
+  // Pages the write-ahead log may grow to before it is copied into the
+  // memory file. Bulk learning rewrites the same index pages in every
+  // batch, and copies each of them once per checkpoint.
+  int checkpoint_pages = 1000;
+};
+
+class MemoryFile {
+ public:
+  enum class Access { kReadWrite, kReadOnly };
+
+  // Opens the memory at `path` and brings its schema up to date when it may
+  // write. kReadWrite fails with kReadOnly if the file cannot be written.
+  static std::unique_ptr<MemoryFile> Open(const std::string& path,
+                                          Access access,
+                                          const StoreOptions& options = {});
+
+  // Creates an empty memory at `path`, readable by its owner alone. Refuses
+  // with kExists when anything exists there, and leaves nothing behind when
+  // it fails.
+  static void Create(const std::string& path);
+
+  ~MemoryFile();
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  // False once `path` no longer names the file that was opened (deleted,
+  // replaced), so callers reopen instead of writing into a vanished file.
+  bool StillAtPath() const;
+
+  // Whether the memory keeps the count of every word in table word_count
+  // (a memory of an earlier version opened read-only does not).
+  bool counted() const { return counted_; }
+
+  // The connection, for the engine's own statements.
+  sqlite::Connection& connection() { return *db_; }
+
+  // Runs `body`, turning SQLite's failures into an Error naming the file.
+  template <typename Body>
+  auto Guard(Body&& body) -> decltype(body()) {
+    try {
+      return body();
+    } catch (const sqlite::SqliteError& error) {
+      throw SqliteFailure(error.code(), error.what(), path_);
+    }
+  }
+
+ private:
+  MemoryFile(std::string path, dev_t device, ino_t inode);
+  static int WaitWhileBusy(void* self, int attempt);
+
+  std::string path_;
+  dev_t device_;
+  ino_t inode_;
+  std::unique_ptr<sqlite::Connection> db_;
+  std::chrono::milliseconds busy_timeout_{0};
+  std::chrono::steady_clock::time_point busy_since_;
+  bool counted_ = false;
+};
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_MEMORY_FILE_H_

@@ -1,0 +1,107 @@
+#include "engine/schema.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <set>
+
+#include "engine/error.h"
+
+namespace quibbo::schema {
+namespace {
+
+// Table word comes first: it is the memory, and the rest serves lookups.
+constexpr char kWordSchema[] = R"sql(
+CREATE TABLE word (
+  id INTEGER PRIMARY KEY,
+  previous TEXT COLLATE unicase,
+  middle TEXT NOT NULL COLLATE unicase,
+  next TEXT COLLATE unicase,
+  position INTEGER NOT NULL
+);
+-- The seed search and the steps of both walks: a forward step's candidates
+-- are the rows right after the rows holding the same word pair.
+CREATE INDEX word_by_middle ON word (middle, next, position);
+-- Moving to the same position in a neighbouring sentence.
+CREATE INDEX word_by_position ON word (position);
+)sql";
+
+// Added in version 1.
+constexpr char kWordCountSchema[] = R"sql(
+CREATE TABLE word_count (
+  word TEXT PRIMARY KEY COLLATE unicase,
+  count INTEGER NOT NULL
+) WITHOUT ROWID;
+)sql";
+
+void SetVersion(sqlite::Connection& db) {
+  db.Execute(
+      ("PRAGMA user_version = " + std::to_string(kVersion) + ";").c_str());
+}
+
+// Runs `body` in a write transaction, rolled back if it throws.
+template <typename Body>
+void InWriteTransaction(sqlite::Connection& db, Body&& body) {
+  db.Execute("BEGIN IMMEDIATE;");
+  try {
+    body();
+    db.Execute("COMMIT;");
+  } catch (...) {
+    sqlite3_exec(db.handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+}  // namespace
+
+void Create(sqlite::Connection& db) {
+  InWriteTransaction(db, [&] {
+    db.Execute(kWordSchema);
+    db.Execute(kWordCountSchema);
+    SetVersion(db);
+  });
+}
+
+void Check(sqlite::Connection& db, const std::string& path) {
+  sqlite::Statement columns(db, "PRAGMA table_info(word)");
+  std::set<std::string> missing = {"id", "previous", "middle", "next",
+                                   "position"};
+  bool any = false;
+  while (columns.Step()) {
+    any = true;
+    std::string name = columns.ColumnText(1);
+    for (char& c : name) c = static_cast<char>(std::tolower(c));
+    missing.erase(name);
+  }
+  if (!any) throw WithoutTableWord(path);
+  if (!missing.empty()) {
+    std::string names;
+    for (const std::string& name : missing) {
+      names += (names.empty() ? "" : ", ") + name;
+    }
+    throw LacksColumns(path, names);
+  }
+}
+
+int64_t Version(sqlite::Connection& db) {
+  sqlite::Statement version(db, "PRAGMA user_version");
+  version.Step();
+  return version.ColumnInt(0);
+}
+
+void Upgrade(sqlite::Connection& db) {
+  if (Version(db) >= kVersion) return;
+  InWriteTransaction(db, [&] {
+    // Another program may have upgraded it while this one waited.
+    if (Version(db) >= kVersion) return;
+    db.Execute(kWordCountSchema);
+    db.Execute(
+        "INSERT INTO word_count (word, count) "
+        "SELECT middle, count(*) FROM word GROUP BY middle COLLATE unicase;"
+        // Forward steps use word_by_middle now.
+        "DROP INDEX IF EXISTS word_by_previous;");
+    SetVersion(db);
+  });
+}
+
+}  // namespace quibbo::schema

@@ -1,0 +1,38 @@
+// The tables of a memory, how a memory is recognised, and how one made by an
+// earlier version is brought up to date.
+//
+// Table `word` is the memory itself: one row per stored occurrence of a word,
+// with its neighbours and position. Everything else serves lookups and can be
+// rebuilt from it: the indexes, and table `word_count`, which keeps the
+// number of rows of each word (letter case ignored) so that choosing the
+// rarest word of a line never counts rows.
+#ifndef QUIBBO_ENGINE_SCHEMA_H_
+#define QUIBBO_ENGINE_SCHEMA_H_
+
+#include <cstdint>
+#include <string>
+
+#include "engine/sqlite.h"
+
+namespace quibbo::schema {
+
+// The version PRAGMA user_version holds in an up-to-date memory.
+inline constexpr int kVersion = 1;
+
+// Creates every table and index of an empty memory, in one transaction.
+void Create(sqlite::Connection& db);
+
+// Throws Error (kNotAMemory) unless `db` holds a table word with the columns
+// id, previous, middle, next and position (letter case ignored).
+void Check(sqlite::Connection& db, const std::string& path);
+
+// The schema version the memory records.
+int64_t Version(sqlite::Connection& db);
+
+// Brings a memory of an earlier version up to date; does nothing to a
+// current one. Safe when two programs try at once: one of them does it.
+void Upgrade(sqlite::Connection& db);
+
+}  // namespace quibbo::schema
+
+#endif  // QUIBBO_ENGINE_SCHEMA_H_

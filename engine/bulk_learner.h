@@ -25,8 +25,11 @@ namespace quibbo {
 // How a memory is opened for bulk learning: a page cache large enough to
 // hold the index of a memory of millions of rows, and a write-ahead log
 // allowed to grow to 64 MiB between checkpoints.
-inline constexpr StoreOptions kBulkStoreOptions = {.cache_kib = 256 * 1024,
-                                                   .checkpoint_pages = 16384};
+// Nobody waits for a reply here, so the commits copy the log themselves.
+inline constexpr StoreOptions kBulkStoreOptions = {
+    .cache_kib = 256 * 1024,
+    .checkpoint_pages = 16384,
+    .checkpoint_in_background = false};
 
 struct BatchLimits {
   // How long a batch should hold the write lock. Batches grow or shrink

@@ -80,10 +80,16 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
       throw ReadOnlyMemory(path);
     }
     std::string pragmas = "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -" +
-                          std::to_string(options.cache_kib) +
-                          "; PRAGMA wal_autocheckpoint = " +
-                          std::to_string(options.checkpoint_pages) + ";";
+                          std::to_string(options.cache_kib) + ";";
     file->db_->Execute(pragmas.c_str());
+    if (options.checkpoint_in_background) {
+      // The hook takes the place of SQLite's own automatic checkpoint.
+      file->checkpoint_pages_ = options.checkpoint_pages;
+      file->checkpointer_ = std::make_unique<Checkpointer>(path);
+      sqlite3_wal_hook(handle, &MemoryFile::LogWritten, file.get());
+    } else {
+      sqlite3_wal_autocheckpoint(handle, options.checkpoint_pages);
+    }
     if (access == Access::kReadWrite) schema::Upgrade(*file->db_);
     file->counted_ = schema::Version(*file->db_) >= schema::kVersion;
   });
@@ -121,6 +127,18 @@ int MemoryFile::WaitWhileBusy(void* self, int attempt) {
   if (now - file.busy_since_ >= file.busy_timeout_) return 0;
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return 1;
+}
+
+int MemoryFile::LogWritten(void* self, sqlite3* db, const char* name,
+                           int pages) {
+  MemoryFile& file = *static_cast<MemoryFile*>(self);
+  if (pages >= kLogBound * file.checkpoint_pages_) {
+    sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                              nullptr);
+  } else if (pages >= file.checkpoint_pages_) {
+    file.checkpointer_->Request();
+  }
+  return SQLITE_OK;
 }
 
 bool MemoryFile::StillAtPath() const {

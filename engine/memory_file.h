@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/checkpointer.h"
 #include "engine/error.h"
 #include "engine/sqlite.h"
 
@@ -32,7 +33,15 @@ struct StoreOptions {
   // memory file. Bulk learning rewrites the same index pages in every
   // batch, and copies each of them once per checkpoint.
   int checkpoint_pages = 1000;
+  // Whether the copy runs on a thread of its own (see Checkpointer) rather
+  // than inside the commit that crosses checkpoint_pages. Either way the log
+  // never grows past kLogBound times checkpoint_pages for long.
+  bool checkpoint_in_background = true;
 };
+
+// How far past checkpoint_pages the log may grow while the background copy
+// lags (a reader holding old pages, say) before a commit copies it itself.
+inline constexpr int kLogBound = 8;
 
 class MemoryFile {
  public:
@@ -79,6 +88,7 @@ class MemoryFile {
  private:
   MemoryFile(std::string path, dev_t device, ino_t inode);
   static int WaitWhileBusy(void* self, int attempt);
+  static int LogWritten(void* self, sqlite3* db, const char* name, int pages);
 
   std::string path_;
   dev_t device_;
@@ -87,6 +97,9 @@ class MemoryFile {
   std::chrono::milliseconds busy_timeout_{0};
   std::chrono::steady_clock::time_point busy_since_;
   bool counted_ = false;
+  int checkpoint_pages_ = 0;
+  // Declared after the connection, so it stops before the connection closes.
+  std::unique_ptr<Checkpointer> checkpointer_;
 };
 
 }  // namespace quibbo

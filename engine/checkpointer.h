@@ -1,0 +1,45 @@
+// Copies the write-ahead log back into the memory file on a thread and a
+// connection of its own, so that no reply waits for it.
+//
+// In write-ahead-log mode every commit appends to the log, and SQLite would
+// copy the log into the file inside whichever commit crosses its threshold:
+// that one reply would pay for all of them. A checkpoint on another
+// connection runs beside readers and writers instead, and is as safe against
+// a crash as the one SQLite runs itself. It is passive: it copies what no
+// reader still needs and never waits for a lock.
+#ifndef QUIBBO_ENGINE_CHECKPOINTER_H_
+#define QUIBBO_ENGINE_CHECKPOINTER_H_
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace quibbo {
+
+class Checkpointer {
+ public:
+  explicit Checkpointer(std::string path);
+  // Lets a running checkpoint finish, then stops.
+  ~Checkpointer();
+  Checkpointer(const Checkpointer&) = delete;
+  Checkpointer& operator=(const Checkpointer&) = delete;
+
+  // Asks for a checkpoint soon, without waiting for it. The thread starts on
+  // the first request.
+  void Request();
+
+ private:
+  void Run();
+
+  std::string path_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool requested_ = false;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_CHECKPOINTER_H_

@@ -2,6 +2,7 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace quibbo {
@@ -152,8 +153,21 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 int CompareIgnoringCase(std::string_view a, std::string_view b) {
-  FoldedReader left(a);
-  FoldedReader right(b);
+  // Most words are ASCII, and every index lookup compares many of them: the
+  // ASCII prefix is compared here, byte by byte. Folding works one code point
+  // at a time, so the rest compares the same from where this stops.
+  const size_t common = std::min(a.size(), b.size());
+  size_t i = 0;
+  for (; i < common; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if ((x | y) >= 0x80) break;
+    if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
+    if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
+    if (x != y) return x < y ? -1 : 1;
+  }
+  FoldedReader left(a.substr(i));
+  FoldedReader right(b.substr(i));
   while (true) {
     int32_t x = left.Next();
     int32_t y = right.Next();

@@ -49,7 +49,7 @@ fuzz: setup
 	@scripts/fuzz
 
 install: build
-	@scripts/install $(BUILD)/bin
+	@scripts/install $(BUILD)
 
 uninstall:
 	@scripts/uninstall

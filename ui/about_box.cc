@@ -110,6 +110,14 @@ AboutBox::AboutBox(Opener& opener, QWidget* parent)
                    QString::fromUtf8(kEmailAddress));
   web_page_->installEventFilter(this);
   email_->installEventFilter(this);
+  // The links look like links but are labels to a screen reader, which
+  // would read out the bare address.
+  web_page_->setAccessibleName(tr("Quibbo Web Site"));
+  web_page_->setAccessibleDescription(
+      tr("Link: opens %1 in the web browser").arg(QString::fromUtf8(kWebPage)));
+  email_->setAccessibleName(tr("Email Quibbo Creator"));
+  email_->setAccessibleDescription(
+      tr("Link: writes a mail to %1").arg(QString::fromUtf8(kEmailAddress)));
 
   AddLabel(this, "Label3", Twips(720, 840, 3015, 255),
            QString::fromUtf8(kCopyright) + QString::fromUtf8(kAuthor));

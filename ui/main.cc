@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "engine/engine.h"
 #include "engine/program_folder.h"
+#include "engine/version.h"
 #include "ui/conversation.h"
 #include "ui/main_window.h"
 #include "ui/opener.h"
@@ -17,6 +19,32 @@ namespace {
 constexpr int kNoDisplay = 3;
 // A fault of the program itself (sysexits' EX_SOFTWARE).
 constexpr int kInternalError = 70;
+
+constexpr char kUsage[] =
+    "Usage: quibbo [OPTIONS]\n"
+    "Quibbo's conversation window, over the memory beside the program.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help   Print this help and exit\n"
+    "  --version    Print the version and exit\n"
+    "Qt's own options, such as -platform NAME, are taken too.\n";
+
+// Answers --help and --version, which need no display; false for anything
+// else.
+bool AnsweredOnTerminal(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return true;
+    }
+    if (arg == "--version") {
+      std::printf("quibbo %s\n", quibbo::kVersion);
+      return true;
+    }
+  }
+  return false;
+}
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -71,6 +99,7 @@ class Application : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnsweredOnTerminal(argc, argv)) return 0;
   if (!IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") &&
       !IsSet("WAYLAND_DISPLAY")) {
     NoDisplay("no display is set (neither DISPLAY nor WAYLAND_DISPLAY)");

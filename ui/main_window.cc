@@ -135,6 +135,19 @@ MainWindow::MainWindow(Conversation& conversation, Opener& opener,
   setTabOrder(talk_, computer_);
   setTabOrder(computer_, human_);
 
+  // What a screen reader announces for each control. Qt would name the
+  // boxes after their frames; naming them here keeps that when the frames
+  // change.
+  computer_->setAccessibleName(tr("Conversation"));
+  computer_->setAccessibleDescription(
+      tr("What you said and what Quibbo replied, the latest at the end"));
+  human_->setAccessibleName(tr("Say something to Quibbo"));
+  human_->setAccessibleDescription(
+      tr("Enter says the line to Quibbo; Ctrl+Enter starts a new line"));
+  talk_->setAccessibleName(tr("Talk"));
+  talk_->setAccessibleDescription(
+      tr("Says your line to Quibbo and shows the reply"));
+
   QMenu* file = menuBar()->addMenu(tr("&File"));
   file->setObjectName(QStringLiteral("mnufile"));
   AddCommand(file, "mnuwipe", tr("Wipe Quibbos Memory"), {}, &MainWindow::Wipe);

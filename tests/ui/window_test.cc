@@ -1,6 +1,7 @@
 // The conversation window and the About box, driven through their keys,
 // menus and message boxes on the offscreen platform, with an opener that
 // only records.
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -151,6 +152,7 @@ class WindowTest : public QObject {
   void NoDisplayEndsWithStatusThree();
   void AboutVersionLooksAndScreenshot();
   void HelpCommandsAboutBoxAndItsLinks();
+  void ScreenReaderNames();
 };
 
 void WindowTest::StartStateNamesAndScreenshot() {
@@ -486,6 +488,25 @@ void WindowTest::HelpCommandsAboutBoxAndItsLinks() {
   const QString mail =
       QStringLiteral("mailto:") + QString::fromLatin1(ui::kEmailAddress);
   QCOMPARE(h.opener.calls, QStringList({readme, web, mail, web, mail, readme}));
+}
+
+void WindowTest::ScreenReaderNames() {
+  Harness<> h;
+  RecordingOpener opener;
+  ui::AboutBox box(opener);
+  // What a screen reader announces, and that each also says what it does.
+  const std::pair<QWidget*, QString> controls[] = {
+      {h.computer, "Conversation"},
+      {h.human, "Say something to Quibbo"},
+      {h.talk, "Talk"},
+      {Child(&box, "Label5"), "Quibbo Web Site"},
+      {Child(&box, "Label4"), "Email Quibbo Creator"}};
+  for (const auto& [widget, name] : controls) {
+    QAccessibleInterface* control =
+        QAccessible::queryAccessibleInterface(widget);
+    QCOMPARE(control->text(QAccessible::Name), name);
+    QVERIFY(!control->text(QAccessible::Description).isEmpty());
+  }
 }
 
 }  // namespace quibbo::testing

@@ -1,0 +1,75 @@
+#!/bin/sh
+# The manual pages and the bash completion know everything --help shows:
+# every subcommand and option of `quibbo-cli --help` and of each
+# `quibbo-cli SUBCOMMAND --help` appears in quibbo-cli(1) and is offered by
+# the completion after that subcommand, and every option of `quibbo --help`
+# appears in quibbo(1). The completion offers file names where a file is
+# expected, and groff finds nothing to warn about in either page.
+#   help_test.sh BUILD
+set -eu
+build=$(cd "$1" && pwd)
+pages=$build/share/man/man1
+completion=$build/share/bash-completion/completions/quibbo-cli
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# The options and subcommands that a --help text lists.
+options() { sed -n 's/^  \(-[^ ]*\).*/\1/p' | tr ',' '\n' | grep .; }
+subcommands() { sed -n '/^Subcommands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p'; }
+# The page as text, hyphens and all.
+page_text() { sed 's/\\-/-/g' "$pages/$1"; }
+# What the completion offers for the command line "quibbo-cli $*".
+complete() {
+  bash -c '. "$1"; shift; COMP_WORDS=(quibbo-cli "$@"); COMP_CWORD=$#
+    _quibbo_cli; printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@"
+}
+# Fails unless every line of $2 is a whole word in $3; $1 names the check.
+all_in() {
+  for word in $2; do
+    printf '%s\n' "$3" | grep -qE -- "(^|[^-a-z])$word([^-a-z]|\$)" ||
+      fail "$1 lacks $word"
+  done
+}
+
+cli=$build/bin/quibbo-cli
+help=$("$cli" --help)
+cli_page=$(page_text quibbo-cli.1)
+all_in "quibbo-cli(1)" "$(echo "$help" | subcommands)" "$cli_page"
+all_in "completion of quibbo-cli" "$(echo "$help" | subcommands)" "$(complete '')"
+all_in "completion of quibbo-cli -" "$(echo "$help" | options)" "$(complete -)"
+for command in $(echo "$help" | subcommands); do
+  options=$("$cli" "$command" --help | options)
+  all_in "quibbo-cli(1)" "$options" "$cli_page"
+  all_in "completion of $command -" "$options" "$(complete "$command" -)"
+done
+if [ -x "$build/bin/quibbo" ]; then
+  all_in "quibbo(1)" "$("$build/bin/quibbo" --help | options)" \
+    "$(page_text quibbo.1)"
+fi
+
+# File names where a file is expected, and nothing ("-") where none is.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+touch "$scratch/some book.txt"
+cd "$scratch"
+while read -r expected words; do
+  # shellcheck disable=SC2086
+  [ "$(complete $words so | tr ' ' _)" = "${expected#-}" ] ||
+    fail "completion of '$words so' is not '$expected'"
+done <<EOF2
+some_book.txt learn
+some_book.txt --memory
+- --memory learn
+- stats
+- --seed
+EOF2
+
+if command -v groff >/dev/null; then
+  for page in "$pages"/*.1; do
+    warnings=$(groff -man -ww -z "$page" 2>&1)
+    [ -z "$warnings" ] || fail "$page: $warnings"
+  done
+fi
+echo "manual pages and completion: all options found"

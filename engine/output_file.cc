@@ -48,7 +48,11 @@ OutputFile::OutputFile(std::string path, bool replace)
 
 OutputFile::~OutputFile() {
   if (fd_ >= 0) close(fd_);
-  if (!temporary_path_.empty()) unlink(temporary_path_.c_str());
+  if (temporary_path_.empty()) return;
+  // With what SQLite may have left beside it after a failure.
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    unlink((temporary_path_ + suffix).c_str());
+  }
 }
 
 void OutputFile::Write(std::string_view bytes) {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
 
@@ -219,6 +220,15 @@ bool OpenInputs(const std::vector<std::string>& names,
   return true;
 }
 
+// Replaces a line of `learn --json` with the text of its JSON string; false
+// when it holds anything else.
+bool DecodeJsonLine(std::string* line) {
+  nlohmann::json value = nlohmann::json::parse(*line, nullptr, false);
+  if (!value.is_string()) return false;
+  *line = value.get<std::string>();
+  return true;
+}
+
 }  // namespace
 
 int RunLearn(const std::string& memory_path, const LearnOptions& options,
@@ -249,7 +259,7 @@ int RunLearn(const std::string& memory_path, const LearnOptions& options,
       LineReader reader(input->fd, input->size < 0,
                         [&learner] { learner->Commit(); });
       for (int64_t number = 1; reader.Next(&line); ++number) {
-        if (!IsValidUtf8(line)) {
+        if ((options.json && !DecodeJsonLine(&line)) || !IsValidUtf8(line)) {
           if (skipped.size() < kListedSkips) {
             skipped.push_back(input->name + ":" + std::to_string(number));
           }
@@ -296,7 +306,9 @@ int RunLearn(const std::string& memory_path, const LearnOptions& options,
       << " stored in " << time << " s";
   if (skipped_count > 0) {
     out << "; skipped " << Thousands(skipped_count)
-        << (skipped_count == 1 ? " line" : " lines") << " not in UTF-8 (";
+        << (skipped_count == 1 ? " line" : " lines")
+        << (options.json ? " not a JSON string of UTF-8 text ("
+                         : " not in UTF-8 (");
     for (size_t i = 0; i < skipped.size(); ++i) {
       out << (i > 0 ? ", " : "") << skipped[i];
     }

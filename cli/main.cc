@@ -1,30 +1,38 @@
 // quibbo-cli: Quibbo on the terminal, over the same memory as the window.
 //
-//   quibbo-cli [chat] [--json] [--seed N] [--memory FILE]   talk
-//   quibbo-cli init [--memory FILE]                         create a memory
-//   quibbo-cli wipe [--yes] [--memory FILE]                 empty the memory
-//   quibbo-cli learn FILE... [--memory FILE]                learn files
-//   quibbo-cli stats [--json] [--memory FILE]               what it holds
+//   quibbo-cli [chat] [--json] [--seed N] [--no-learn]   talk
+//   quibbo-cli init                                      create a memory
+//   quibbo-cli wipe [--yes]                              empty the memory
+//   quibbo-cli learn FILE... [--json]                    learn files
+//   quibbo-cli stats [--json]                            what it holds
+//   quibbo-cli backup FILE [--force]                     copy the memory
+//   quibbo-cli restore FILE [--yes]                      put a copy back
+//   quibbo-cli export [FILE|-] [--json] [--force]        every sentence
+//   quibbo-cli forget WORD... [--yes]                    delete sentences
+//
+// Every command takes --memory FILE. The options are wired in options.cc.
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/chat.h"
 #include "cli/learn.h"
+#include "cli/memory_commands.h"
+#include "cli/options.h"
 #include "cli/stats.h"
 #include "cli/wipe.h"
 #include "engine/engine.h"
 #include "engine/memory_file.h"
 #include "engine/program_folder.h"
-#include "engine/version.h"
 
 namespace {
 
 using quibbo::Engine;
 using quibbo::SeededRandom;
+using quibbo::cli::Command;
+using quibbo::cli::Settings;
 
 // A fault of the program itself (sysexits' EX_SOFTWARE).
 constexpr int kInternalError = 70;
@@ -40,94 +48,58 @@ int Init(const std::string& memory) {
   return 0;
 }
 
-int Chat(const std::string& memory, bool json, std::optional<uint64_t> seed) {
+int Chat(const Settings& settings) {
   std::unique_ptr<quibbo::RandomSource> random;
-  if (seed) random = std::make_unique<SeededRandom>(*seed);
-  Engine engine(memory, std::move(random));
+  if (settings.seed) random = std::make_unique<SeededRandom>(*settings.seed);
+  Engine engine(settings.memory, std::move(random));
   engine.SetReportErrors(true);
+  engine.SetLearning(!settings.no_learn);
   quibbo::cli::ChatOptions options;
-  options.json = json;
-  options.prompt = !json && isatty(STDIN_FILENO);
+  options.json = settings.json;
+  options.prompt = !settings.json && isatty(STDIN_FILENO);
   return quibbo::cli::RunChat(engine, std::cin, std::cout, std::cerr, options);
+}
+
+int Run(Settings& s) {
+  namespace cli = quibbo::cli;
+  switch (s.command) {
+    case Command::kChat:
+      return Chat(s);
+    case Command::kInit:
+      return Init(s.memory);
+    case Command::kWipe:
+      return cli::RunWipe(s.memory, s.yes, std::cin, std::cout, std::cerr);
+    case Command::kLearn:
+      s.learn.progress = isatty(STDERR_FILENO);
+      return cli::RunLearn(s.memory, s.learn, std::cout, std::cerr);
+    case Command::kStats:
+      return cli::RunStats(s.memory, s.json, std::cout, std::cerr);
+    case Command::kBackup:
+      return cli::RunBackup(s.memory, s.file, s.force, std::cout, std::cerr);
+    case Command::kRestore:
+      return cli::RunRestore(s.memory, s.file, s.yes, std::cin, std::cout,
+                             std::cerr);
+    case Command::kExport:
+      return cli::RunExport(s.memory, s.export_options, std::cout, std::cerr);
+    case Command::kForget:
+      return cli::RunForget(s.memory, s.words, s.yes, std::cin, std::cout,
+                            std::cerr);
+  }
+  return kInternalError;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  CLI::App app("Quibbo, the chatterbot that learns to talk from you.",
-               "quibbo-cli");
-  app.set_version_flag("--version", std::string(quibbo::kVersion));
-  app.require_subcommand(0, 1);
-
-  std::string memory = quibbo::DefaultMemoryPath();
-  const std::string memory_help =
-      "The memory file (default: qvd.mdb beside the program)";
-  bool json = false;
-  std::optional<uint64_t> seed;
-  app.add_option("--memory", memory, memory_help);
-  app.add_flag("--json", json,
-               "One JSON object per line: {\"you\": ..., \"quibbo\": ...}");
-  app.add_option("--seed", seed, "Fixed random seed, for repeatable replies");
-
-  CLI::App* chat = app.add_subcommand("chat", "Talk to Quibbo (the default)");
-  chat->add_option("--memory", memory, memory_help);
-  chat->add_flag("--json", json,
-                 "One JSON object per line: {\"you\": ..., \"quibbo\": ...}");
-  chat->add_option("--seed", seed, "Fixed random seed, for repeatable replies");
-
-  CLI::App* init = app.add_subcommand("init", "Create an empty memory");
-  init->add_option("--memory", memory, memory_help);
-
-  bool yes = false;
-  CLI::App* wipe = app.add_subcommand(
-      "wipe", "Delete everything Quibbo has learned, after two questions");
-  wipe->add_option("--memory", memory, memory_help);
-  wipe->add_flag("--yes", yes, "Answer yes to both questions");
-
-  quibbo::cli::LearnOptions learn_options;
-  CLI::App* learn = app.add_subcommand(
-      "learn",
-      "Learn every line of the files as if it had been said, without "
-      "replying. Ctrl+C stops after the current batch of sentences; what was "
-      "learned stays, and the exit status is 130");
-  learn
-      ->add_option("files", learn_options.files,
-                   "Text files, one sentence or more per line; - reads the "
-                   "standard input")
-      ->required();
-  learn->add_option("--memory", memory, memory_help);
-
-  CLI::App* stats = app.add_subcommand(
-      "stats", "Show what the memory holds: words, sentences, size");
-  stats->add_option("--memory", memory, memory_help);
-  stats->add_flag("--json", json, "One JSON object instead of text");
-
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::cerr << "quibbo-cli: " << e.what() << "\n"
-              << "Run 'quibbo-cli --help' for usage.\n";
-    return 2;
+  Settings settings;
+  settings.memory = quibbo::DefaultMemoryPath();
+  if (std::optional<int> status =
+          quibbo::cli::ParseCommandLine(argc, argv, &settings)) {
+    return *status;
   }
-
   try {
-    if (*init) return Init(memory);
-    if (*learn) {
-      learn_options.progress = isatty(STDERR_FILENO);
-      return quibbo::cli::RunLearn(memory, learn_options, std::cout, std::cerr);
-    }
-    if (*stats) {
-      return quibbo::cli::RunStats(memory, json, std::cout, std::cerr);
-    }
-    if (*wipe) {
-      return quibbo::cli::RunWipe(memory, yes, std::cin, std::cout, std::cerr);
-    }
-    return Chat(memory, json, seed);
+    return Run(settings);
   } catch (const std::exception& fault) {
     // Failures of the memory are reported where they happen; what reaches
     // here is a fault of the program. What was stored before stays stored.

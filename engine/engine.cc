@@ -28,9 +28,13 @@ Engine::Engine(std::string memory_path, std::unique_ptr<RandomSource> random,
 Engine::~Engine() = default;
 
 Store& Engine::Memory() {
-  if (!store_ || !store_->file().StillAtPath()) {
+  const Store::Access access =
+      learning_ ? Store::Access::kReadWrite : Store::Access::kReadOnly;
+  if (!store_ || !store_->file().StillAtPath() ||
+      (access == Store::Access::kReadWrite && access != store_access_)) {
     store_.reset();
-    store_ = Store::Open(memory_path_, Store::Access::kReadWrite, options_);
+    store_ = Store::Open(memory_path_, access, options_);
+    store_access_ = access;
   }
   return *store_;
 }
@@ -40,7 +44,7 @@ std::optional<std::string> Engine::Respond(std::string_view line) {
     if (TrimSpaces(line).empty()) return kEmptyInputReply;
     if (!IsValidUtf8(line)) throw InvalidText();
     Store& store = Memory();
-    Intake intake = Learn(store, line);
+    Intake intake = learning_ ? Learn(store, line) : Consider(store, line);
     return ComposeReply(store, *random_, intake);
   } catch (const Error& error) {
     // Only failures of the memory or the input become the trouble message;

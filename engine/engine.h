@@ -1,16 +1,20 @@
 // The conversation engine: what a program talks to while it converses.
 //
-// Respond stores what the user says and answers it; WipeMemory empties the
-// memory after two confirmations; WordFrequency tells how often a word is
-// held. The engine knows nothing of windows or terminals: questions reach
-// the user through a callback, and chance comes from a RandomSource, so the
-// engine can be driven from tests without a display, a clock or luck.
+// Respond stores what the user says and answers it (or only answers it,
+// with SetLearning(false)); WipeMemory empties the memory after two
+// confirmations; WordFrequency tells how often a word is held. The engine knows
+// nothing of windows or terminals: questions reach the user through a callback,
+// and chance comes from a RandomSource, so the engine can be driven from tests
+// without a display, a clock or luck.
 //
 // Work on the memory as a whole, which needs no conversation, has entry
 // points of its own, each opening the memory by its path with the settings
 // that job needs: MemoryFile::Create makes an empty memory, BulkLearner
 // learns files with a large cache and batched commits, ReadStatistics reads
-// the figures without ever writing.
+// the figures without ever writing, BackupMemory and RestoreMemory copy the
+// whole memory to a file and back (backup.h), ForEachSentence reads back
+// every sentence (export.h), and Forget deletes the sentences that hold some
+// words (forget.h).
 //
 // An Engine is used from one thread. It keeps its memory open between calls
 // and opens it again whenever the file at its path was replaced or removed,
@@ -94,6 +98,12 @@ class Engine {
   // returns no text (false, the initial setting).
   void SetReportErrors(bool report) { report_errors_ = report; }
 
+  // Whether Respond stores what it is told (true, the initial setting). When
+  // false, it chooses the seed and fallback words the same way (Consider)
+  // and replies from the memory as it is, which it opens only for reading,
+  // so trying out a memory leaves it exactly as it was.
+  void SetLearning(bool learning) { learning_ = learning; }
+
   void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
 
   const std::string& memory_path() const { return memory_path_; }
@@ -109,7 +119,9 @@ class Engine {
   Confirm confirm_;
   StoreOptions options_;
   bool report_errors_ = false;
+  bool learning_ = true;
   std::unique_ptr<Store> store_;
+  Store::Access store_access_ = Store::Access::kReadOnly;
 };
 
 }  // namespace quibbo

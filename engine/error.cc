@@ -12,6 +12,25 @@ using Kind = Error::Kind;
 
 std::string File(const std::string& path) { return "The memory file " + path; }
 
+Kind KindOfErrno(int error_number) {
+  switch (error_number) {
+    case ENOENT:
+    case ENOTDIR:
+      return Kind::kMissing;
+    case EEXIST:
+      return Kind::kExists;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return Kind::kReadOnly;
+    case ENOSPC:
+    case EDQUOT:
+      return Kind::kFull;
+    default:
+      return Kind::kIo;
+  }
+}
+
 }  // namespace
 
 Error::Kind KindOfSqliteCode(int code) {
@@ -77,16 +96,9 @@ Error SqliteFailure(int code, std::string_view message,
 
 Error SystemFailure(int error_number, std::string_view doing,
                     const std::string& path) {
-  Kind kind = Kind::kIo;
-  if (error_number == ENOENT || error_number == ENOTDIR) kind = Kind::kMissing;
-  if (error_number == EEXIST) kind = Kind::kExists;
-  if (error_number == EACCES || error_number == EPERM ||
-      error_number == EROFS) {
-    kind = Kind::kReadOnly;
-  }
-  if (error_number == ENOSPC || error_number == EDQUOT) kind = Kind::kFull;
-  return Error(kind, File(path) + " could not be " + std::string(doing) + ": " +
-                         std::strerror(error_number) + ".");
+  return Error(KindOfErrno(error_number),
+               File(path) + " could not be " + std::string(doing) + ": " +
+                   std::strerror(error_number) + ".");
 }
 
 Error MissingMemory(const std::string& path) {
@@ -141,6 +153,61 @@ Error InvalidText() {
   return Error(Kind::kInvalidText,
                "The sentence is not valid UTF-8 text, so nothing of it was "
                "stored.");
+}
+
+Error SameFileAsMemory(const std::string& path) {
+  return Error(Kind::kExists,
+               path + " is the memory itself; name another file.");
+}
+
+Error OutputExists(const std::string& path) {
+  return Error(Kind::kExists, path +
+                                  " already exists and was left as it is; "
+                                  "give --force to replace it.");
+}
+
+Error OutputFailure(int error_number, const std::string& path) {
+  const std::string after = "; nothing was left in its place.";
+  if (error_number == ENOSPC || error_number == EDQUOT) {
+    return Error(Kind::kFull,
+                 "The disk is full: " + path + " could not be written" + after);
+  }
+  return Error(KindOfErrno(error_number), path + " could not be written (" +
+                                              std::strerror(error_number) +
+                                              ")" + after);
+}
+
+Error StandardOutputFailure(int error_number) {
+  return Error(KindOfErrno(error_number),
+               std::string("Writing to the standard output failed (") +
+                   std::strerror(error_number) +
+                   "); what it got is incomplete.");
+}
+
+Error CopyFailure(int code, std::string_view message, const std::string& path) {
+  const std::string after = "; nothing was left in its place.";
+  if ((code & 0xff) == SQLITE_FULL) {
+    return Error(Kind::kFull,
+                 "The disk is full: " + path + " could not be written" + after);
+  }
+  return Error(KindOfSqliteCode(code), "Writing the copy " + path +
+                                           " failed (" + std::string(message) +
+                                           ")" + after);
+}
+
+Error CopyDamaged(const std::string& path, std::string_view detail) {
+  return Error(Kind::kDamaged, "The copy " + path + " failed its check (" +
+                                   std::string(detail) +
+                                   ") and was removed. The memory itself is "
+                                   "unchanged; check the disk and try again.");
+}
+
+Error PageSizesDiffer(const std::string& path, const std::string& memory_path) {
+  return Error(Kind::kNotAMemory,
+               path + " stores its pages in another size than the memory " +
+                   memory_path +
+                   ", so it cannot replace it in place. Use it with --memory "
+                   "instead.");
 }
 
 Error EmptyMemory() {

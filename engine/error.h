@@ -65,6 +65,17 @@ Error MissingRow(const std::string& path, int64_t row);
 Error InvalidText();
 Error EmptyMemory();
 
+// The failures of the commands that copy a memory or write out what it
+// holds. `path` names the file written or read, not the memory, unless
+// said otherwise.
+Error SameFileAsMemory(const std::string& path);
+Error OutputExists(const std::string& path);
+Error OutputFailure(int error_number, const std::string& path);
+Error StandardOutputFailure(int error_number);
+Error CopyFailure(int code, std::string_view message, const std::string& path);
+Error CopyDamaged(const std::string& path, std::string_view detail);
+Error PageSizesDiffer(const std::string& path, const std::string& memory_path);
+
 }  // namespace quibbo
 
 #endif  // QUIBBO_ENGINE_ERROR_H_

@@ -34,13 +34,17 @@ int32_t WordFrequency(Store& store, std::string_view word) {
   return count == 0 ? kUnknownWordCount : static_cast<int32_t>(count);
 }
 
-Intake Learn(Store& store, std::string_view line) {
+namespace {
+
+// Learn and Consider: the same choices, with or without storing the rows.
+Intake TakeIn(Store& store, std::string_view line, bool keep) {
   Intake intake;
   intake.sentences = CutSentences(line);
   size_t fallback_length = 0;
   for (const std::string& sentence : intake.sentences) {
     if (sentence.empty()) continue;
-    Store::Transaction transaction(store, Store::Transaction::Kind::kWrite);
+    std::optional<Store::Transaction> transaction;
+    if (keep) transaction.emplace(store, Store::Transaction::Kind::kWrite);
     for (const WordRecord& record : SentenceRecords(sentence)) {
       // Counted before the word's own row is stored, after the rows of the
       // words before it.
@@ -48,16 +52,26 @@ Intake Learn(Store& store, std::string_view line) {
           WordFrequency(store, intake.seed_word.value_or(""))) {
         intake.seed_word = record.middle;
       }
-      store.Append(record);
+      if (keep) store.Append(record);
       size_t length = CharacterCount(record.middle);
       if (length > fallback_length) {
         intake.fallback_word = record.middle;
         fallback_length = length;
       }
     }
-    transaction.Commit();
+    if (transaction) transaction->Commit();
   }
   return intake;
+}
+
+}  // namespace
+
+Intake Learn(Store& store, std::string_view line) {
+  return TakeIn(store, line, true);
+}
+
+Intake Consider(Store& store, std::string_view line) {
+  return TakeIn(store, line, false);
 }
 
 }  // namespace quibbo

@@ -50,6 +50,11 @@ int32_t WordFrequency(Store& store, std::string_view word);
 // chooses the seed and fallback words on the way. Throws Error.
 Intake Learn(Store& store, std::string_view line);
 
+// Chooses the seed and fallback words of `line` as Learn does, but stores
+// nothing: every word is counted as the memory holds it, without the words
+// of `line` before it. Throws Error.
+Intake Consider(Store& store, std::string_view line);
+
 }  // namespace quibbo
 
 #endif  // QUIBBO_ENGINE_LEARNER_H_

@@ -9,17 +9,10 @@
 #include <thread>
 
 #include "engine/schema.h"
-#include "engine/text.h"
+#include "engine/unicase.h"
 
 namespace quibbo {
 namespace {
-
-int CollateIgnoringCase(void*, int left_size, const void* left, int right_size,
-                        const void* right) {
-  return CompareIgnoringCase(
-      std::string_view(static_cast<const char*>(left), left_size),
-      std::string_view(static_cast<const char*>(right), right_size));
-}
 
 std::unique_ptr<sqlite::Connection> Connect(const std::string& path) {
   auto db = std::make_unique<sqlite::Connection>(
@@ -29,8 +22,13 @@ std::unique_ptr<sqlite::Connection> Connect(const std::string& path) {
   // Double-quoted strings are identifiers only, never string literals.
   sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-  int rc = sqlite3_create_collation(handle, "unicase", SQLITE_UTF8, nullptr,
-                                    CollateIgnoringCase);
+  // The schema's triggers keep word_count exact for other programs. The
+  // store keeps the counts of its own rows, in batches: a trigger per row
+  // would slow learning by a quarter, and emptying the memory would read
+  // every row. TEMP triggers still run.
+  sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  int rc = sqlite3_create_collation(handle, kUnicaseCollation, SQLITE_UTF8,
+                                    nullptr, CollateUnicase);
   if (rc != SQLITE_OK) db->Fail(rc);
   return db;
 }
@@ -91,7 +89,7 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
       sqlite3_wal_autocheckpoint(handle, options.checkpoint_pages);
     }
     if (access == Access::kReadWrite) schema::Upgrade(*file->db_);
-    file->counted_ = schema::Version(*file->db_) >= schema::kVersion;
+    file->counted_ = schema::Version(*file->db_) >= schema::kCountedVersion;
   });
   return file;
 }

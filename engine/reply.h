@@ -35,8 +35,9 @@ inline constexpr int64_t kSmallMemoryRows = 200;
 inline constexpr int kMaxAttempts = 50;
 inline constexpr int kMaxWalkSteps = 1000;
 
-// Composes the reply to the input that `intake` describes, which has already
-// been stored. Throws Error, also when the memory holds nothing (kEmpty).
+// Composes the reply to the input that `intake` describes, which has
+// already been stored (Learn) or only weighed (Consider). Throws Error, also
+// when the memory holds nothing (kEmpty).
 std::string ComposeReply(Store& store, RandomSource& random,
                          const Intake& intake);
 

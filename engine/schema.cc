@@ -34,6 +34,36 @@ CREATE TABLE word_count (
 ) WITHOUT ROWID;
 )sql";
 
+// Added in version 2. They keep word_count exact through any edit another
+// program makes: the sqlite3 shell with unicase.so, say. Quibbo's own
+// connections turn triggers off and count in batches, which costs learning
+// nothing (see memory_file.cc).
+constexpr char kCountTriggers[] = R"sql(
+CREATE TRIGGER word_inserted AFTER INSERT ON word BEGIN
+  INSERT INTO word_count (word, count) VALUES (new.middle, 1)
+    ON CONFLICT (word) DO UPDATE SET count = count + 1;
+END;
+CREATE TRIGGER word_deleted AFTER DELETE ON word BEGIN
+  UPDATE word_count SET count = count - 1 WHERE word = old.middle;
+  DELETE FROM word_count WHERE word = old.middle AND count <= 0;
+END;
+CREATE TRIGGER word_changed AFTER UPDATE OF middle ON word BEGIN
+  UPDATE word_count SET count = count - 1 WHERE word = old.middle;
+  DELETE FROM word_count WHERE word = old.middle AND count <= 0;
+  INSERT INTO word_count (word, count) VALUES (new.middle, 1)
+    ON CONFLICT (word) DO UPDATE SET count = count + 1;
+END;
+)sql";
+
+// Counts every word anew: in a memory of version 0 for the first time, in
+// one of version 1 because an edit made without the triggers may have left
+// the counts behind.
+constexpr char kRecount[] = R"sql(
+DELETE FROM word_count;
+INSERT INTO word_count (word, count)
+  SELECT middle, count(*) FROM word GROUP BY middle COLLATE unicase;
+)sql";
+
 void SetVersion(sqlite::Connection& db) {
   db.Execute(
       ("PRAGMA user_version = " + std::to_string(kVersion) + ";").c_str());
@@ -58,6 +88,7 @@ void Create(sqlite::Connection& db) {
   InWriteTransaction(db, [&] {
     db.Execute(kWordSchema);
     db.Execute(kWordCountSchema);
+    db.Execute(kCountTriggers);
     SetVersion(db);
   });
 }
@@ -93,13 +124,15 @@ void Upgrade(sqlite::Connection& db) {
   if (Version(db) >= kVersion) return;
   InWriteTransaction(db, [&] {
     // Another program may have upgraded it while this one waited.
-    if (Version(db) >= kVersion) return;
-    db.Execute(kWordCountSchema);
-    db.Execute(
-        "INSERT INTO word_count (word, count) "
-        "SELECT middle, count(*) FROM word GROUP BY middle COLLATE unicase;"
-        // Forward steps use word_by_middle now.
-        "DROP INDEX IF EXISTS word_by_previous;");
+    const int64_t version = Version(db);
+    if (version >= kVersion) return;
+    if (version < 1) {
+      db.Execute(kWordCountSchema);
+      // Forward steps use word_by_middle now.
+      db.Execute("DROP INDEX IF EXISTS word_by_previous;");
+    }
+    db.Execute(kRecount);
+    db.Execute(kCountTriggers);
     SetVersion(db);
   });
 }

@@ -5,7 +5,9 @@
 // with its neighbours and position. Everything else serves lookups and can be
 // rebuilt from it: the indexes, and table `word_count`, which keeps the
 // number of rows of each word (letter case ignored) so that choosing the
-// rarest word of a line never counts rows.
+// rarest word of a line never counts rows. Triggers on `word` keep the
+// counts exact when another program edits the rows; Quibbo's own
+// connections turn them off and keep the counts themselves.
 #ifndef QUIBBO_ENGINE_SCHEMA_H_
 #define QUIBBO_ENGINE_SCHEMA_H_
 
@@ -17,7 +19,9 @@
 namespace quibbo::schema {
 
 // The version PRAGMA user_version holds in an up-to-date memory.
-inline constexpr int kVersion = 1;
+inline constexpr int kVersion = 2;
+// The first version that keeps table word_count.
+inline constexpr int kCountedVersion = 1;
 
 // Creates every table and index of an empty memory, in one transaction.
 void Create(sqlite::Connection& db);

@@ -1,10 +1,12 @@
-// quibbo: the conversation window, over the memory beside the program.
+// quibbo: the conversation window, over the memory beside the program or
+// the one given with --memory FILE.
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
+#include <optional>
+#include <string>
 
 #include "engine/engine.h"
 #include "engine/program_folder.h"
@@ -17,33 +19,59 @@ namespace {
 
 // Tells scripts/run to fall back to the terminal conversation.
 constexpr int kNoDisplay = 3;
+// A mistake on the command line, as in quibbo-cli.
+constexpr int kUsage = 2;
+
 // A fault of the program itself (sysexits' EX_SOFTWARE).
 constexpr int kInternalError = 70;
 
-constexpr char kUsage[] =
+constexpr char kUsageText[] =
     "Usage: quibbo [OPTIONS]\n"
     "Quibbo's conversation window, over the memory beside the program.\n"
     "\n"
     "Options:\n"
-    "  -h, --help   Print this help and exit\n"
-    "  --version    Print the version and exit\n"
+    "  --memory FILE  the memory file (default: qvd.mdb beside the program)\n"
+    "  -h, --help     print this help and exit\n"
+    "  --version      print the version and exit\n"
     "Qt's own options, such as -platform NAME, are taken too.\n";
 
-// Answers --help and --version, which need no display; false for anything
-// else.
-bool AnsweredOnTerminal(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return true;
+// Takes --memory FILE (or --memory=FILE), --help and --version out of the
+// command line before Qt sees it, as they need no display; Qt's own options
+// (-platform, -style...) stay for Qt. Returns the memory to use, or exits
+// after --help, --version or a mistake.
+std::string TakeOptions(int* argc, char** argv) {
+  std::optional<std::string> memory;
+  int kept = 1;
+  for (int i = 1; i < *argc; ++i) {
+    const char* argument = argv[i];
+    if (std::strcmp(argument, "--help") == 0 ||
+        std::strcmp(argument, "-h") == 0) {
+      std::fputs(kUsageText, stdout);
+      std::exit(0);
     }
-    if (arg == "--version") {
+    if (std::strcmp(argument, "--version") == 0) {
       std::printf("quibbo %s\n", quibbo::kVersion);
-      return true;
+      std::exit(0);
+    }
+    if (std::strncmp(argument, "--memory=", 9) == 0) {
+      memory = argument + 9;
+    } else if (std::strcmp(argument, "--memory") == 0) {
+      if (i + 1 == *argc) {
+        std::fputs("quibbo: --memory needs a FILE\n", stderr);
+        std::exit(kUsage);
+      }
+      memory = argv[++i];
+    } else {
+      argv[kept++] = argv[i];
     }
   }
-  return false;
+  *argc = kept;
+  argv[kept] = nullptr;
+  if (memory && memory->empty()) {
+    std::fputs("quibbo: --memory needs a FILE\n", stderr);
+    std::exit(kUsage);
+  }
+  return memory ? *memory : quibbo::DefaultMemoryPath();
 }
 
 bool IsSet(const char* name) {
@@ -99,7 +127,7 @@ class Application : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (AnsweredOnTerminal(argc, argv)) return 0;
+  const std::string memory = TakeOptions(&argc, argv);
   if (!IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") &&
       !IsSet("WAYLAND_DISPLAY")) {
     NoDisplay("no display is set (neither DISPLAY nor WAYLAND_DISPLAY)");
@@ -109,7 +137,7 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(previous);
   QGuiApplication::setDesktopFileName(QStringLiteral("quibbo"));
 
-  quibbo::Engine engine(quibbo::DefaultMemoryPath());
+  quibbo::Engine engine(memory);
   quibbo::ui::EngineConversation conversation(engine);
   quibbo::ui::DesktopOpener opener;
   quibbo::ui::MainWindow window(conversation, opener);

@@ -92,7 +92,8 @@ TEST(EngineTest, FailureKeepsEarlierSentencesAndReportsTheCause) {
   Engine engine(memory.path(), Zeros());
   engine.SetReportErrors(true);
   testing::EnginePeer::Memory(engine).file().connection().Execute(
-      "CREATE TRIGGER refuse BEFORE INSERT ON word WHEN new.middle = 'boom' "
+      "CREATE TEMP TRIGGER refuse BEFORE INSERT ON word "
+      "WHEN new.middle = 'boom' "
       "BEGIN SELECT RAISE(ABORT, 'simulated failure'); END;");
   std::optional<std::string> reply = engine.Respond("one two. three boom here");
   ASSERT_TRUE(reply);

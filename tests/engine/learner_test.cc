@@ -149,7 +149,8 @@ TEST_F(LearnTest, FallbackIsTheLongestWordInCharacters) {
 TEST_F(LearnTest, AFailedSentenceIsStoredNotAtAll) {
   auto store = Open();
   store->file().connection().Execute(
-      "CREATE TRIGGER refuse BEFORE INSERT ON word WHEN new.middle = 'boom' "
+      "CREATE TEMP TRIGGER refuse BEFORE INSERT ON word "
+      "WHEN new.middle = 'boom' "
       "BEGIN SELECT RAISE(ABORT, 'simulated failure'); END;");
   EXPECT_THROW(Learn(*store, "first one. second boom here. third"), Error);
   EXPECT_EQ(memory_.Rows(), (std::vector<WordRecord>{

@@ -1,0 +1,154 @@
+#include "engine/backup.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "engine/error.h"
+#include "engine/memory_file.h"
+#include "engine/output_file.h"
+#include "engine/schema.h"
+
+namespace quibbo {
+namespace {
+
+using Access = MemoryFile::Access;
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat x, y;
+  return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 &&
+         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+int64_t Query(MemoryFile& file, const char* sql) {
+  return file.Guard([&] {
+    sqlite::Statement query(file.connection(), sql);
+    query.Step();
+    return query.ColumnInt(0);
+  });
+}
+
+int64_t Rows(MemoryFile& file) {
+  return Query(file, "SELECT count(*) FROM word");
+}
+
+struct CopyResult {
+  int code = SQLITE_OK;
+  std::string message;
+};
+
+// Copies every page of `source` into `destination` in one step, which is one
+// transaction on the destination and one snapshot of the source.
+CopyResult CopyPages(sqlite3* destination, sqlite3* source) {
+  sqlite3_backup* backup =
+      sqlite3_backup_init(destination, "main", source, "main");
+  if (backup == nullptr) {
+    return {sqlite3_extended_errcode(destination), sqlite3_errmsg(destination)};
+  }
+  int step = sqlite3_backup_step(backup, -1);
+  int finish = sqlite3_backup_finish(backup);
+  if (step == SQLITE_DONE && finish == SQLITE_OK) return {};
+  int code = step == SQLITE_DONE ? finish : step;
+  return {code, sqlite3_errstr(code)};
+}
+
+// Whether a failed copy was the fault of the database read from.
+bool SourceFailed(int code) {
+  return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
+}
+
+bool Busy(int code) {
+  return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
+}
+
+// Opens the finished copy on its own and reads all of it back.
+int64_t CheckCopy(const std::string& temporary_path, const std::string& file) {
+  StoreOptions options;
+  options.cache_kib = 64 * 1024;
+  try {
+    auto copy = MemoryFile::Open(temporary_path, Access::kReadOnly, options);
+    copy->Guard([&] {
+      sqlite::Statement check(copy->connection(), "PRAGMA integrity_check");
+      std::string verdict = check.Step() ? check.ColumnText(0) : "no verdict";
+      if (verdict != "ok") throw CopyDamaged(file, verdict);
+    });
+    return Rows(*copy);
+  } catch (const Error& error) {
+    if (error.kind() == Error::Kind::kDamaged) throw;
+    throw CopyDamaged(file, error.description());
+  }
+}
+
+}  // namespace
+
+int64_t BackupMemory(const std::string& memory_path, const std::string& file,
+                     bool replace) {
+  auto memory = MemoryFile::Open(memory_path, Access::kReadOnly);
+  if (SameFile(memory_path, file)) throw SameFileAsMemory(file);
+  OutputFile output(file, replace);
+  try {
+    sqlite::Connection copy(output.temporary_path(), SQLITE_OPEN_READWRITE |
+                                                         SQLITE_OPEN_NOMUTEX |
+                                                         SQLITE_OPEN_EXRESCODE);
+    CopyResult result = CopyPages(copy.handle(), memory->connection().handle());
+    if (result.code != SQLITE_OK) {
+      if (Busy(result.code) || SourceFailed(result.code)) {
+        throw SqliteFailure(result.code, result.message, memory_path);
+      }
+      throw CopyFailure(result.code, result.message, file);
+    }
+  } catch (const sqlite::SqliteError& error) {
+    throw CopyFailure(error.code(), error.what(), file);
+  }
+  int64_t rows = CheckCopy(output.temporary_path(), file);
+  output.Commit();
+  return rows;
+}
+
+namespace {
+
+// Refuses to restore `source` into `memory` when it cannot be done in place.
+void CheckPair(MemoryFile& source, MemoryFile& memory) {
+  if (SameFile(memory.path(), source.path())) {
+    throw SameFileAsMemory(source.path());
+  }
+  // A memory in write-ahead-log mode takes pages of its own size only.
+  const char* page_size = "PRAGMA page_size";
+  if (Query(source, page_size) != Query(memory, page_size)) {
+    throw PageSizesDiffer(source.path(), memory.path());
+  }
+}
+
+}  // namespace
+
+int64_t CheckRestorable(const std::string& memory_path,
+                        const std::string& file) {
+  auto source = MemoryFile::Open(file, Access::kReadOnly);
+  auto memory = MemoryFile::Open(memory_path, Access::kReadOnly);
+  CheckPair(*source, *memory);
+  return Rows(*source);
+}
+
+int64_t RestoreMemory(const std::string& memory_path, const std::string& file) {
+  auto source = MemoryFile::Open(file, Access::kReadOnly);
+  auto memory = MemoryFile::Open(memory_path, Access::kReadWrite);
+  CheckPair(*source, *memory);
+  const int64_t rows = Rows(*source);
+  CopyResult result =
+      CopyPages(memory->connection().handle(), source->connection().handle());
+  if (result.code != SQLITE_OK) {
+    throw SqliteFailure(result.code, result.message,
+                        SourceFailed(result.code) ? file : memory_path);
+  }
+  // A copy made by an earlier version is brought up to date, as any memory
+  // is when it is opened for writing. Should that fail, the restore stands
+  // all the same, and the next program to write it tries again.
+  try {
+    memory->Guard([&] { schema::Upgrade(memory->connection()); });
+  } catch (const Error&) {
+  }
+  return rows;
+}
+
+}  // namespace quibbo

@@ -1,0 +1,39 @@
+// Forgetting: deleting every sentence that holds one of some words.
+//
+// A sentence goes whole or not at all: the run of rows from one at position 0
+// up to the next, as an export reads it. A word matches with letter case
+// ignored, as everywhere in the memory, and also with the full stop that
+// ends its sentence ("bob" matches "Bob."). Everything is deleted in one
+// write transaction, which also lowers the counts in word_count by exactly
+// the rows deleted, so replies afterwards come only from what remains.
+#ifndef QUIBBO_ENGINE_FORGET_H_
+#define QUIBBO_ENGINE_FORGET_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quibbo {
+
+struct ForgetFigures {
+  int64_t sentences = 0;
+  int64_t rows = 0;
+  std::vector<std::string> examples;  // the oldest sentences, as text
+};
+
+// What Forget would delete now, with up to `examples` of the sentences;
+// reads one snapshot and changes nothing. Throws Error.
+ForgetFigures PreviewForget(const std::string& memory_path,
+                            const std::vector<std::string>& words,
+                            size_t examples);
+
+// Deletes every sentence of the memory at `memory_path` that holds any of
+// `words` and returns what went (without examples). Throws Error; then
+// nothing was deleted.
+ForgetFigures Forget(const std::string& memory_path,
+                     const std::vector<std::string>& words);
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_FORGET_H_

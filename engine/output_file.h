@@ -1,0 +1,50 @@
+// A file that holds what was said, written where no one else can read it and
+// put in place only when it is complete: a backup or an export.
+//
+// The bytes go to a temporary file beside the final name, created readable
+// and writable by its owner alone (0600). Commit() flushes it to disk and
+// renames it to the final name in one step, so a failure, a full disk or a
+// crash never leaves a half-written file under that name. An OutputFile
+// destroyed without Commit() removes its temporary file.
+#ifndef QUIBBO_ENGINE_OUTPUT_FILE_H_
+#define QUIBBO_ENGINE_OUTPUT_FILE_H_
+
+#include <string>
+#include <string_view>
+
+namespace quibbo {
+
+class OutputFile {
+ public:
+  // Prepares to write `path`. Unless `replace`, refuses with Error
+  // (kExists) when `path` exists. Throws Error when the temporary file
+  // cannot be created.
+  OutputFile(std::string path, bool replace);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Where the bytes go until Commit(); another writer (SQLite) may use it.
+  const std::string& temporary_path() const { return temporary_path_; }
+
+  // Appends `bytes`, buffered. Throws Error (kFull on a full disk).
+  void Write(std::string_view bytes);
+
+  // Puts the complete file at path(). Without `replace`, a file that
+  // appeared there meanwhile is kept and Error (kExists) thrown.
+  void Commit();
+
+ private:
+  void Flush();
+
+  std::string path_;
+  bool replace_;
+  std::string temporary_path_;
+  int fd_ = -1;
+  std::string buffer_;
+};
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_OUTPUT_FILE_H_

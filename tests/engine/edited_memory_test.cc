@@ -56,7 +56,9 @@ TEST_P(EditedMemoryTest, RepliesOrNamesTheBrokenSentence) {
       ++damaged;
     }
   }
-  if (!GetParam().breaks_sentences) EXPECT_EQ(damaged, 0);
+  if (!GetParam().breaks_sentences) {
+    EXPECT_EQ(damaged, 0);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -114,6 +114,9 @@ MainWindow::MainWindow(Conversation& conversation, Opener& opener,
                                      Qt::TextSelectableByKeyboard);
   computer_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   computer_->setTabChangesFocus(true);
+  // Nothing can be undone in a read-only box, and an undo history would keep
+  // a copy of every exchange.
+  computer_->setUndoRedoEnabled(false);
 
   auto* frame2 = new QGroupBox(tr("Say something to Quibbo"), client);
   frame2->setObjectName(QStringLiteral("Frame2"));
@@ -248,20 +251,28 @@ bool MainWindow::HandleKey(QObject* watched, QKeyEvent* key, bool override) {
 }
 
 void MainWindow::Talk() {
-  computer_->setPlainText(PlainText(*computer_) + QStringLiteral("You: ") +
-                          PlainText(*human_) + u'\n');
-  computer_->moveCursor(QTextCursor::End);
+  const QString line = PlainText(*human_);
+  AppendToTranscript(QStringLiteral("You: ") + line + u'\n');
   // The user's line shows while the engine works.
   repaint();
-  const QString prefix = PlainText(*computer_) + QStringLiteral("Quibbo: ");
   const std::optional<std::string> reply =
-      conversation_.Respond(PlainText(*human_).toStdString());
-  computer_->setPlainText(prefix +
-                          (reply ? QString::fromStdString(*reply) : QString()) +
-                          QStringLiteral("\n\n"));
-  computer_->moveCursor(QTextCursor::End);
+      conversation_.Respond(line.toStdString());
+  AppendToTranscript(QStringLiteral("Quibbo: ") +
+                     (reply ? QString::fromStdString(*reply) : QString()) +
+                     QStringLiteral("\n\n"));
   human_->setPlainText(QString());
   human_->setFocus();
+}
+
+void MainWindow::AppendToTranscript(const QString& text) {
+  // Only the end of the transcript changes, so only the new text is laid
+  // out; the old lines keep their layout however long the talk has been.
+  // Inserted as one piece, the text breaks into lines exactly as the same
+  // characters would after the whole transcript.
+  QTextCursor end(computer_->document());
+  end.movePosition(QTextCursor::End);
+  end.insertText(text);
+  computer_->moveCursor(QTextCursor::End);
 }
 
 void MainWindow::HumanChanged() {

@@ -56,6 +56,8 @@ class MainWindow : public QMainWindow {
 
  private:
   void Talk();
+  // Adds `text` at the end of the transcript and brings the end into view.
+  void AppendToTranscript(const QString& text);
   void HumanChanged();
   void Wipe();
   void Exit();

@@ -1,0 +1,30 @@
+#include "bench/replies.h"
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include "bench/figures.h"
+#include "engine/engine.h"
+
+namespace quibbo::bench {
+
+std::vector<double> TimeReplies(const Corpus& corpus, const std::string& memory,
+                                size_t count, uint64_t seed) {
+  Engine engine(memory, std::make_unique<SeededRandom>(seed));
+  engine.SetReportErrors(true);
+  for (const std::string& line : corpus.warm_up) engine.Respond(line);
+  std::vector<double> times;
+  for (size_t i = 0; i < count; ++i) {
+    const std::string& line = corpus.inputs[i % corpus.inputs.size()];
+    Clock::time_point start = Clock::now();
+    std::optional<std::string> reply = engine.Respond(line);
+    times.push_back(Milliseconds(Clock::now() - start));
+    if (!reply || reply->starts_with("I am having trouble")) {
+      throw std::runtime_error("Respond failed: " + reply.value_or(""));
+    }
+  }
+  return times;
+}
+
+}  // namespace quibbo::bench

@@ -39,15 +39,15 @@ CREATE TABLE word_count (
 // connections turn triggers off and count in batches, which costs learning
 // nothing (see memory_file.cc).
 constexpr char kCountTriggers[] = R"sql(
-CREATE TRIGGER word_inserted AFTER INSERT ON word BEGIN
+CREATE TRIGGER IF NOT EXISTS word_inserted AFTER INSERT ON word BEGIN
   INSERT INTO word_count (word, count) VALUES (new.middle, 1)
     ON CONFLICT (word) DO UPDATE SET count = count + 1;
 END;
-CREATE TRIGGER word_deleted AFTER DELETE ON word BEGIN
+CREATE TRIGGER IF NOT EXISTS word_deleted AFTER DELETE ON word BEGIN
   UPDATE word_count SET count = count - 1 WHERE word = old.middle;
   DELETE FROM word_count WHERE word = old.middle AND count <= 0;
 END;
-CREATE TRIGGER word_changed AFTER UPDATE OF middle ON word BEGIN
+CREATE TRIGGER IF NOT EXISTS word_changed AFTER UPDATE OF middle ON word BEGIN
   UPDATE word_count SET count = count - 1 WHERE word = old.middle;
   DELETE FROM word_count WHERE word = old.middle AND count <= 0;
   INSERT INTO word_count (word, count) VALUES (new.middle, 1)

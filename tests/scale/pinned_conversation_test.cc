@@ -12,6 +12,7 @@
 
 #include "engine/engine.h"
 #include "engine/learner.h"
+#include "engine/schema.h"
 #include "engine/sqlite.h"
 #include "engine/statistics.h"
 #include "tests/support/engine_peer.h"
@@ -229,7 +230,7 @@ class StoreUpgradeTest : public ::testing::Test {
 TEST_F(StoreUpgradeTest, TheFirstWritableOpenUpgradesOnceAndAnswersAsBefore) {
   {
     auto store = Store::Open(memory_.path(), Store::Access::kReadWrite);
-    EXPECT_EQ(One(*store, "PRAGMA user_version"), 1);
+    EXPECT_EQ(One(*store, "PRAGMA user_version"), schema::kVersion);
     EXPECT_EQ(One(*store,
                   "SELECT count(*) FROM sqlite_master WHERE name = "
                   "'word_by_previous'"),

@@ -5,7 +5,9 @@
 // with the columns the engine reads. Opening never creates anything, and
 // every failure is an Error that names the path. Every connection registers
 // the `unicase` collation and refuses double-quoted string literals, so no
-// word can ever be read as SQL.
+// word can ever be read as SQL. It runs no triggers but TEMP ones: those in
+// the schema keep word_count exact for other programs, while the store
+// keeps it for its own writes.
 //
 // A memory locked by another program is waited for up to the busy timeout,
 // then reported; nothing ever waits without bound.

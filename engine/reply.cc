@@ -64,7 +64,7 @@ std::string ComposeReply(Store& store, RandomSource& random,
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     reply.clear();
     const int64_t drawn =
-        store.IdOfRow(static_cast<int64_t>(random.Below(rows)));
+        store.DrawId([&random](uint64_t n) { return random.Below(n); });
     if (attempt > 0) {
       seed =
           intake.fallback_word ? std::string_view(*intake.fallback_word) : "";

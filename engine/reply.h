@@ -10,9 +10,10 @@
 // fallback word, unless the memory holds fewer than 200 rows.
 //
 // Draws are taken in a fixed order (start row, jitter, one per step), so a
-// scripted RandomSource fixes every choice. Generation only reads, inside one
-// read transaction, so a program writing at the same time cannot change the
-// memory under it.
+// scripted RandomSource fixes every choice; the start row takes one draw,
+// or a few in a memory whose ids have gaps (Store::DrawId). Generation only
+// reads, inside one read transaction, so a program writing at the same time
+// cannot change the memory under it.
 #ifndef QUIBBO_ENGINE_REPLY_H_
 #define QUIBBO_ENGINE_REPLY_H_
 

@@ -35,6 +35,7 @@ enum StatementId : int {
   kBackwardIds,
   kForwardBeforeIds,
   kForwardIds,
+  kHasId,
   kStatementCount,
 };
 
@@ -85,6 +86,7 @@ constexpr StatementText kStatements[] = {
     {kForwardIds,
      "SELECT id FROM word WHERE previous = ?1 COLLATE unicase AND "
      "middle = ?2 COLLATE unicase AND position >= ?3 ORDER BY position, id"},
+    {kHasId, "SELECT 1 FROM word WHERE id = ?"},
 };
 
 constexpr bool InIdOrder() {
@@ -241,19 +243,22 @@ int64_t Store::RowCount() {
   });
 }
 
+std::optional<std::pair<int64_t, int64_t>> Store::IdRange() {
+  Statement& range = Prepared(kIdRange);
+  sqlite::ScopedReset scope(range);
+  range.Step();
+  if (range.ColumnIsNull(0)) return std::nullopt;
+  return std::pair(range.ColumnInt(0), range.ColumnInt(1));
+}
+
 int64_t Store::IdOfRow(int64_t k) {
   int64_t rows = RowCount();
   return Guard([&] {
-    // Ids run without gaps in a memory that only this program wrote, since it
-    // only appends whole sentences or deletes everything; then the k-th row is
-    // found by arithmetic instead of by reading k rows.
-    {
-      Statement& range = Prepared(kIdRange);
-      sqlite::ScopedReset scope(range);
-      range.Step();
-      int64_t first = range.ColumnInt(0);
-      int64_t last = range.ColumnInt(1);
-      if (!range.ColumnIsNull(0) && last - first + 1 == rows) return first + k;
+    // Ids run without gaps in a memory that was only ever appended to; then
+    // the k-th row is found by arithmetic instead of by reading k rows.
+    auto range = IdRange();
+    if (range && range->second - range->first + 1 == rows) {
+      return range->first + k;
     }
     Statement& at = Prepared(kIdAtOffset);
     sqlite::ScopedReset scope(at);
@@ -261,6 +266,34 @@ int64_t Store::IdOfRow(int64_t k) {
     if (std::optional<int64_t> id = ReadOptionalId(at)) return *id;
     throw MissingRow(path(), k);
   });
+}
+
+int64_t Store::DrawId(const Chooser& choose) {
+  const int64_t rows = RowCount();
+  auto range = Guard([&] { return IdRange(); });
+  uint64_t span = 0;
+  // Each try finds a row with a chance of rows / span: a span up to eight
+  // times the rows almost never needs the last resort below.
+  constexpr int kTries = 64;
+  if (range && rows > 0 &&
+      !__builtin_sub_overflow(range->second, range->first, &span) &&
+      span < static_cast<uint64_t>(rows) * 8) {
+    ++span;
+    if (span == static_cast<uint64_t>(rows)) {
+      return range->first + static_cast<int64_t>(choose(span));
+    }
+    for (int i = 0; i < kTries; ++i) {
+      const int64_t id = range->first + static_cast<int64_t>(choose(span));
+      const bool found = Guard([&] {
+        Statement& has = Prepared(kHasId);
+        sqlite::ScopedReset scope(has);
+        has.Bind(1, id);
+        return has.Step();
+      });
+      if (found) return id;
+    }
+  }
+  return IdOfRow(static_cast<int64_t>(choose(static_cast<uint64_t>(rows))));
 }
 
 WordRecord Store::Row(int64_t id) {

@@ -106,6 +106,14 @@ class Store {
   // Picks one of `n` rows, 0 <= result < n.
   using Chooser = std::function<uint64_t(uint64_t n)>;
 
+  // Draws one row, every row equally likely, and returns its id; at least
+  // one row must exist. While ids run without gaps, as they do in a memory
+  // that was only ever appended to, this is IdOfRow(choose(RowCount())).
+  // After rows were deleted (forget, an edit by hand) it draws ids of the
+  // id range until one names a row, one lookup each, rather than reading
+  // every row up to the k-th.
+  int64_t DrawId(const Chooser& choose);
+
   // One step of a walk from `from`, which must have the neighbour on that
   // side, to one of the rows holding the same word pair:
   //  kBackward: word = from.previous, next = from.middle, position <= from's;
@@ -124,6 +132,8 @@ class Store {
   // word_count.
   void FlushCounts();
   int64_t DataVersion();
+  // The smallest and the greatest id; unset when there is no row.
+  std::optional<std::pair<int64_t, int64_t>> IdRange();
   std::vector<int64_t> Ids(int which, std::string_view first,
                            std::string_view second, int64_t position);
   std::optional<WordRecord> RowAfter(int64_t id);

@@ -11,12 +11,14 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 
 #include "engine/export.h"
 #include "engine/forget.h"
 #include "engine/learner.h"
+#include "engine/random.h"
 #include "engine/text.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_memory.h"
@@ -204,6 +206,22 @@ TEST(ForgetTest, DeletesExactlyTheSentencesHoldingTheWords) {
                     [&](const std::string& s) { after.push_back(s); });
     EXPECT_EQ(after, kept);
     EXPECT_EQ(MiscountedWords(memory.path()), 0);
+  }
+}
+
+TEST(ForgetTest, EveryRowLeftIsDrawnEquallyOften) {
+  TempMemory memory;
+  memory.Fill({"A b c.", "D e f g.", "H i.", "J k l."});
+  Forget(memory.path(), {"e", "j"});  // gaps at both ends of H i.
+  auto store = Store::Open(memory.path(), Store::Access::kReadOnly);
+  SeededRandom random(11);
+  std::map<int64_t, int> drawn;
+  for (int i = 0; i < 5000; ++i) {
+    ++drawn[store->DrawId([&](uint64_t n) { return random.Below(n); })];
+  }
+  EXPECT_EQ(drawn.size(), 5u);
+  for (const auto& [id, times] : drawn) {
+    EXPECT_NEAR(times, 1000, 150) << "row " << id;
   }
 }
 

@@ -1,9 +1,10 @@
 # Install rules, for `cmake --install BUILD [--prefix P]` with DESTDIR and
 # components, as packagers expect; `make install` puts them in ~/.local.
 #
-#   PREFIX/lib/quibbo/            quibbo, quibbo-cli, readme.txt and the
-#                                 memory qvd.mdb, side by side: a program
-#                                 finds its memory beside its real self
+#   PREFIX/lib/quibbo/            quibbo, quibbo-cli, readme.txt, unicase.so
+#                                 and the memory qvd.mdb, side by side: a
+#                                 program finds its memory beside its real
+#                                 self
 #   PREFIX/bin/                   links to the two programs
 #   PREFIX/share/man/man1/        quibbo.1, quibbo-cli.1
 #   PREFIX/share/applications/    the menu entry, quibbo.desktop
@@ -26,8 +27,9 @@ install(TARGETS ${programs}
   RUNTIME DESTINATION ${QUIBBO_INSTALL_PROGRAM_DIR} COMPONENT programs)
 install(FILES ${PROJECT_SOURCE_DIR}/ui/readme.txt
   DESTINATION ${QUIBBO_INSTALL_PROGRAM_DIR} COMPONENT programs)
-# Loadable SQLite extensions built into QUIBBO_PROGRAM_DIR go beside the
-# programs here, with a rule of the same form as readme.txt's.
+# The SQLite extension with Quibbo's word collation, for the sqlite3 shell.
+install(TARGETS unicase
+  LIBRARY DESTINATION ${QUIBBO_INSTALL_PROGRAM_DIR} COMPONENT programs)
 
 set(pages ${QUIBBO_MAN_PAGES})
 if(NOT TARGET quibbo)

@@ -95,5 +95,5 @@ exec=$(sed -n 's/^Exec="\(.*\)"$/\1/p' "$root/usr/share/applications/quibbo.desk
 [ -x "$root$exec" ] || fail "the menu entry runs $exec"
 names=$(find "$root" ! -type d -printf '%f\n' | sort | tr '\n' ' ')
 [ "$names" = "quibbo quibbo quibbo-cli quibbo-cli quibbo-cli quibbo-cli.1 quibbo.1 \
-quibbo.desktop quibbo.png quibbo.png qvd.mdb readme.txt " ] || fail "installed: $names"
+quibbo.desktop quibbo.png quibbo.png qvd.mdb readme.txt unicase.so " ] || fail "installed: $names"
 echo "install and uninstall: all files checked"

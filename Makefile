@@ -6,8 +6,8 @@ BENCH_BUILD ?= build-bench
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all setup build run chat test test-sanitize lint format bench bench-build \
-  bench-10m fuzz install uninstall clean
+.PHONY: all setup build run chat test test-slow test-sanitize lint format bench \
+  bench-build bench-10m fuzz install uninstall clean
 
 all: build
 
@@ -26,8 +26,12 @@ run: build
 chat: build
 	$(BUILD)/bin/quibbo-cli
 
+# The fast suite; the slow runs on large inputs carry the label "heavy".
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE "heavy|fuzz"
+
+test-slow: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L heavy
 
 test-sanitize: setup
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUIBBO_SANITIZE=ON

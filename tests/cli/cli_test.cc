@@ -1,137 +1,87 @@
-// End-to-end tests of quibbo-cli: the real program on a temporary memory.
-#include <gmock/gmock.h>
+// quibbo-cli end to end, on temporary memories: the conversation in both
+// output forms, the wipe, and the mistakes it refuses.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <nlohmann/json.hpp>
-#include <sstream>
 
-#include "tests/support/run_program.h"
+#include "tests/support/child.h"
+#include "tests/support/failure.h"
 #include "tests/support/temp_memory.h"
 
-namespace quibbo {
+namespace quibbo::testing {
 namespace {
 
-using ::testing::HasSubstr;
-using testing::ProgramResult;
-using testing::TempMemory;
-
-ProgramResult Cli(const std::vector<std::string>& arguments,
-                  const std::string& input = "") {
-  return testing::RunProgram(testing::ProgramDir() + "/quibbo-cli", arguments,
-                             input);
-}
-
-std::vector<nlohmann::json> JsonLines(const std::string& out) {
-  std::vector<nlohmann::json> objects;
-  std::istringstream lines(out);
-  std::string line;
-  while (std::getline(lines, line))
-    objects.push_back(nlohmann::json::parse(line));
-  return objects;
-}
-
-TEST(CliChatTest, AnswersEachLineInTheTranscriptForm) {
-  TempMemory memory;
-  ProgramResult result = Cli({"--memory", memory.path()}, "hello there\n   \n");
-  EXPECT_EQ(result.exit_status, 0) << result.err;
-  EXPECT_EQ(result.out,
-            "Quibbo: Hello there.\n\nQuibbo: Please say something\n\n");
-}
-
-TEST(CliChatTest, JsonGivesOneObjectPerLineAndRefusesBadText) {
-  TempMemory memory;
-  ProgramResult result = Cli({"chat", "--json", "--memory", memory.path()},
-                             "hello there\r\nbad \xff\ntab\t \n");
-  EXPECT_EQ(result.exit_status, 0);
-  std::vector<nlohmann::json> lines = JsonLines(result.out);
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], (nlohmann::json{{"you", "hello there"},
-                                      {"quibbo", "Hello there."}}));
-  EXPECT_TRUE(lines[1]["quibbo"].is_null());
-  // Only the line ending goes: the tab and the space stay.
-  EXPECT_EQ(lines[2]["you"], "tab\t ");
-  EXPECT_THAT(result.err, HasSubstr("line 2 is not valid UTF-8"));
+TEST(CliTest, ChatAnswersEachLineAsTextOrJson) {
+  TempMemory first, memory;
+  EXPECT_EQ(Cli({"--memory", first.path()}, "hello there\n   \n").out,
+            std::string("Quibbo: Hello there.\n\nQuibbo: ") + kEmptyInputReply +
+                "\n\n");
+  // Only the line end goes, LF or CRLF; a line not in UTF-8 is refused.
+  const Outcome chat = Cli({"chat", "--json", "--memory", memory.path()},
+                           "say \"hi\\\"\r\nbad \xff\ntab\t \n");
+  EXPECT_TRUE(chat.out.starts_with(
+      "{\"quibbo\":\"Say \\\"hi\\\\\\\".\",\"you\":\"say \\\"hi\\\\\\\"\"}\n"
+      "{\"quibbo\":null,\"you\":\"bad \uFFFD\"}\n"))
+      << chat.out;
+  EXPECT_TRUE(chat.out.ends_with(",\"you\":\"tab\\t \"}\n")) << chat.out;
+  EXPECT_NE(chat.err.find("line 2 "), std::string::npos) << chat.err;
   EXPECT_EQ(memory.Rows().size(), 3u);
+  // Bytes not in UTF-8 in the memory still make valid JSON.
+  memory.Execute(
+      "DELETE FROM word;"
+      "INSERT INTO word VALUES (1, NULL, CAST(x'ff' AS TEXT), NULL, 0);");
+  EXPECT_EQ(Replies(Cli({"--json", "--memory", memory.path()}, ".\n").out),
+            std::vector<std::optional<std::string>>{"\uFFFD"});
+  // Failures come back as the trouble message, which names the file.
+  const std::string none = memory.folder() + "/none.mdb";
+  const auto replies = Replies(Cli({"--json", "--memory", none}, "hi\n").out);
+  EXPECT_EQ(KindOf(replies.at(0).value()), Kind::kMissing);
+  EXPECT_NE(replies[0]->find(none), std::string::npos);
 }
 
-TEST(CliChatTest, SameSeedSameReplies) {
-  const std::string input =
-      "the cat sat on the mat\nthe dog sat on the log\na cat and a dog\n"
-      "where is the cat\nthe mat is on the log\n";
-  std::string outputs[2];
-  for (std::string& out : outputs) {
+// Only Yes then OK, in any letter case, or --yes, empty the memory.
+TEST(CliTest, WipeAsksTwiceAndKeepsByDefault) {
+  const std::pair<const char*, bool> cases[] = {{"", false},
+                                                {"\n", false},
+                                                {"n\nok\n", false},
+                                                {"y\n\n", false},
+                                                {"yes\ncancel\n", false},
+                                                {"Y\nOK\n", true},
+                                                {nullptr, true}};  // --yes
+  for (const auto& [answers, wiped] : cases) {
     TempMemory memory;
-    std::vector<std::string> corpus;
-    for (int i = 0; i < 60; ++i) {
-      corpus.push_back("The cat number " + std::to_string(i % 7) +
-                       " sat on the mat.");
-    }
-    memory.Fill(corpus);
-    out = Cli({"--seed", "42", "--memory", memory.path()}, input).out;
+    memory.Fill({"Keep this."});
+    std::vector<std::string> arguments = {"wipe", "--memory", memory.path()};
+    if (answers == nullptr) arguments.push_back("--yes");
+    EXPECT_EQ(Cli(arguments, answers ? answers : "").status, 0);
+    EXPECT_EQ(memory.Rows().empty(), wiped) << (answers ? answers : "--yes");
   }
-  EXPECT_EQ(outputs[0], outputs[1]);
-  EXPECT_THAT(outputs[0], ::testing::Not(HasSubstr("trouble")));
 }
 
-TEST(CliChatTest, MissingMemoryIsNamedInEveryReply) {
-  TempMemory memory;
-  const std::string missing = memory.folder() + "/none.mdb";
-  ProgramResult result = Cli({"--memory", missing}, "hello\n");
-  EXPECT_EQ(result.exit_status, 0);
-  EXPECT_THAT(result.out, HasSubstr("I am having trouble"));
-  EXPECT_THAT(result.out, HasSubstr(missing + " does not exist"));
-  EXPECT_FALSE(std::filesystem::exists(missing));
-}
-
-TEST(CliInitTest, CreatesOnceAndRefusesToOverwrite) {
-  TempMemory memory;
-  const std::string fresh = memory.folder() + "/fresh.mdb";
-  EXPECT_EQ(Cli({"init", "--memory", fresh}).exit_status, 0);
-  EXPECT_EQ(Cli({"--memory", fresh}, "hi\n").out, "Quibbo: Hi.\n\n");
-  ProgramResult again = Cli({"init", "--memory", fresh});
-  EXPECT_EQ(again.exit_status, 1);
-  EXPECT_THAT(again.err, HasSubstr("already exists"));
-  EXPECT_EQ(Cli({"--memory", fresh}, "hi\n").out, "Quibbo: Hi.\n\n");
-}
-
-TEST(CliWipeTest, AsksTwiceAndDefaultsToKeeping) {
+TEST(CliTest, MistakesAreRefusedAndChangeNothing) {
   TempMemory memory;
   memory.Fill({"Keep this."});
-  for (const char* answers : {"", "\n", "n\n", "y\n\n", "y\ncancel\n"}) {
-    ProgramResult result = Cli({"wipe", "--memory", memory.path()}, answers);
-    EXPECT_EQ(result.exit_status, 0);
-    EXPECT_THAT(result.out, HasSubstr("Nothing was deleted."));
-    EXPECT_EQ(memory.Rows().size(), 2u) << "answers: " << answers;
+  const std::string none = memory.folder() + "/none", &path = memory.path();
+  const std::pair<std::vector<std::string>, int> cases[] = {
+      {{"--no-such-option"}, 2},
+      {{"chat", "--seed", "many"}, 2},
+      {{"learn", "--memory", path}, 2},
+      {{"init", "--memory", path}, 1},
+      {{"wipe", "--yes", "--memory", none}, 1},
+      {{"stats", "--memory", none}, 1},
+      {{"learn", path, "--memory", none}, 1},
+      {{"learn", memory.folder(), "--memory", path}, 1},
+      {{"learn", none, "--memory", path}, 1}};
+  for (const auto& [arguments, status] : cases) {
+    const Outcome outcome = Cli(arguments);
+    EXPECT_EQ(outcome.status, status) << arguments.back();
+    EXPECT_NE(outcome.err, "") << arguments.back();
   }
-  ProgramResult result = Cli({"wipe", "--memory", memory.path()}, "y\nok\n");
-  EXPECT_THAT(result.out, HasSubstr("Are you absolutely sure about this?"));
-  EXPECT_THAT(result.out, HasSubstr("This data is irrecoverable!"));
-  EXPECT_THAT(result.out, HasSubstr("The memory is now empty."));
-  EXPECT_TRUE(memory.Rows().empty());
-}
-
-TEST(CliWipeTest, YesForScriptsAndClearFailure) {
-  TempMemory memory;
-  memory.Fill({"Forget this."});
-  EXPECT_EQ(Cli({"wipe", "--yes", "--memory", memory.path()}).exit_status, 0);
-  EXPECT_TRUE(memory.Rows().empty());
-  ProgramResult missing =
-      Cli({"wipe", "--yes", "--memory", memory.folder() + "/none.mdb"});
-  EXPECT_EQ(missing.exit_status, 1);
-  EXPECT_THAT(missing.err, HasSubstr("does not exist"));
-}
-
-TEST(CliUsageTest, VersionHelpAndMistakes) {
-  EXPECT_EQ(Cli({"--version"}).out, "1.0.4\n");
-  ProgramResult help = Cli({"--help"});
-  EXPECT_EQ(help.exit_status, 0);
-  EXPECT_THAT(help.out, HasSubstr("--memory"));
-  ProgramResult wrong = Cli({"--no-such-option"});
-  EXPECT_EQ(wrong.exit_status, 2);
-  EXPECT_THAT(wrong.err, HasSubstr("--no-such-option"));
-  EXPECT_EQ(Cli({"chat", "--seed", "many"}).exit_status, 2);
+  EXPECT_EQ(memory.Sentences(), std::vector<std::string>{"Keep this."});
+  EXPECT_FALSE(std::filesystem::exists(none));
+  EXPECT_EQ(Cli({"init", "--memory", none}).status, 0);
+  EXPECT_EQ(Cli({"--memory", none}, "hi\n").out, "Quibbo: Hi.\n\n");
 }
 
 }  // namespace
-}  // namespace quibbo
+}  // namespace quibbo::testing

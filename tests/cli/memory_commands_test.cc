@@ -20,7 +20,7 @@
 #include "engine/learner.h"
 #include "engine/random.h"
 #include "engine/text.h"
-#include "tests/support/run_program.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_memory.h"
 
 extern char** environ;
@@ -29,14 +29,10 @@ namespace quibbo {
 namespace {
 
 using ::testing::HasSubstr;
-using testing::ProgramResult;
+using ProgramResult = testing::Outcome;
 using testing::TempMemory;
 
-ProgramResult Cli(const std::vector<std::string>& arguments,
-                  const std::string& input = "") {
-  return testing::RunProgram(testing::ProgramDir() + "/quibbo-cli", arguments,
-                             input);
-}
+using testing::Cli;
 
 std::vector<WordRecord> RowsOf(const std::string& path) {
   auto file = MemoryFile::Open(path, MemoryFile::Access::kReadOnly);
@@ -105,7 +101,7 @@ class Conversation {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::string program = testing::ProgramDir() + "/quibbo-cli";
+    std::string program = testing::Program("quibbo-cli");
     std::vector<std::string> arguments = {program, "--json", "--memory",
                                           memory};
     std::vector<char*> argv;
@@ -158,12 +154,12 @@ TEST(ExportTest, LearningTheExportStoresTheSameRows) {
       if (json) format.push_back("--json");
       std::vector<std::string> args = {"export", file, "--memory", from.path()};
       args.insert(args.end(), format.begin(), format.end());
-      ASSERT_EQ(Cli(args).exit_status, 0);
+      ASSERT_EQ(Cli(args).status, 0);
       EXPECT_EQ(Mode(file), 0600);
       args = {"learn", file, "--memory", to.path()};
       args.insert(args.end(), format.begin(), format.end());
       ProgramResult learn = Cli(args);
-      ASSERT_EQ(learn.exit_status, 0) << learn.err;
+      ASSERT_EQ(learn.status, 0) << learn.err;
       EXPECT_EQ(RowsOf(to.path()), RowsOf(from.path()));
       EXPECT_EQ(MiscountedWords(to.path()), 0);
     }
@@ -234,8 +230,7 @@ TEST(ForgetTest, AsksFirstAndRepliesComeFromWhatRemains) {
   EXPECT_THAT(asked.out, HasSubstr("  Secret plans here.\n  The SECRET.\n"));
   EXPECT_EQ(RowsOf(memory.path()).size(), 8u);
   EXPECT_EQ(
-      Cli({"forget", "secret", "--yes", "--memory", memory.path()}).exit_status,
-      0);
+      Cli({"forget", "secret", "--yes", "--memory", memory.path()}).status, 0);
   ProgramResult chat =
       Cli({"chat", "--no-learn", "--memory", memory.path()}, "secret\n");
   EXPECT_EQ(chat.out, "Quibbo: Nice weather today.\n\n");
@@ -252,14 +247,14 @@ TEST(BackupTest, BackupThenRestoreBesideAConversation) {
     EXPECT_EQ(Mode(memory.path() + suffix), 0600) << suffix;
   }
   const std::string copy = memory.folder() + "/copy.mdb";
-  ASSERT_EQ(Cli({"backup", copy, "--memory", memory.path()}).exit_status, 0);
+  ASSERT_EQ(Cli({"backup", copy, "--memory", memory.path()}).status, 0);
   EXPECT_EQ(Mode(copy), 0600);
   const std::vector<WordRecord> saved = RowsOf(memory.path());
   EXPECT_EQ(RowsOf(copy), saved);
 
   chat.Say("something new to forget");
   ProgramResult again = Cli({"backup", copy, "--memory", memory.path()});
-  EXPECT_EQ(again.exit_status, 1);
+  EXPECT_EQ(again.status, 1);
   EXPECT_THAT(again.err, HasSubstr("already exists"));
   EXPECT_EQ(RowsOf(copy), saved);
 
@@ -268,17 +263,17 @@ TEST(BackupTest, BackupThenRestoreBesideAConversation) {
   for (const std::string& bad : {junk, copy + ".none", memory.path()}) {
     ProgramResult refused =
         Cli({"restore", bad, "--yes", "--memory", memory.path()});
-    EXPECT_EQ(refused.exit_status, 1) << bad;
+    EXPECT_EQ(refused.status, 1) << bad;
     EXPECT_THAT(refused.err, HasSubstr("left as it was")) << bad;
   }
-  EXPECT_EQ(Cli({"restore", copy, "--memory", memory.path()}, "y\ncancel\n")
-                .exit_status,
-            0);
+  EXPECT_EQ(
+      Cli({"restore", copy, "--memory", memory.path()}, "y\ncancel\n").status,
+      0);
   EXPECT_GT(RowsOf(memory.path()).size(), saved.size());
 
   ProgramResult restored =
       Cli({"restore", copy, "--memory", memory.path()}, "y\nok\n");
-  ASSERT_EQ(restored.exit_status, 0) << restored.err;
+  ASSERT_EQ(restored.status, 0) << restored.err;
   EXPECT_EQ(RowsOf(memory.path()), saved);
   // The conversation goes on over the restored memory, appending to it.
   EXPECT_THAT(chat.Say("after the restore"),
@@ -304,7 +299,9 @@ TEST(ExtensionTest, TheShellCanQueryAndEditTheMemory) {
   auto shell = [&](const std::string& sql) {
     return testing::RunProgram(
         "/usr/bin/sqlite3",
-        {memory.path(), ".load " + testing::ProgramDir() + "/unicase", sql});
+        testing::Strings{
+            memory.path(),
+            ".load " + std::string(QUIBBO_PROGRAM_DIR) + "/unicase", sql});
   };
   ProgramResult count = shell("SELECT count(*) FROM word WHERE middle = 'THE'");
   EXPECT_EQ(count.out, "40\n") << count.err;
@@ -331,7 +328,7 @@ TEST(ExtensionTest, TheShellCanQueryAndEditTheMemory) {
       {"DELETE FROM word WHERE id = 17", true}};
   for (const Edit& edit : edits) {
     ProgramResult edited = shell(edit.sql);
-    ASSERT_EQ(edited.exit_status, 0) << edit.sql << ": " << edited.err;
+    ASSERT_EQ(edited.status, 0) << edit.sql << ": " << edited.err;
     for (const char* line : {"the dog\n", "mats\n"}) {
       ProgramResult reply = Cli({"--memory", memory.path()}, line);
       EXPECT_THAT(reply.out, ::testing::StartsWith("Quibbo: ")) << edit.sql;

@@ -1,162 +1,91 @@
+// Learning: how a line becomes sentences and rows, which of its words become
+// the seed and the fallback of the reply, and the text helpers it rests on.
 #include "engine/learner.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/error.h"
+#include "engine/text.h"
 #include "tests/support/temp_memory.h"
 
-namespace quibbo {
+namespace quibbo::testing {
 namespace {
 
-using testing::TempMemory;
-using Strings = std::vector<std::string>;
-
-WordRecord Record(int64_t id, std::optional<std::string> previous,
-                  std::string middle, std::optional<std::string> next,
-                  int64_t position) {
-  return {id, std::move(previous), std::move(middle), std::move(next),
-          position};
-}
-
-TEST(CutSentencesTest, NormalisesEachPieceBetweenFullStops) {
-  EXPECT_EQ(CutSentences("hello there"), Strings{"Hello there."});
-  EXPECT_EQ(CutSentences("hello."), (Strings{"Hello.", ""}));
-  EXPECT_EQ(CutSentences("a. . b"), (Strings{"A.", "", "B."}));
-  EXPECT_EQ(CutSentences("how are you?"), Strings{"How are you?."});
-  EXPECT_EQ(CutSentences("3.5 apples"), (Strings{"3.", "5 apples."}));
-  EXPECT_EQ(CutSentences("."), (Strings{"", ""}));
-  EXPECT_EQ(CutSentences(". ."), (Strings{"", "", ""}));
-  EXPECT_EQ(CutSentences("  hello   world  "), Strings{"Hello   world."});
-  // Tabs and line breaks are neither trimmed nor separators.
-  EXPECT_EQ(CutSentences("a\nb"), Strings{"A\nb."});
-  EXPECT_EQ(CutSentences("\r\n"), Strings{"\r\n."});
-  EXPECT_EQ(CutSentences("über alles"), Strings{"Über alles."});
-}
-
-TEST(SentenceRecordsTest, NeighboursAndPositions) {
-  EXPECT_EQ(
-      SentenceRecords("Hello there."),
-      (std::vector<WordRecord>{Record(0, std::nullopt, "Hello", "there.", 0),
-                               Record(0, "Hello", "there.", std::nullopt, 1)}));
-  EXPECT_EQ(SentenceRecords("Hello."),
-            (std::vector<WordRecord>{
-                Record(0, std::nullopt, "Hello.", std::nullopt, 0)}));
+TEST(LearnerTest, CutsAndNormalisesEveryPieceBetweenFullStops) {
+  const std::pair<const char*, Strings> cases[] = {
+      {"hello there", {"Hello there."}},
+      {"hello.", {"Hello.", ""}},
+      {"a. . b", {"A.", "", "B."}},
+      {"how are you?", {"How are you?."}},
+      {"3.5 apples", {"3.", "5 apples."}},
+      {"  hi   you  ", {"Hi   you."}},
+      // Tabs and line breaks are neither trimmed nor separators.
+      {" \ta\n ", {"\ta\n."}},
+      {"über", {"Über."}},
+      {"дом", {"Дом."}}};
+  for (const auto& [line, sentences] : cases) {
+    EXPECT_EQ(CutSentences(line), sentences) << line;
+  }
   // Two spaces in a row make an empty word, stored like any other.
-  EXPECT_EQ(SentenceRecords("Hello   world."),
-            (std::vector<WordRecord>{
-                Record(0, std::nullopt, "Hello", "", 0),
-                Record(0, "Hello", "", "", 1), Record(0, "", "", "world.", 2),
-                Record(0, "", "world.", std::nullopt, 3)}));
+  EXPECT_EQ(SentenceRecords("Hi  you."),
+            (std::vector<WordRecord>{{0, std::nullopt, "Hi", "", 0},
+                                     {0, "Hi", "", "you.", 1},
+                                     {0, "", "you.", std::nullopt, 2}}));
 }
 
-class LearnTest : public ::testing::Test {
- protected:
-  std::unique_ptr<Store> Open() {
-    return Store::Open(memory_.path(), Store::Access::kReadWrite);
+// The seed is the word the memory held fewest times before it was stored
+// (so of two words held equally often, the later one); the fallback is the
+// longest word in characters, the earlier of two as long.
+TEST(LearnerTest, SeedIsTheRarestKnownWordAndFallbackTheLongest) {
+  std::string many = "X";  // 600 a's and 599 b's
+  for (int i = 0; i < 1199; ++i) many += i < 600 ? " a" : " b";
+  struct Case {
+    Strings memory, lines;  // the seed and fallback of the last line
+    std::optional<std::string> seed, fallback;
+  } cases[] = {
+      {{"Cat cat cat cat sat sat end."}, {"the cat sat down"}, "sat", "down."},
+      {{"Cat cat sat sat end."}, {"the cat sat down"}, "sat", "down."},
+      {{}, {"we like it and they like it"}, "like", "like"},
+      {{"A  b."}, {"b"}, std::nullopt, "B."},  // "" is held once, as "b." is
+      {{}, {"été abcd wxy"}, std::nullopt, "abcd"},
+      {{}, {"ééé abcd"}, std::nullopt, "abcd."},
+      {{"A b."}, {"   .  "}, std::nullopt, std::nullopt},
+      // Counts in the hundreds compare exactly.
+      {{many}, {"b a one"}, "B", "one."},
+      {{many}, {"b a one", "a b two"}, "b", "two."}};
+  for (const Case& c : cases) {
+    TempMemory memory;
+    memory.Fill(c.memory);
+    auto store = memory.Open();
+    Intake intake;
+    for (const std::string& line : c.lines) intake = Learn(*store, line);
+    EXPECT_EQ(intake.seed_word, c.seed) << c.lines.back();
+    EXPECT_EQ(intake.fallback_word, c.fallback) << c.lines.back();
   }
-  TempMemory memory_;
-};
-
-TEST_F(LearnTest, StoresEachSentenceInReadingOrder) {
-  auto store = Open();
-  Intake intake = Learn(*store, "a. . b");
-  EXPECT_EQ(intake.sentences, (Strings{"A.", "", "B."}));
-  EXPECT_EQ(memory_.Rows(),
-            (std::vector<WordRecord>{
-                Record(1, std::nullopt, "A.", std::nullopt, 0),
-                Record(2, std::nullopt, "B.", std::nullopt, 0)}));
-
-  Learn(*store, "3.5 apples");
-  EXPECT_EQ(memory_.Rows().size(), 5u);
 }
 
-TEST_F(LearnTest, NothingToStoreLeavesSeedAndFallbackUnset) {
-  auto store = Open();
-  for (const char* line : {".", ". .", "   .  "}) {
-    Intake intake = Learn(*store, line);
-    EXPECT_FALSE(intake.seed_word) << line;
-    EXPECT_FALSE(intake.fallback_word) << line;
+// Letter case ignored, equal texts compare equal, and the comparison is a
+// total order over all words made of two of these pieces, as an SQLite
+// collation must be.
+TEST(LearnerTest, WordsCompareIgnoringCaseInATotalOrder) {
+  EXPECT_EQ(CompareIgnoringCase("Über STRASSE дом", "über straße ДОМ"), 0);
+  Strings words;
+  for (const char* a : {"", "a", "B", "ß", "SS", "Ü", "\xff", "z\x80"}) {
+    for (const char* b : {"", "a", "ß", "SS", "ü", "\xff"}) {
+      words.push_back(std::string(a) + b);
+    }
   }
-  EXPECT_TRUE(memory_.Rows().empty());
-}
-
-TEST_F(LearnTest, WordFrequencyIgnoresCaseAndCountsEmptyWords) {
-  auto store = Open();
-  EXPECT_EQ(WordFrequency(*store, "the"), kUnknownWordCount);
-  EXPECT_EQ(WordFrequency(*store, ""), kUnknownWordCount);
-  Learn(*store, "the cat");
-  Learn(*store, "I saw the dog");
-  EXPECT_EQ(WordFrequency(*store, "the"), 2);
-  EXPECT_EQ(WordFrequency(*store, "THE"), 2);
-  EXPECT_EQ(WordFrequency(*store, "cat."), 1);
-  EXPECT_EQ(WordFrequency(*store, "cat"), kUnknownWordCount);
-  Learn(*store, "a  b");
-  EXPECT_EQ(WordFrequency(*store, ""), 1);
-  Learn(*store, "Über alles");
-  EXPECT_EQ(WordFrequency(*store, "über"), 1);
-}
-
-TEST_F(LearnTest, SeedIsTheRarestKnownWord) {
-  memory_.Fill({"Cat cat cat cat sat sat end."});
-  auto store = Open();
-  // 'cat' is held four times ('Cat' among them) and 'sat' twice.
-  EXPECT_EQ(Learn(*store, "the cat sat down").seed_word, "sat");
-}
-
-TEST_F(LearnTest, SeedTieGoesToTheLaterWord) {
-  memory_.Fill({"Cat cat sat sat end."});
-  auto store = Open();
-  EXPECT_EQ(Learn(*store, "the cat sat down").seed_word, "sat");
-}
-
-TEST_F(LearnTest, SeedCanBeAWordRepeatedWithinTheInput) {
-  auto store = Open();
-  Intake intake = Learn(*store, "we like it and they like it");
-  EXPECT_EQ(intake.seed_word, "like");
-  EXPECT_EQ(Learn(*store, "zebra quagga").seed_word, std::nullopt);
-}
-
-TEST_F(LearnTest, SeedComparesCommonWordsExactly) {
-  // Counts past the first counting limit must still compare exactly.
-  std::string many_a, many_b;
-  for (int i = 0; i < 600; ++i) many_a += " a";
-  for (int i = 0; i < 599; ++i) many_b += " b";
-  memory_.Fill({"X" + many_a + many_b + " end."});
-  auto store = Open();
-  // 'a' is held 600 times, 'b' 599 times; the last words are new.
-  EXPECT_EQ(Learn(*store, "b a one").seed_word, "B");
-  // Now both are held 600 times: 'a' is taken first and stored once more,
-  // then 'b' is fewer by one.
-  EXPECT_EQ(Learn(*store, "a b two").seed_word, "b");
-  EXPECT_EQ(Learn(*store, "x a b three").seed_word, "X");
-}
-
-TEST_F(LearnTest, StoredEmptyWordsCompeteWithAnUnsetSeed) {
-  memory_.Fill({"A  b."});  // one empty word
-  auto store = Open();
-  // 'b' is held once, as many times as the empty word: not fewer.
-  EXPECT_EQ(Learn(*store, "b").seed_word, std::nullopt);
-}
-
-TEST_F(LearnTest, FallbackIsTheLongestWordInCharacters) {
-  auto store = Open();
-  // A tie keeps the earlier word.
-  EXPECT_EQ(Learn(*store, "été abcd wxy").fallback_word, "abcd");
-  // 'Ééé' is longer in bytes, 'abcd.' in characters.
-  EXPECT_EQ(Learn(*store, "ééé abcd").fallback_word, "abcd.");
-}
-
-TEST_F(LearnTest, AFailedSentenceIsStoredNotAtAll) {
-  auto store = Open();
-  store->file().connection().Execute(
-      "CREATE TEMP TRIGGER refuse BEFORE INSERT ON word "
-      "WHEN new.middle = 'boom' "
-      "BEGIN SELECT RAISE(ABORT, 'simulated failure'); END;");
-  EXPECT_THROW(Learn(*store, "first one. second boom here. third"), Error);
-  EXPECT_EQ(memory_.Rows(), (std::vector<WordRecord>{
-                                Record(1, std::nullopt, "First", "one.", 0),
-                                Record(2, "First", "one.", std::nullopt, 1)}));
+  for (const std::string& x : words) {
+    for (const std::string& y : words) {
+      const int xy = CompareIgnoringCase(x, y);
+      ASSERT_EQ(xy<0, CompareIgnoringCase(y, x)> 0) << x << " " << y;
+      for (const std::string& z : words) {
+        ASSERT_TRUE(xy > 0 || CompareIgnoringCase(y, z) > 0 ||
+                    CompareIgnoringCase(x, z) <= 0)
+            << x << " " << y << " " << z;
+      }
+    }
+  }
 }
 
 }  // namespace
-}  // namespace quibbo
+}  // namespace quibbo::testing

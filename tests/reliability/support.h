@@ -1,99 +1,103 @@
-// Reliability test support: quibbo-cli run, fed and killed within a time
-// bound, and the memory file looked at from outside.
+// Reliability test support: lines whose sentences are each in no other line,
+// the lines of a folder of files, and whole conversations through quibbo-cli
+// checked line by line against the learning rules.
 #ifndef QUIBBO_TESTS_RELIABILITY_SUPPORT_H_
 #define QUIBBO_TESTS_RELIABILITY_SUPPORT_H_
 
-#include <signal.h>
-#include <sys/types.h>
+#include <gtest/gtest.h>
 
-#include <chrono>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <algorithm>
+#include <filesystem>
 
-#include "engine/store.h"
+#include "engine/learner.h"
+#include "engine/text.h"
+#include "tests/support/child.h"
+#include "tests/support/failure.h"
 
 namespace quibbo::testing {
 
-using Clock = std::chrono::steady_clock;
-
-// A running quibbo-cli. Pump feeds it `input`, closing its standard input
-// after, and collects its output, all at once so that no pipe fills up.
-class Child {
- public:
-  // With `max_file_size` >= 0, a write past that size fails (EFBIG) as on a
-  // full disk.
-  explicit Child(const std::vector<std::string>& arguments,
-                 std::string input = "", off_t max_file_size = -1);
-  // Kills the child if it still runs, and reaps it.
-  ~Child();
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  // Feeds and collects until `until` or until the child closes its output.
-  void Pump(Clock::time_point until);
-  // False once the child has closed its output, as it does when it ends.
-  bool Talking() const { return out_fd_ >= 0 || err_fd_ >= 0; }
-  void Kill() {
-    if (!reaped_) kill(pid_, SIGKILL);
-  }
-  // Waits for the end, killing the child at `until`. Returns the exit
-  // status; nullopt when killed.
-  std::optional<int> Wait(Clock::time_point until);
-
-  const std::string& out() const { return out_; }
-  const std::string& err() const { return err_; }
-
- private:
-  void CloseInput();
-
-  pid_t pid_ = -1;
-  int in_ = -1, out_fd_ = -1, err_fd_ = -1;
-  std::string input_, out_, err_;
-  size_t sent_ = 0;
-  bool reaped_ = false;
-  int status_ = 0;
-};
-
-struct CliResult {
-  std::optional<int> exit_status;  // nullopt when killed after the limit
-  std::string out, err;
-};
-CliResult RunCli(const std::vector<std::string>& arguments,
-                 const std::string& input = "", off_t max_file_size = -1,
-                 std::chrono::seconds limit = std::chrono::seconds(60));
-// The arguments of a --json conversation on the memory at `path`.
-std::vector<std::string> ChatArguments(const std::string& path);
-// Each of `lines` followed by a line feed.
-std::string Input(const std::vector<std::string>& lines);
-// The replies of a --json conversation, in order; nullopt for null.
-std::vector<std::optional<std::string>> Replies(const std::string& out);
-
-// Gives up root's power to write what is read-only, for this process and
-// every program it starts. Returns false, with the reason in `why`, when
-// read-only files stay writable all the same.
-bool ObeyFilePermissions(std::string* why);
-
-// Every row of the memory at `path`, in id order, read through a connection
-// of its own after checking that the file is sound (integrity_check) and
-// every sentence whole: positions 0..n-1, neighbours named as stored, and a
-// last word without next.
-std::vector<WordRecord> SoundRows(const std::string& path);
-// The sentences of `rows` from row `skip` on, words joined by spaces.
-std::vector<std::string> StoredSentences(const std::vector<WordRecord>& rows,
-                                         size_t skip = 0);
-
 // `count` lines of two or three sentences, each sentence in no other line.
-std::vector<std::string> Script(const std::string& tag, int count);
+inline Strings Script(const std::string& tag, int count) {
+  Strings script;
+  for (int i = 0; i < count; ++i) {
+    const std::string n = tag + std::to_string(i);
+    script.push_back(n + " says hello. and " + n + " says more" +
+                     (i % 3 ? ". then " + n + " ends" : ""));
+  }
+  return script;
+}
+
 // The sentences learning makes of `lines`, in order.
-std::vector<std::string> SentencesOf(const std::vector<std::string>& lines);
+inline Strings SentencesOf(const Strings& lines) {
+  Strings sentences;
+  for (const std::string& line : lines) {
+    for (const std::string& sentence : CutSentences(line)) {
+      if (!sentence.empty()) sentences.push_back(sentence);
+    }
+  }
+  return sentences;
+}
 
-// Whether a reply is the trouble message rather than an answer, also when
-// someone typed its first sentence.
-bool IsTrouble(std::string_view reply);
+// The lines of the files in `folder` without an extension, by file name.
+inline Strings LinesIn(const std::string& folder) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (!entry.path().has_extension()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  Strings lines;
+  for (const auto& file : files) {
+    std::istringstream in(FileBytes(file));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+  }
+  return lines;
+}
 
-std::string FileBytes(const std::string& path);
+// The rows learning stores for a line of valid text, worked out without the
+// engine's code: one per space-separated word of each piece between full
+// stops that holds more than spaces, once those around it are trimmed.
+inline int64_t RowsLearnedFrom(std::string_view line) {
+  int64_t rows = 0;
+  for (size_t start = 0; start <= line.size();) {
+    const size_t stop = std::min(line.find('.', start), line.size());
+    std::string_view piece = line.substr(start, stop - start);
+    if (const size_t first = piece.find_first_not_of(' ');
+        first != piece.npos) {
+      piece = piece.substr(first, piece.find_last_not_of(' ') - first + 1);
+      rows += 1 + std::ranges::count(piece, ' ');
+    }
+    start = stop + 1;
+  }
+  return rows;
+}
+
+// Talks through `lines` in one `quibbo-cli --json` run on `memory`, which
+// holds something, so that no reply may be the trouble message. Every line
+// is answered, or refused when it is not UTF-8, and the memory gains the
+// rows the learning rules give. Returns the number of lines refused.
+inline size_t TalkThrough(const TempMemory& memory, const Strings& lines,
+                          std::chrono::seconds limit) {
+  int64_t rows = memory.Rows().size();
+  const Outcome chat =
+      RunProgram(Program("quibbo-cli"), {"--json", "--memory", memory.path()},
+                 Lines(lines), limit);
+  const auto replies = Replies(chat.out);
+  EXPECT_EQ(replies.size(), lines.size()) << chat.err.substr(0, 2000);
+  size_t refused = 0;
+  for (size_t i = 0; i < std::min(replies.size(), lines.size()); ++i) {
+    // quibbo-cli reads a line without its LF and a CR before it.
+    std::string_view line = lines[i];
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const bool valid = IsValidUtf8(line);
+    refused += !valid;
+    rows += valid ? RowsLearnedFrom(line) : 0;
+    EXPECT_EQ(replies[i].has_value(), valid) << "line " << i + 1;
+    EXPECT_FALSE(IsTrouble(replies[i].value_or(""))) << "line " << i + 1;
+  }
+  EXPECT_EQ(static_cast<int64_t>(memory.Rows().size()), rows);
+  memory.Sentences();  // checks that all are whole
+  return refused;
+}
 
 }  // namespace quibbo::testing
 

@@ -1,37 +1,66 @@
 #include "tests/support/temp_memory.h"
 
+#include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 
 #include <filesystem>
-#include <stdexcept>
+#include <fstream>
+#include <iterator>
 
-#include "engine/learner.h"
+#include "engine/bulk_learner.h"
+#include "engine/text.h"
 
 namespace quibbo::testing {
 
-TempMemory::TempMemory() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "quibbo-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a temporary folder");
-  }
-  folder_ = pattern;
+namespace fs = std::filesystem;
+
+TempMemory::TempMemory()
+    : folder_((fs::temp_directory_path() / "quibbo-test-XXXXXX").string()) {
+  if (mkdtemp(folder_.data()) == nullptr) throw fs::filesystem_error("", {});
   path_ = folder_ + "/qvd.mdb";
   MemoryFile::Create(path_);
 }
 
 TempMemory::~TempMemory() {
   std::error_code ignored;
-  std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(folder_, ignored);
+  fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add,
+                  ignored);
+  fs::remove_all(folder_, ignored);
+}
+
+std::unique_ptr<Store> TempMemory::Open() const {
+  return Store::Open(path_, Store::Access::kReadWrite);
+}
+
+void TempMemory::Fill(const Strings& lines) const {
+  auto store = Open();
+  BulkLearner learner(*store);
+  for (const std::string& line : lines) learner.Learn(line);
+  learner.Commit();
+}
+
+void TempMemory::Replace() const {
+  fs::remove(path_);
+  MemoryFile::Create(path_);
+}
+
+std::unique_ptr<sqlite::Connection> TempMemory::Connect() const {
+  auto db = std::make_unique<sqlite::Connection>(path_, SQLITE_OPEN_READWRITE);
+  sqlite3_create_collation(
+      db->handle(), "unicase", SQLITE_UTF8, nullptr,
+      [](void*, int left_size, const void* left, int right_size,
+         const void* right) {
+        return CompareIgnoringCase(
+            {static_cast<const char*>(left), size_t(left_size)},
+            {static_cast<const char*>(right), size_t(right_size)});
+      });
+  return db;
 }
 
 std::vector<WordRecord> TempMemory::Rows() const {
-  auto file = MemoryFile::Open(path_, MemoryFile::Access::kReadOnly);
-  sqlite::Statement select(
-      file->connection(),
-      "SELECT id, previous, middle, next, position FROM word ORDER BY id");
+  auto db = Connect();
+  sqlite::Statement select(*db, "SELECT * FROM word ORDER BY id");
   std::vector<WordRecord> rows;
   while (select.Step()) {
     rows.push_back({select.ColumnInt(0), select.ColumnOptionalText(1),
@@ -41,15 +70,35 @@ std::vector<WordRecord> TempMemory::Rows() const {
   return rows;
 }
 
-void TempMemory::Fill(const std::vector<std::string>& sentences) const {
-  auto store = Store::Open(path_, Store::Access::kReadWrite);
-  Store::Transaction transaction(*store, Store::Transaction::Kind::kWrite);
-  for (const std::string& sentence : sentences) {
-    for (const WordRecord& record : SentenceRecords(sentence)) {
-      store->Append(record);
+Strings TempMemory::Sentences(size_t skip) const {
+  auto db = Connect();
+  sqlite::Statement check(*db, "PRAGMA integrity_check");
+  EXPECT_TRUE(check.Step() && check.ColumnText(0) == "ok") << path_;
+  const std::vector<WordRecord> rows = Rows();
+  Strings sentences;
+  std::string sentence;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    // Each row starts a sentence or goes on with the one of the row before.
+    const WordRecord& row = rows[i];
+    const WordRecord* before = i > 0 && rows[i - 1].next ? &rows[i - 1] : 0;
+    if (before
+            ? row.position != before->position + 1 ||
+                  row.previous != before->middle || before->next != row.middle
+            : row.position != 0 || row.previous) {
+      ADD_FAILURE() << "row " << row.id << " does not go on with a sentence";
+      break;
     }
+    sentence += (before ? " " : "") + row.middle;
+    if (!row.next && i >= skip) sentences.push_back(sentence);
+    if (!row.next) sentence.clear();
   }
-  transaction.Commit();
+  EXPECT_TRUE(rows.empty() || !rows.back().next) << "unfinished sentence";
+  return sentences;
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace quibbo::testing

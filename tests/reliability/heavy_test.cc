@@ -1,0 +1,128 @@
+// The slow runs, on large inputs, labelled "heavy": quibbo-cli killed at
+// random moments, two programs on one memory at once, and big input. After
+// each, the memory is sound, every sentence in it whole and in the order it
+// was said, and nothing answered is missing.
+#include <signal.h>
+
+#include <fstream>
+#include <random>
+
+#include "tests/reliability/support.h"
+
+#ifndef QUIBBO_MIX_LINES
+#define QUIBBO_MIX_LINES 100000
+#endif
+
+namespace quibbo::testing {
+namespace {
+
+// Kills while the program opens the memory, learns, answers or closes, at
+// moments drawn from a seed that every failure names; QUIBBO_TEST_SEED set
+// to it replays them.
+TEST(HeavyTest, EveryKillLeavesWholeSentencesInOrder) {
+  const char* chosen = std::getenv("QUIBBO_TEST_SEED");
+  const uint32_t seed =
+      chosen ? std::strtoul(chosen, nullptr, 10) : std::random_device()();
+  std::mt19937 random(seed);
+  for (int kill = 0; kill < 24; ++kill) {
+    SCOPED_TRACE("kill " + std::to_string(kill) +
+                 "; replay with QUIBBO_TEST_SEED=" + std::to_string(seed));
+    const bool learn = kill % 2;  // a bulk learn, or a conversation
+    const Strings script = Script("k", learn ? 20000 : 3000);
+    TempMemory memory;
+    const std::string book = memory.folder() + "/book";
+    std::ofstream(book) << Lines(script);
+    Child child(Program("quibbo-cli"),
+                {learn ? "learn" : "chat", learn ? book : "--json", "--memory",
+                 memory.path()},
+                learn ? "" : Lines(script));
+    std::this_thread::sleep_for(std::chrono::microseconds(
+        std::uniform_int_distribution(0, learn ? 250000 : 150000)(random)));
+    child.Signal(SIGKILL);
+    child.Wait(Clock::now() + std::chrono::seconds(10));
+    // Every answered line is stored, then the next lines' sentences from the
+    // first on: in a conversation only of the line in hand.
+    const size_t answered = learn ? 0 : std::ranges::count(child.out(), '\n');
+    ASSERT_LT(answered, script.size()) << "killed too late to matter";
+    const Strings stored = memory.Sentences();
+    const Strings said = SentencesOf(
+        {script.begin(), learn ? script.end() : script.begin() + answered + 1});
+    EXPECT_GE(stored.size(),
+              SentencesOf({script.begin(), script.begin() + answered}).size());
+    ASSERT_LE(stored.size(), said.size());
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), said.begin()));
+    const auto reply =
+        Replies(Cli({"--json", "--memory", memory.path()}, "hi\n").out);
+    EXPECT_TRUE(reply.size() == 1 && reply[0] && !IsTrouble(*reply[0]));
+  }
+}
+
+// Both finish without an error that waiting briefly would have avoided.
+TEST(HeavyTest, TwoProgramsOnOneMemoryStoreEverySentenceOnce) {
+  for (const bool learn : {true, false}) {  // beside a conversation
+    TempMemory memory;
+    memory.Fill({"Something to start with."});
+    const Strings scripts[] = {Script("one", learn ? 40000 : 400),
+                               Script("two", 400)};
+    const std::string book = memory.folder() + "/book";
+    std::ofstream(book) << Lines(scripts[0]);
+    Child first(Program("quibbo-cli"),
+                {learn ? "learn" : "chat", learn ? book : "--json", "--memory",
+                 memory.path()},
+                learn ? "" : Lines(scripts[0]));
+    Child second(Program("quibbo-cli"), {"--json", "--memory", memory.path()},
+                 Lines(scripts[1]));
+    const auto until = Clock::now() + std::chrono::minutes(3);
+    EXPECT_EQ(first.Wait(until), 0) << first.err();
+    EXPECT_EQ(second.Wait(until), 0) << second.err();
+    for (const auto& reply :
+         Replies((learn ? "" : first.out()) + second.out())) {
+      EXPECT_TRUE(reply && !IsTrouble(*reply)) << reply.value_or("none");
+    }
+    // Each program's sentences are there once, whole, in the order said.
+    const Strings stored = memory.Sentences(4);
+    size_t said = 0;
+    for (const char* tag : {"one", "two"}) {
+      Strings mine;
+      std::ranges::copy_if(stored, std::back_inserter(mine), [&](auto& s) {
+        return s.find(tag) != std::string::npos;
+      });
+      EXPECT_EQ(mine, SentencesOf(scripts[*tag == 't']));
+      said += mine.size();
+    }
+    EXPECT_EQ(stored.size(), said);
+  }
+}
+
+// Lines of a megabyte, and a hundred thousand lines of Debian's fortunes
+// with a hostile line in every forty, checked as the hostile lines are.
+void ExpectTalkedThrough(const Strings& lines) {
+  SCOPED_TRACE(lines[0].substr(0, 20));
+  TempMemory memory;
+  memory.Fill({"Something to start with."});
+  TalkThrough(memory, lines, std::chrono::seconds(1000));
+}
+
+TEST(HeavyTest, MegabyteLinesAreAnsweredAndStoredAsTyped) {
+  for (const std::string piece : {"x", "a ", "ab cd. ", ". "}) {
+    std::string line;
+    while (line.size() + piece.size() <= (1 << 20)) line += piece;
+    ExpectTalkedThrough({line});
+  }
+}
+
+TEST(HeavyTest, AHundredThousandLinesAreAnsweredAndStoredAsTyped) {
+  // Beside each fortune file lie its index (.dat) and for some a copy
+  // converted to UTF-8 (.u8).
+  const Strings fortunes = LinesIn("/usr/share/games/fortunes");
+  const Strings hostile = LinesIn(QUIBBO_FUZZ_CORPUS);
+  Strings mix;
+  for (size_t i = 0; mix.size() < QUIBBO_MIX_LINES; ++i) {
+    mix.push_back(i % 40 == 39 ? hostile[(i / 40) % hostile.size()]
+                               : fortunes.at(i % fortunes.size()));
+  }
+  ExpectTalkedThrough(mix);
+}
+
+}  // namespace
+}  // namespace quibbo::testing

@@ -1,99 +1,68 @@
 #!/bin/sh
-# Installs into a temporary home, checks every file the install places and
-# that a second install keeps the memory, then uninstalls and checks that
-# only the memory is left. Also installs under a PREFIX and XDG_DATA_HOME
-# with a space in them, and with `cmake --install` under DESTDIR as a
-# packager does.
+# Installs into a temporary home and checks every file placed, that the
+# memory is private and survives reinstalling and uninstalling, and that
+# nothing else is left; then under a PREFIX and XDG_DATA_HOME with spaces,
+# and with `cmake --install` under DESTDIR as a packager does.
+# A && B || fail: fails when either check does, which is meant.
+# shellcheck disable=SC2015
 set -eu
-src=$1
-build=$2
-bin=$build/bin
+src=$1 build=$2
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2 && exit 1; }
 as_user() { env -u XDG_DATA_HOME -u PREFIX HOME="$home" "$@"; }
+names() { find "$@" ! -type d -printf '%f\n' | sort | tr '\n' ' '; }
+lib=$home/.local/lib/quibbo
+entry=$home/.local/share/applications/quibbo.desktop
 
 as_user "$src/scripts/install" "$build" >/dev/null
-
-lib=$home/.local/lib/quibbo
-share=$home/.local/share
-for file in "$lib/quibbo" "$lib/quibbo-cli"; do
-  [ -x "$file" ] || fail "$file is not an installed program"
-done
-# Each installed file, and where it came from.
 while read -r installed origin; do
   cmp -s "$home/.local/$installed" "$origin" || fail "$installed not installed"
-done <<EOF2
+done <<EOF
 lib/quibbo/readme.txt $src/ui/readme.txt
 share/icons/hicolor/16x16/apps/quibbo.png $src/ui/icons/quibbo-16.png
 share/icons/hicolor/32x32/apps/quibbo.png $src/ui/icons/quibbo-32.png
 share/man/man1/quibbo.1 $build/share/man/man1/quibbo.1
 share/man/man1/quibbo-cli.1 $build/share/man/man1/quibbo-cli.1
 share/bash-completion/completions/quibbo-cli $build/share/bash-completion/completions/quibbo-cli
-EOF2
-[ -f "$lib/qvd.mdb" ] || fail "no memory in $lib"
+EOF
 for program in quibbo quibbo-cli; do
-  [ "$(readlink -f "$home/.local/bin/$program")" = "$lib/$program" ] ||
-    fail "launcher $program does not lead to $lib/$program"
+  [ -x "$lib/$program" ] && [ "$(readlink -f "$home/.local/bin/$program")" = "$lib/$program" ] ||
+    fail "$program is not installed and linked from bin"
 done
-entry=$share/applications/quibbo.desktop
-grep -qx "Exec=\"$lib/quibbo\"" "$entry" || fail "menu entry runs the wrong program"
-grep -qx "Icon=quibbo" "$entry" || fail "menu entry lacks the icon"
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$entry" || fail "menu entry is not valid"
-fi
-
+grep -qx "Exec=\"$lib/quibbo\"" "$entry" && grep -qx "Icon=quibbo" "$entry" || fail "menu entry"
+! command -v desktop-file-validate >/dev/null || desktop-file-validate "$entry" || fail "menu entry"
+[ "$(stat -c %a "$lib/qvd.mdb")" = 600 ] || fail "the memory is not private"
 # The installed launcher talks to the installed memory, which starts empty.
 reply=$(echo "hello there" | as_user "$home/.local/bin/quibbo-cli" --json)
-[ "$reply" = '{"quibbo":"Hello there.","you":"hello there"}' ] ||
-  fail "installed quibbo-cli answered: $reply"
+[ "$reply" = '{"quibbo":"Hello there.","you":"hello there"}' ] || fail "quibbo-cli answered: $reply"
 learned=$(cksum <"$lib/qvd.mdb")
 
-# A second install updates the programs and keeps what was learned.
-as_user "$src/scripts/install" "$build" >/dev/null
-[ "$(cksum <"$lib/qvd.mdb")" = "$learned" ] || fail "reinstall changed the memory"
-
-# A launcher that is someone else's is not replaced or removed.
-rm "$home/.local/bin/quibbo-cli"
-echo "#!/bin/sh" >"$home/.local/bin/quibbo-cli"
+# Reinstalling keeps the memory and someone else's launcher; uninstalling
+# leaves just those.
+rm "$home/.local/bin/quibbo-cli" && echo "#!/bin/sh" >"$home/.local/bin/quibbo-cli"
 as_user "$src/scripts/install" "$build" >/dev/null 2>&1
-[ ! -L "$home/.local/bin/quibbo-cli" ] || fail "a foreign launcher was replaced"
-
-# Uninstalling leaves the memory and the foreign launcher, and nothing else.
 as_user "$src/scripts/uninstall" >/dev/null
-left=$(cd "$home" && find . ! -type d | sort | tr '\n' ' ')
-[ "$left" = "./.local/bin/quibbo-cli ./.local/lib/quibbo/qvd.mdb " ] ||
-  fail "uninstall left: $left"
-[ "$(cksum <"$lib/qvd.mdb")" = "$learned" ] || fail "uninstall touched the memory"
+[ "$(cd "$home" && find . ! -type d | sort | tr '\n' ' ')" = "./.local/bin/quibbo-cli ./.local/lib/quibbo/qvd.mdb " ] ||
+  fail "uninstall left the wrong files"
+[ "$(cksum <"$lib/qvd.mdb")" = "$learned" ] || fail "the memory changed"
 
 # PREFIX and XDG_DATA_HOME move everything, spaces and all.
-prefix="$home/my apps"
-data="$home/my data"
-HOME="$home" PREFIX="$prefix" XDG_DATA_HOME="$data" \
-  "$src/scripts/install" "$build" >/dev/null
-[ -x "$prefix/lib/quibbo/quibbo" ] || fail "PREFIX not honoured"
-[ -f "$prefix/lib/quibbo/qvd.mdb" ] || fail "no memory under PREFIX"
-grep -qx "Exec=\"$prefix/lib/quibbo/quibbo\"" "$data/applications/quibbo.desktop" ||
-  fail "XDG_DATA_HOME not honoured"
-[ -f "$data/bash-completion/completions/quibbo-cli" ] ||
-  fail "completion not under XDG_DATA_HOME"
+prefix="$home/my apps" data="$home/my data"
+HOME="$home" PREFIX="$prefix" XDG_DATA_HOME="$data" "$src/scripts/install" "$build" >/dev/null
+[ "$(names "$data")" = "quibbo-cli quibbo.desktop quibbo.png quibbo.png " ] || fail "in XDG_DATA_HOME: $(names "$data")"
+grep -qx "Exec=\"$prefix/lib/quibbo/quibbo\"" "$data/applications/quibbo.desktop" || fail "menu entry under PREFIX"
 HOME="$home" PREFIX="$prefix" XDG_DATA_HOME="$data" "$src/scripts/uninstall" >/dev/null
-left=$(find "$prefix" "$data" ! -type d)
-[ "$left" = "$prefix/lib/quibbo/qvd.mdb" ] || fail "uninstall left: $left"
+[ "$(find "$prefix" "$data" ! -type d)" = "$prefix/lib/quibbo/qvd.mdb" ] || fail "uninstall under PREFIX"
 
 # A packager's install: every file lands under DESTDIR, and the links and
 # the menu entry lead to the programs' final place.
 root=$home/root
 DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
 target=$(readlink "$root/usr/bin/quibbo")
-case $target in /*) fail "the link in bin is absolute: $target" ;; esac
-[ -x "$root/usr/bin/$target" ] || fail "the link in bin leads nowhere"
+[ "${target#/}" = "$target" ] && [ -x "$root/usr/bin/$target" ] || fail "the link in bin: $target"
 exec=$(sed -n 's/^Exec="\(.*\)"$/\1/p' "$root/usr/share/applications/quibbo.desktop")
 [ -x "$root$exec" ] || fail "the menu entry runs $exec"
-names=$(find "$root" ! -type d -printf '%f\n' | sort | tr '\n' ' ')
-[ "$names" = "quibbo quibbo quibbo-cli quibbo-cli quibbo-cli quibbo-cli.1 quibbo.1 \
-quibbo.desktop quibbo.png quibbo.png qvd.mdb readme.txt unicase.so " ] || fail "installed: $names"
+[ "$(names "$root")" = "quibbo quibbo quibbo-cli quibbo-cli quibbo-cli quibbo-cli.1 quibbo.1 \
+quibbo.desktop quibbo.png quibbo.png qvd.mdb readme.txt unicase.so " ] || fail "installed: $(names "$root")"
 echo "install and uninstall: all files checked"

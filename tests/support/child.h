@@ -1,17 +1,22 @@
-// Test support: the one way tests start a program. Its input and output are
-// files in memory, so nothing blocks however much it reads or writes; every
-// wait has a time bound, and a child still running at the end is killed.
+// Test support: the one way tests start a program, and whole conversations
+// through quibbo-cli checked line by line against the learning rules. A
+// child's input and output are files in memory, so nothing blocks however
+// much it reads or writes; every wait has a time bound, and a child still
+// running at the end is killed.
 #ifndef QUIBBO_TESTS_SUPPORT_CHILD_H_
 #define QUIBBO_TESTS_SUPPORT_CHILD_H_
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -19,6 +24,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/learner.h"
+#include "engine/text.h"
+#include "tests/support/failure.h"
 #include "tests/support/temp_memory.h"
 
 namespace quibbo::testing {
@@ -35,8 +43,7 @@ class Child {
   // With `input_stays_open`, the input comes through a pipe that stays open,
   // as from a person who may type more; it must fit into the pipe.
   Child(std::string program, const Strings& arguments,
-        const std::string& input = "", bool input_stays_open = false)
-      : out_(InMemoryFile("")), err_(InMemoryFile("")) {
+        const std::string& input = "", bool input_stays_open = false) {
     int ends[2] = {-1, -1};
     if (input_stays_open && pipe2(ends, O_CLOEXEC) == 0) {
       in_ = ends[1];
@@ -46,9 +53,10 @@ class Child {
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out_, 1);
-    posix_spawn_file_actions_adddup2(&actions, err_, 2);
+    const int fds[] = {ends[0], out_, err_};
+    for (int i = 0; i < 3; ++i) {
+      posix_spawn_file_actions_adddup2(&actions, fds[i], i);
+    }
     std::vector<char*> argv = {program.data()};
     for (const std::string& argument : arguments) {
       argv.push_back(const_cast<char*>(argument.c_str()));
@@ -88,12 +96,10 @@ class Child {
   std::string err() const { return FileBytes(Path(err_)); }
 
  private:
+  // Written with pwrite, so the child reads it from the start.
   static int InMemoryFile(const std::string& content) {
     const int fd = memfd_create("quibbo-test", MFD_CLOEXEC);
-    if (write(fd, content.data(), content.size()) != ssize_t(content.size())) {
-      throw std::runtime_error("cannot write a file in memory");
-    }
-    lseek(fd, 0, SEEK_SET);
+    (void)!pwrite(fd, content.data(), content.size(), 0);
     return fd;
   }
   static std::string Path(int fd) {
@@ -101,7 +107,7 @@ class Child {
   }
 
   pid_t pid_ = -1;
-  int in_ = -1, out_, err_;
+  int in_ = -1, out_ = InMemoryFile(""), err_ = InMemoryFile("");
   std::optional<int> status_;
 };
 
@@ -141,6 +147,88 @@ inline std::vector<std::optional<std::string>> Replies(const std::string& out) {
                                         : std::optional<std::string>());
   }
   return replies;
+}
+
+// `count` lines of two or three sentences, each sentence in no other line.
+inline Strings Script(const std::string& tag, int count) {
+  Strings script;
+  for (int i = 0; i < count; ++i) {
+    const std::string n = tag + std::to_string(i);
+    script.push_back(n + " says hello. and " + n + " says more" +
+                     (i % 3 ? ". then " + n + " ends" : ""));
+  }
+  return script;
+}
+
+// The sentences learning makes of `lines`, in order.
+inline Strings SentencesOf(const Strings& lines) {
+  Strings sentences;
+  for (const std::string& line : lines) {
+    std::ranges::copy_if(CutSentences(line), std::back_inserter(sentences),
+                         [](const std::string& s) { return !s.empty(); });
+  }
+  return sentences;
+}
+
+// The lines of the files in `folder` without an extension, by file name.
+inline Strings LinesIn(const std::string& folder) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (!entry.path().has_extension()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  Strings lines;
+  for (const auto& file : files) {
+    std::istringstream in(FileBytes(file));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+  }
+  return lines;
+}
+
+// The rows learning stores for a line of valid text, worked out without the
+// engine's code: one per space-separated word of each piece between full
+// stops that holds more than spaces, once those around it are trimmed.
+inline int64_t RowsLearnedFrom(std::string_view line) {
+  int64_t rows = 0;
+  for (size_t start = 0; start <= line.size();) {
+    const size_t stop = std::min(line.find('.', start), line.size());
+    std::string_view piece = line.substr(start, stop - start);
+    if (const size_t first = piece.find_first_not_of(' ');
+        first != piece.npos) {
+      piece = piece.substr(first, piece.find_last_not_of(' ') - first + 1);
+      rows += 1 + std::ranges::count(piece, ' ');
+    }
+    start = stop + 1;
+  }
+  return rows;
+}
+
+// Talks through `lines` in one `quibbo-cli --json` run on `memory`, which
+// holds something, so that no reply may be the trouble message. Every line
+// is answered, or refused when it is not UTF-8, and the memory gains the
+// rows the learning rules give. Returns the number of lines refused.
+inline size_t TalkThrough(const TempMemory& memory, const Strings& lines,
+                          std::chrono::seconds limit) {
+  int64_t rows = memory.Rows().size();
+  const Outcome chat =
+      RunProgram(Program("quibbo-cli"), {"--json", "--memory", memory.path()},
+                 Lines(lines), limit);
+  const auto replies = Replies(chat.out);
+  EXPECT_EQ(replies.size(), lines.size()) << chat.err.substr(0, 2000);
+  size_t refused = 0;
+  for (size_t i = 0; i < std::min(replies.size(), lines.size()); ++i) {
+    // quibbo-cli reads a line without its LF and a CR before it.
+    std::string_view line = lines[i];
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const bool valid = IsValidUtf8(line);
+    refused += !valid;
+    rows += valid ? RowsLearnedFrom(line) : 0;
+    EXPECT_EQ(replies[i].has_value(), valid) << "line " << i + 1;
+    EXPECT_FALSE(IsTrouble(replies[i].value_or(""))) << "line " << i + 1;
+  }
+  EXPECT_EQ(static_cast<int64_t>(memory.Rows().size()), rows);
+  memory.Sentences();  // checks that all are whole
+  return refused;
 }
 
 }  // namespace quibbo::testing

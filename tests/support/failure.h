@@ -3,7 +3,7 @@
 #ifndef QUIBBO_TESTS_SUPPORT_FAILURE_H_
 #define QUIBBO_TESTS_SUPPORT_FAILURE_H_
 
-#include <ostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,24 +12,11 @@
 
 namespace quibbo::testing {
 
-enum class Kind {
-  kNone,
-  kMissing,
-  kNotAMemory,
-  kExists,
-  kBusy,
-  kReadOnly,
-  kDamaged,
-  kInvalidText,
-  kEmpty
-};
-inline std::ostream& operator<<(std::ostream& out, Kind kind) {
-  return out << "kind " << static_cast<int>(kind);
-}
+using Kind = Error::Kind;
 
 // The kind of failure that `text` reports: a description, or a reply or an
-// error output holding one; kNone when it reports none.
-inline Kind KindOf(std::string_view text) {
+// error output holding one; nullopt when it reports none.
+inline std::optional<Kind> KindOf(std::string_view text) {
   const std::pair<const char*, Kind> kWording[] = {
       {"does not exist", Kind::kMissing},
       {"already exists", Kind::kExists},
@@ -42,18 +29,18 @@ inline Kind KindOf(std::string_view text) {
   for (const auto& [wording, kind] : kWording) {
     if (text.find(wording) != std::string_view::npos) return kind;
   }
-  return Kind::kNone;
+  return std::nullopt;
 }
 
-// The kind of failure that `body` throws.
+// The kind of failure that `body` throws; nullopt when it throws none.
 template <typename Body>
-Kind KindThrownBy(Body body) {
+std::optional<Kind> KindThrownBy(Body body) {
   try {
     body();
   } catch (const Error& error) {
-    return KindOf(error.description());
+    return error.kind();
   }
-  return Kind::kNone;
+  return std::nullopt;
 }
 
 // Whether a reply is the trouble message rather than an answer, also when

@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "engine/bulk_learner.h"
-#include "engine/text.h"
+#include "engine/unicase.h"
 
 namespace quibbo::testing {
 
@@ -23,7 +23,7 @@ TempMemory::TempMemory()
 }
 
 TempMemory::~TempMemory() {
-  std::error_code ignored;
+  std::error_code ignored;  // a test may have left the folder read-only
   fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add,
                   ignored);
   fs::remove_all(folder_, ignored);
@@ -47,14 +47,8 @@ void TempMemory::Replace() const {
 
 std::unique_ptr<sqlite::Connection> TempMemory::Connect() const {
   auto db = std::make_unique<sqlite::Connection>(path_, SQLITE_OPEN_READWRITE);
-  sqlite3_create_collation(
-      db->handle(), "unicase", SQLITE_UTF8, nullptr,
-      [](void*, int left_size, const void* left, int right_size,
-         const void* right) {
-        return CompareIgnoringCase(
-            {static_cast<const char*>(left), size_t(left_size)},
-            {static_cast<const char*>(right), size_t(right_size)});
-      });
+  sqlite3_create_collation(db->handle(), kUnicaseCollation, SQLITE_UTF8,
+                           nullptr, CollateUnicase);
   return db;
 }
 

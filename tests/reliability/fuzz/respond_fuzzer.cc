@@ -4,11 +4,12 @@
 // other rows than the learning rules give.
 #include <cstdio>
 
-#include "tests/reliability/support.h"
+#include "tests/support/child.h"
 
 namespace {
 
 using namespace quibbo;
+namespace test = quibbo::testing;
 
 void Check(bool ok, const char* what, std::string_view line) {
   if (ok) return;
@@ -19,7 +20,7 @@ void Check(bool ok, const char* what, std::string_view line) {
 
 // One memory for the whole run, emptied whenever it grows large, so that
 // every input meets a memory with something in it and each run stays fast.
-const testing::TempMemory memory;
+const test::TempMemory memory;
 const auto counter = memory.Connect();
 Engine engine(memory.path(), std::make_unique<SeededRandom>(1),
               [](const WipeQuestion&) { return true; });
@@ -45,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (TrimSpaces(line).empty()) {
       Check(reply == kEmptyInputReply && added == 0, "blank not asked", line);
     } else if (!IsValidUtf8(line)) {
-      Check(testing::IsTrouble(reply) && added == 0, "not refused", line);
+      Check(test::IsTrouble(reply) && added == 0, "not refused", line);
     } else {
-      Check(added == testing::RowsLearnedFrom(line), "wrong rows", line);
-      Check(!testing::IsTrouble(reply) || Rows() == 0, "trouble", line);
+      Check(added == test::RowsLearnedFrom(line), "wrong rows", line);
+      Check(!test::IsTrouble(reply) || Rows() == 0, "trouble", line);
     }
     if (Rows() > 5000) engine.WipeMemory();
   }

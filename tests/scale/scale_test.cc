@@ -1,0 +1,140 @@
+// Learning many lines at once through `quibbo-cli learn`; a conversation of
+// 1500 made-up lines whose replies are pinned, so that no change made for speed
+// can change what Quibbo answers; and memories of the first version, from
+// before words were counted in a table of their own. Speed itself is measured
+// in bench/, not here.
+//
+// pinned_replies.tsv holds each line, a tab and the reply it got. The lines
+// repeat a small vocabulary in several letter cases, so that words and word
+// pairs recur at many positions, as in a large memory.
+#include <fstream>
+
+#include "engine/engine.h"
+#include "tests/support/child.h"
+
+namespace quibbo::testing {
+namespace {
+
+// The pinned exchanges, or with `lines` only the lines said.
+Strings Pinned(bool lines = true) {
+  std::ifstream in(QUIBBO_SCALE_TEST_DIR "/pinned_replies.tsv");
+  Strings pinned;
+  for (std::string row; std::getline(in, row);) {
+    pinned.push_back(lines ? row.substr(0, row.find('\t')) : row);
+  }
+  return pinned;
+}
+
+// From files and the standard input, in batches, with LF and CRLF line ends
+// and lines not in UTF-8: the rows a conversation would store, in order.
+TEST(LearnCommandTest, StoresWhatAConversationWouldAndSkipsBadLines) {
+  const Strings lines = Pinned();
+  TempMemory memory, reference;
+  std::string file = "\xff\n", piped = "\xfe\n";
+  auto store = reference.Open();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    (i < 1000 ? file : piped) += lines[i] + (i % 2 ? "\r\n" : "\n");
+    if (i == 8) file += "\xc0\xaf\n";
+    Learn(*store, lines[i]);
+  }
+  piped.pop_back();  // the last line may lack its line end
+  const std::string a = memory.folder() + "/a.txt", b = memory.folder() + "/b";
+  std::ofstream(a, std::ios::binary) << file;
+  std::ofstream(b, std::ios::binary) << "";
+  const Outcome learn =
+      Cli({"learn", a, b, "-", "--memory", memory.path()}, piped);
+  EXPECT_EQ(learn.status, 0) << learn.err;
+  EXPECT_EQ(learn.err, "");  // no progress bar off a terminal
+  EXPECT_EQ(memory.Rows(), reference.Rows());
+  EXPECT_TRUE(learn.out.starts_with("Learned 1,500 lines: ")) << learn.out;
+  EXPECT_TRUE(learn.out.ends_with("; skipped 3 lines not in UTF-8 (" + a +
+                                  ":1, " + a + ":11, standard input:1).\n"))
+      << learn.out;
+}
+
+TEST(LearnCommandTest, CtrlCEndsAWaitForInputWithStatus130) {
+  TempMemory memory;
+  std::string input;
+  for (int i = 0; i < 300; ++i) input += "the cat sat. on the mat\n";
+  // Once all is stored, the program waits for more; Ctrl+C ends the wait.
+  Child learn(Program("quibbo-cli"), {"learn", "-", "--memory", memory.path()},
+              input, true);
+  for (int i = 0; i < 1000 && memory.Rows().size() < 1800; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(memory.Rows().size(), 1800u) << "not stored before the wait";
+  learn.Signal(SIGINT);
+  EXPECT_EQ(learn.Wait(Clock::now() + std::chrono::seconds(10)), 130);
+  EXPECT_TRUE(learn.out().starts_with(
+      "Interrupted; learned 300 lines: 600 sentences, 1,800 words stored"))
+      << learn.out();
+}
+
+// What `quibbo-cli stats --json` tells, but for the file and the letter
+// case of the words, which old memories keep as they first were.
+nlohmann::json Counts(const TempMemory& memory) {
+  nlohmann::json counts = nlohmann::json::parse(
+      Cli({"stats", "--json", "--memory", memory.path()}).out);
+  for (nlohmann::json& top : counts["top_words"]) {
+    std::string word = top["word"];
+    std::ranges::transform(word, word.begin(), ::tolower);
+    top = word + " " + top["count"].dump();
+  }
+  for (auto key : {"memory", "file_bytes", "bytes_per_row"}) counts.erase(key);
+  return counts;
+}
+
+// Talks `lines` through quibbo-cli seeded with 7; each exchange as the line,
+// a tab and the reply.
+Strings Converse(const TempMemory& memory, const Strings& lines) {
+  const auto replies = Replies(
+      Cli({"--json", "--seed", "7", "--memory", memory.path()}, Lines(lines))
+          .out);
+  Strings exchanges;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    exchanges.push_back(lines[i] + '\t' + replies.at(i).value_or("(none)"));
+  }
+  return exchanges;
+}
+
+// The recorded replies must never be edited to make this pass.
+TEST(PinnedRepliesTest, SeededConversationAnswersAsRecorded) {
+  const Strings pinned = Pinned(false);
+  ASSERT_EQ(pinned.size(), 1500u);
+  TempMemory memory;
+  const Strings actual = Converse(memory, Pinned());
+  for (size_t i = 0, differences = 0; i < 1500 && differences < 5; ++i) {
+    EXPECT_EQ(actual[i], pinned[i]) << "line " << i + 1;
+    differences += actual[i] != pinned[i];
+  }
+}
+
+// A reader counts an old memory's rows itself and leaves the file as it was;
+// the first writer upgrades it, and from then on it answers and counts as a
+// memory that was never old.
+TEST(StoreUpgradeTest, OldMemoriesAreReadAsTheyAreAndUpgradedOnFirstWrite) {
+  const Strings lines = Pinned();
+  TempMemory old, untouched;
+  old.Fill({lines.begin(), lines.begin() + 300});
+  untouched.Fill({lines.begin(), lines.begin() + 300});
+  old.Execute(
+      "DROP TABLE word_count;"
+      "CREATE INDEX word_by_previous ON word (previous, middle, position) "
+      "WHERE previous IS NOT NULL;"
+      "PRAGMA user_version = 0;");
+  const std::string bytes = FileBytes(old.path());
+  EXPECT_EQ(Counts(old), Counts(untouched));
+  EXPECT_EQ(FileBytes(old.path()), bytes);
+
+  const Strings inputs(lines.begin() + 300, lines.begin() + 340);
+  EXPECT_EQ(Converse(old, inputs), Converse(untouched, inputs));
+  EXPECT_EQ(old.Rows(), untouched.Rows());
+  Engine upgraded(old.path()), never_old(untouched.path());
+  for (const char* word : {"the", "THE", "über", "strasse", "", "cat.", "zz"}) {
+    EXPECT_EQ(upgraded.WordFrequency(word), never_old.WordFrequency(word));
+  }
+  EXPECT_EQ(Counts(old), Counts(untouched));
+}
+
+}  // namespace
+}  // namespace quibbo::testing

@@ -47,6 +47,8 @@ void TempMemory::Replace() const {
 
 std::unique_ptr<sqlite::Connection> TempMemory::Connect() const {
   auto db = std::make_unique<sqlite::Connection>(path_, SQLITE_OPEN_READWRITE);
+  // A program under test may be writing; wait for it as Quibbo does.
+  sqlite3_busy_timeout(db->handle(), 5000);
   sqlite3_create_collation(db->handle(), kUnicaseCollation, SQLITE_UTF8,
                            nullptr, CollateUnicase);
   return db;

@@ -23,6 +23,8 @@ std::vector<double> TimeReplies(const Corpus& corpus, const std::string& memory,
     if (!reply || reply->starts_with("I am having trouble")) {
       throw std::runtime_error("Respond failed: " + reply.value_or(""));
     }
+    // As the programs do once the reply is out; not part of the reply.
+    engine.Idle();
   }
   return times;
 }

@@ -41,6 +41,9 @@ int RunChat(Engine& engine, std::istream& in, std::ostream& out,
     } else {
       out << "Quibbo: " << reply.value_or("") << "\n\n" << std::flush;
     }
+    // The reply is out; what is left of the commit's housekeeping is done
+    // while the user reads it.
+    engine.Idle();
   }
   if (options.prompt) out << "\n";
   return 0;

@@ -24,6 +24,22 @@ void Checkpointer::Request() {
   wake_.notify_one();
 }
 
+Checkpointer::Progress Checkpointer::progress() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return {.copied = copied_, .busy = requested_ || running_};
+}
+
+void Checkpointer::Settle() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  requested_ = false;
+  settled_.wait(lock, [this] { return !running_; });
+}
+
+void Checkpointer::Restarted() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  copied_ = 0;
+}
+
 void Checkpointer::Run() {
   sqlite3* db = nullptr;
   // Never creates a file: a memory removed meanwhile is simply not copied.
@@ -32,20 +48,33 @@ void Checkpointer::Run() {
                       nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     db = nullptr;
+  } else if (sqlite3_exec(db, "PRAGMA schema_version;", nullptr, nullptr,
+                          nullptr) != SQLITE_OK) {
+    // A connection finds the log only once it has read something; until
+    // then its checkpoints succeed without copying anything.
+    sqlite3_close(db);
+    db = nullptr;
   }
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     wake_.wait(lock, [this] { return requested_ || stopping_; });
     if (stopping_) break;
     requested_ = false;
+    running_ = true;
     lock.unlock();
     // Best effort: what cannot be copied now is copied at the next request,
     // and the committing connection bounds the log itself meanwhile.
-    if (db != nullptr) {
-      sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr,
-                                nullptr);
+    int log = 0;
+    int copied = 0;
+    if (db != nullptr &&
+        sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, &log,
+                                  &copied) != SQLITE_OK) {
+      copied = 0;
     }
     lock.lock();
+    running_ = false;
+    copied_ = copied;
+    settled_.notify_all();
   }
   lock.unlock();
   sqlite3_close(db);

@@ -29,13 +29,28 @@ class Checkpointer {
   // the first request.
   void Request();
 
+  struct Progress {
+    int copied = 0;     // frames of the log copied so far
+    bool busy = false;  // a copy is running or asked for
+  };
+  Progress progress();
+
+  // Drops a request not yet started and waits for a running copy to end.
+  void Settle();
+
+  // Tells it the log started afresh, so its frames count from zero again.
+  void Restarted();
+
  private:
   void Run();
 
   std::string path_;
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable settled_;
   bool requested_ = false;
+  bool running_ = false;
+  int copied_ = 0;
   bool stopping_ = false;
   std::thread thread_;
 };

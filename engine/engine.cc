@@ -54,6 +54,10 @@ std::optional<std::string> Engine::Respond(std::string_view line) {
   }
 }
 
+void Engine::Idle() {
+  if (store_) store_->file().FinishCheckpoint();
+}
+
 void Engine::WipeMemory() {
   if (!confirm_ || !confirm_(kWipeFirstQuestion)) return;
   if (!confirm_(kWipeSecondQuestion)) return;

@@ -85,6 +85,12 @@ class Engine {
   // a sentence is never stored in part.
   std::optional<std::string> Respond(std::string_view line);
 
+  // Tidies up while the program waits for its user, so that no reply pays
+  // for it: copies the write-ahead log back into the memory when that is
+  // due. Costs next to nothing when nothing is due. Never throws; a failure
+  // shows at the next Respond.
+  void Idle();
+
   // Asks kWipeFirstQuestion, then kWipeSecondQuestion; only when both are
   // answered yes, deletes every stored word. Throws Error when the
   // memory cannot be emptied; then nothing was deleted.

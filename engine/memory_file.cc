@@ -130,11 +130,22 @@ int MemoryFile::WaitWhileBusy(void* self, int attempt) {
 int MemoryFile::LogWritten(void* self, sqlite3* db, const char* name,
                            int pages) {
   MemoryFile& file = *static_cast<MemoryFile*>(self);
+  if (pages < file.log_pages_) file.checkpointer_->Restarted();
+  file.log_pages_ = pages;
   if (pages >= kLogBound * file.checkpoint_pages_) {
+    // The background copy fell behind, or never finishes the log while
+    // commits keep coming. Copying the rest here restarts the log.
+    file.checkpointer_->Settle();
     sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr,
                               nullptr);
   } else if (pages >= file.checkpoint_pages_) {
-    file.checkpointer_->Request();
+    // The background copies the bulk. The last few pages are left to
+    // FinishCheckpoint, which can copy them while no transaction is open.
+    Checkpointer::Progress progress = file.checkpointer_->progress();
+    if (!progress.busy &&
+        pages - progress.copied > file.checkpoint_pages_ / kFinishShare) {
+      file.checkpointer_->Request();
+    }
   }
   return SQLITE_OK;
 }
@@ -143,6 +154,29 @@ bool MemoryFile::StillAtPath() const {
   struct stat info;
   return stat(path_.c_str(), &info) == 0 && info.st_dev == device_ &&
          info.st_ino == inode_;
+}
+
+bool MemoryFile::FinishCheckpoint() {
+  if (checkpoint_pages_ == 0 || log_pages_ < checkpoint_pages_) return true;
+  Checkpointer::Progress progress = checkpointer_->progress();
+  if (progress.busy) return false;
+  if (log_pages_ - progress.copied > checkpoint_pages_ / kFinishShare) {
+    checkpointer_->Request();
+    return false;
+  }
+  // With no transaction open here, the copy reaches the end of the log, and
+  // the next transaction starts the log afresh.
+  int log = 0;
+  int copied = 0;
+  if (sqlite3_wal_checkpoint_v2(db_->handle(), "main",
+                                SQLITE_CHECKPOINT_PASSIVE, &log,
+                                &copied) != SQLITE_OK ||
+      copied < log) {
+    return false;
+  }
+  log_pages_ = 0;
+  checkpointer_->Restarted();
+  return true;
 }
 
 }  // namespace quibbo

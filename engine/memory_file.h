@@ -45,6 +45,10 @@ struct StoreOptions {
 // lags (a reader holding old pages, say) before a commit copies it itself.
 inline constexpr int kLogBound = 8;
 
+// At most this share of checkpoint_pages is left for FinishCheckpoint to
+// copy while the user reads a reply; the background copies the rest.
+inline constexpr int kFinishShare = 8;
+
 class MemoryFile {
  public:
   enum class Access { kReadWrite, kReadOnly };
@@ -77,6 +81,16 @@ class MemoryFile {
   // The connection, for the engine's own statements.
   sqlite::Connection& connection() { return *db_; }
 
+  // Copies what is left of the write-ahead log into the file once the log
+  // has grown to checkpoint_pages, so that the next commit starts the log
+  // afresh instead of making it longer. The background copy has done most
+  // of the work by then, so this costs only the pages it has not reached.
+  // Call it between transactions, while nobody waits for a reply. Returns
+  // whether nothing is left to do. Best effort, never throws: a copy under
+  // way in the background, or a failure, leaves it for next time, and the
+  // log stays bounded anyway.
+  bool FinishCheckpoint();
+
   // Runs `body`, turning SQLite's failures into an Error naming the file.
   template <typename Body>
   auto Guard(Body&& body) -> decltype(body()) {
@@ -100,6 +114,7 @@ class MemoryFile {
   std::chrono::steady_clock::time_point busy_since_;
   bool counted_ = false;
   int checkpoint_pages_ = 0;
+  int log_pages_ = 0;  // as the last commit left it
   // Declared after the connection, so it stops before the connection closes.
   std::unique_ptr<Checkpointer> checkpointer_;
 };

@@ -20,6 +20,8 @@ class Conversation {
   virtual std::optional<std::string> Respond(std::string_view line) = 0;
   // Throws Error; see Engine::WipeMemory.
   virtual void WipeMemory() = 0;
+  // Never throws; see Engine::Idle.
+  virtual void Idle() {}
 };
 
 // The real thing: passes every call to an Engine it does not own.
@@ -37,6 +39,7 @@ class EngineConversation : public Conversation {
     return engine_.Respond(line);
   }
   void WipeMemory() override { engine_.WipeMemory(); }
+  void Idle() override { engine_.Idle(); }
 
  private:
   Engine& engine_;

@@ -91,6 +91,9 @@ MainWindow::MainWindow(Conversation& conversation, Opener& opener,
         return AskInMessageBox(this, question);
       }) {
   setObjectName(QStringLiteral("quibbo"));
+  idle_.setSingleShot(true);
+  idle_.setInterval(50);
+  connect(&idle_, &QTimer::timeout, this, [this] { conversation_.Idle(); });
   setWindowTitle(QStringLiteral("Quibbo by ") + QString::fromUtf8(kAuthor));
   QIcon icon;
   icon.addFile(QStringLiteral(":/quibbo/quibbo-16.png"), QSize(16, 16));
@@ -262,6 +265,7 @@ void MainWindow::Talk() {
                      QStringLiteral("\n\n"));
   human_->setPlainText(QString());
   human_->setFocus();
+  idle_.start();
 }
 
 void MainWindow::AppendToTranscript(const QString& text) {

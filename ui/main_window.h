@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <functional>
 
 #include "engine/engine.h"
@@ -86,6 +87,9 @@ class MainWindow : public QMainWindow {
   QPushButton* talk_;
   QList<QAction*> clipboard_commands_;
   QPointer<AboutBox> about_;
+  // Fires once the user has had a moment with a reply; the engine tidies up
+  // then rather than inside the next reply.
+  QTimer idle_;
   // Where the last change of Human ended, which is where an over-long
   // insertion gets cut.
   int change_end_ = 0;

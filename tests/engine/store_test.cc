@@ -1,0 +1,41 @@
+// The seed search finds the same row whichever way it reads the memory.
+#include <gtest/gtest.h>
+
+#include "engine/learner.h"
+#include "engine/random.h"
+#include "engine/text.h"
+#include "tests/support/temp_memory.h"
+
+namespace quibbo::testing {
+namespace {
+
+TEST(StoreTest, NextIdWithWordIsTheFirstMatchAfterTheId) {
+  // Words from very common to rare, in mixed letter case, and ids with gaps.
+  const Strings words = {"the", "The", "cat", "CAT", "sat", "mat", "zebra"};
+  TempMemory memory;
+  SeededRandom random(7);
+  auto store = memory.Open();
+  for (int i = 0; i < 400; ++i) {
+    std::string line;
+    for (int w = 0; w < 8; ++w) line += words[random.Below(1 + i % 7)] + " ";
+    Learn(*store, line);
+  }
+  memory.Execute("DELETE FROM word WHERE id % 5 = 1 AND position = 0;");
+  store = memory.Open();
+  const std::vector<WordRecord> rows = memory.Rows();
+  for (int i = 0; i < 300; ++i) {
+    const std::string& word = words[random.Below(words.size())];
+    const int64_t id = static_cast<int64_t>(random.Below(rows.size() + 10));
+    std::optional<int64_t> expected;
+    for (const WordRecord& row : rows) {
+      if (row.id > id && CompareIgnoringCase(row.middle, word) == 0) {
+        expected = row.id;
+        break;
+      }
+    }
+    EXPECT_EQ(store->NextIdWithWord(word, id), expected) << word << " " << id;
+  }
+}
+
+}  // namespace
+}  // namespace quibbo::testing

@@ -64,6 +64,18 @@ TEST(CliTest, MistakesAreRefusedAndChangeNothing) {
     EXPECT_TRUE(outcome.status == status && outcome.err != "")
         << arguments.back();
   }
+#ifndef __SANITIZE_ADDRESS__  // which cannot run within a memory limit
+  // A fault of the program itself, here memory running out on an endless
+  // line, ends with status 70.
+  const Outcome endless = RunProgram(
+      "/bin/sh",
+      {"-c", "ulimit -v 200000; exec \"$0\" learn - \"$@\" </dev/zero",
+       Program("quibbo-cli"), "--memory", path});
+  EXPECT_EQ(endless.status, 70) << endless.err;
+#endif
+  // Nor does a conversation that is not to be learned.
+  EXPECT_EQ(Cli({"--no-learn", "--memory", path}, "new\n").out,
+            "Quibbo: Keep this.\n\n");
   EXPECT_EQ(memory.Sentences(), std::vector<std::string>{"Keep this."});
   EXPECT_FALSE(std::filesystem::exists(none));
   EXPECT_EQ(Cli({"init", "--memory", none}).status, 0);

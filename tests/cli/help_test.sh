@@ -10,10 +10,7 @@ set -eu
 build=$(cd "$1" && pwd)
 pages=$build/share/man/man1
 completion=$build/share/bash-completion/completions/quibbo-cli
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2 && exit 1; }
 
 # The options and subcommands that a --help text lists.
 options() { sed -n 's/^  \(-[^ ]*\).*/\1/p' | tr ',' '\n' | grep .; }
@@ -66,10 +63,7 @@ some_book.txt --memory
 - --seed
 EOF2
 
-if command -v groff >/dev/null; then
-  for page in "$pages"/*.1; do
-    warnings=$(groff -man -ww -z "$page" 2>&1)
-    [ -z "$warnings" ] || fail "$page: $warnings"
-  done
-fi
+command -v groff >/dev/null && for page in "$pages"/*.1; do
+  warnings=$(groff -man -ww -z "$page" 2>&1) && [ -z "$warnings" ] || fail "$page: $warnings"
+done
 echo "manual pages and completion: all options found"

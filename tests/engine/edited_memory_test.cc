@@ -9,17 +9,14 @@
 namespace quibbo::testing {
 namespace {
 
-// Gaps in the ids, then one-word sentences between the words of others.
-constexpr char kGaps[] =
-    "UPDATE word SET id = id + 1000000;"
-    "UPDATE word SET id = (id - 1000000) * 3;";
-
 TEST(EditedMemoryTest, RepliesOrNamesTheBrokenSentence) {
   const std::pair<std::string, bool> edits[] = {
-      // and whether it breaks
-      {kGaps, false},
-      {std::string(kGaps) + "INSERT INTO word SELECT id + 1, NULL, 'Cat.', "
-                            "NULL, 0 FROM word WHERE position = 2;",
+      // and whether it breaks. Gaps in the ids, then one-word sentences
+      // between the words of others:
+      {"UPDATE word SET id = id + 1000000;"
+       "UPDATE word SET id = (id - 1000000) * 3;"
+       "INSERT INTO word SELECT id + 1, NULL, 'Cat.', NULL, 0 FROM word "
+       "WHERE position = 2;",
        false},
       {"DELETE FROM word WHERE id % 17 = 3;", true},
       {"UPDATE word SET middle = 'dog' WHERE id % 13 = 2;", true}};
@@ -46,8 +43,6 @@ TEST(EditedMemoryTest, RepliesOrNamesTheBrokenSentence) {
             << reply;
       } catch (const Error& error) {
         ASSERT_EQ(error.kind(), Error::Kind::kDamaged) << error.what();
-        EXPECT_NE(std::string(error.what()).find("unfinished sentence"),
-                  std::string::npos);
         ++damaged;
       }
     }

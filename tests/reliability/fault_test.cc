@@ -5,9 +5,11 @@
 #include <gmock/gmock.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "engine/engine.h"
@@ -38,7 +40,12 @@ void ExpectReported(Engine* engine, const std::string& path, Kind kind) {
     EXPECT_EQ(KindOf(reply.value_or("")), kind);
     EXPECT_NE(reply.value_or("").find(path), std::string::npos);
   }
-  EXPECT_EQ(KindThrownBy([&] { engine->WipeMemory(); }), kind);
+  try {
+    engine->WipeMemory();
+    ADD_FAILURE() << "the wipe reported nothing";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.kind(), kind);
+  }
 }
 
 // The bytes of a database of another program, made with `sql`.
@@ -82,9 +89,8 @@ TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
 
     fs::rename(path, path + ".real");
     if (fault.bytes) std::ofstream(path) << fault.bytes(path + ".real");
-    if (fault.kind == Kind::kNotAMemory && !fault.bytes) {
+    if (!fault.bytes && fault.kind == Kind::kNotAMemory)
       fs::create_directory(path);
-    }
     const std::string bytes = fault.bytes ? FileBytes(path) : "";
     ExpectReported(nullptr, path, fault.kind);
     if (running) ExpectReported(running.get(), path, fault.kind);
@@ -126,6 +132,18 @@ TEST(FaultTest, AMemoryHeldByAnotherProgramIsWaitedForAWhile) {
   EXPECT_EQ(memory.Sentences(), (Strings{"Are you there.", "And now."}));
 }
 
+// The lines of the files in `folder`, by file name.
+Strings LinesIn(const std::string& folder) {
+  std::vector<fs::path> files(fs::directory_iterator(folder), {});
+  std::sort(files.begin(), files.end());
+  Strings lines;
+  for (const fs::path& file : files) {
+    std::istringstream in(FileBytes(file));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+  }
+  return lines;
+}
+
 // Real lines, quotes, SQL, control characters, lines not in UTF-8, long
 // words: no crash, no hang, every line answered or refused, and the memory
 // holds exactly the rows the learning rules give for the lines it accepted.
@@ -133,7 +151,6 @@ TEST(HostileInputTest, EveryHostileLineIsAnsweredAndStoredAsTyped) {
   TempMemory memory;
   memory.Fill({"Something to start with."});
   const Strings lines = LinesIn(QUIBBO_FUZZ_CORPUS);
-  ASSERT_GT(lines.size(), 50u);
   // Nine of the corpus's files are not UTF-8.
   EXPECT_EQ(TalkThrough(memory, lines, std::chrono::seconds(120)), 9u);
   // Quotes and SQL are words like any other, and the table is still there.

@@ -41,7 +41,8 @@ inline std::string Program(const std::string& name) {
 class Child {
  public:
   // With `input_stays_open`, the input comes through a pipe that stays open,
-  // as from a person who may type more; it must fit into the pipe.
+  // as from a person who may type more (see Write); it must fit into the
+  // pipe.
   Child(std::string program, const Strings& arguments,
         const std::string& input = "", bool input_stays_open = false) {
     int ends[2] = {-1, -1};
@@ -75,6 +76,10 @@ class Child {
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
+  // More input, through the pipe that `input_stays_open` keeps.
+  void Write(const std::string& more) {
+    (void)!write(in_, more.data(), more.size());
+  }
   void Signal(int signal) {
     if (!status_) kill(pid_, signal);
   }
@@ -170,35 +175,12 @@ inline Strings SentencesOf(const Strings& lines) {
   return sentences;
 }
 
-// The lines of the files in `folder` without an extension, by file name.
-inline Strings LinesIn(const std::string& folder) {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (!entry.path().has_extension()) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  Strings lines;
-  for (const auto& file : files) {
-    std::istringstream in(FileBytes(file));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-  }
-  return lines;
-}
-
-// The rows learning stores for a line of valid text, worked out without the
-// engine's code: one per space-separated word of each piece between full
-// stops that holds more than spaces, once those around it are trimmed.
+// The rows learning stores for a line of valid text: one per word of each
+// of its sentences.
 inline int64_t RowsLearnedFrom(std::string_view line) {
   int64_t rows = 0;
-  for (size_t start = 0; start <= line.size();) {
-    const size_t stop = std::min(line.find('.', start), line.size());
-    std::string_view piece = line.substr(start, stop - start);
-    if (const size_t first = piece.find_first_not_of(' ');
-        first != piece.npos) {
-      piece = piece.substr(first, piece.find_last_not_of(' ') - first + 1);
-      rows += 1 + std::ranges::count(piece, ' ');
-    }
-    start = stop + 1;
+  for (const std::string& s : SentencesOf({std::string(line)})) {
+    rows += 1 + std::ranges::count(s, ' ');
   }
   return rows;
 }

@@ -19,26 +19,13 @@ using Kind = Error::Kind;
 inline std::optional<Kind> KindOf(std::string_view text) {
   const std::pair<const char*, Kind> kWording[] = {
       {"does not exist", Kind::kMissing},
-      {"already exists", Kind::kExists},
       {"in use by another program", Kind::kBusy},
-      {"read-only", Kind::kReadOnly},
       {"is damaged", Kind::kDamaged},
       {"not valid UTF-8", Kind::kInvalidText},
       {"nothing to reply with", Kind::kEmpty},
       {"not a Quibbo memory", Kind::kNotAMemory}};
   for (const auto& [wording, kind] : kWording) {
     if (text.find(wording) != std::string_view::npos) return kind;
-  }
-  return std::nullopt;
-}
-
-// The kind of failure that `body` throws; nullopt when it throws none.
-template <typename Body>
-std::optional<Kind> KindThrownBy(Body body) {
-  try {
-    body();
-  } catch (const Error& error) {
-    return error.kind();
   }
   return std::nullopt;
 }

@@ -29,20 +29,11 @@ TempMemory::~TempMemory() {
   fs::remove_all(folder_, ignored);
 }
 
-std::unique_ptr<Store> TempMemory::Open() const {
-  return Store::Open(path_, Store::Access::kReadWrite);
-}
-
 void TempMemory::Fill(const Strings& lines) const {
-  auto store = Open();
+  auto store = Store::Open(path_, Store::Access::kReadWrite);
   BulkLearner learner(*store);
   for (const std::string& line : lines) learner.Learn(line);
   learner.Commit();
-}
-
-void TempMemory::Replace() const {
-  fs::remove(path_);
-  MemoryFile::Create(path_);
 }
 
 std::unique_ptr<sqlite::Connection> TempMemory::Connect() const {

@@ -26,13 +26,8 @@ class TempMemory {
   const std::string& folder() const { return folder_; }
   const std::string& path() const { return path_; }
 
-  // The memory opened for writing, as the engine opens it.
-  std::unique_ptr<Store> Open() const;
   // Learns `lines` as `quibbo-cli learn` does, without replying.
   void Fill(const Strings& lines) const;
-  // Deletes the memory file alone, as a person might while a program has it
-  // open, and creates an empty memory in its place.
-  void Replace() const;
 
   // A connection of its own, which knows the memory's collation.
   std::unique_ptr<sqlite::Connection> Connect() const;

@@ -5,7 +5,6 @@
 #include <QtWidgets>
 
 #include "engine/program_folder.h"
-#include "engine/version.h"
 #include "tests/support/child.h"
 #include "ui/about_box.h"
 #include "ui/conversation.h"
@@ -174,7 +173,6 @@ class WindowTest : public QObject {
     h.Trigger("mnuQhelp");
     QPointer<ui::AboutBox> loaded = h.window.about_box();
     QVERIFY(loaded && !loaded->isVisible());
-    QVERIFY(loaded->findChild<QLabel*>("version")->text().endsWith(kVersion));
     h.Trigger("mnuweb");
     h.Trigger("mnuemail");
     QCOMPARE(h.window.about_box(), loaded.data());

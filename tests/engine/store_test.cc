@@ -14,14 +14,14 @@ TEST(StoreTest, NextIdWithWordIsTheFirstMatchAfterTheId) {
   const Strings words = {"the", "The", "cat", "CAT", "sat", "mat", "zebra"};
   TempMemory memory;
   SeededRandom random(7);
-  auto store = memory.Open();
+  auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
   for (int i = 0; i < 400; ++i) {
     std::string line;
     for (int w = 0; w < 8; ++w) line += words[random.Below(1 + i % 7)] + " ";
     Learn(*store, line);
   }
   memory.Execute("DELETE FROM word WHERE id % 5 = 1 AND position = 0;");
-  store = memory.Open();
+  store = Store::Open(memory.path(), Store::Access::kReadWrite);
   const std::vector<WordRecord> rows = memory.Rows();
   for (int i = 0; i < 300; ++i) {
     const std::string& word = words[random.Below(words.size())];

@@ -3,9 +3,13 @@
 #include "engine/learner.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <filesystem>
+
+#include "engine/bulk_learner.h"
 #include "engine/text.h"
-#include "tests/support/temp_memory.h"
+#include "tests/support/child.h"
 
 namespace quibbo::testing {
 namespace {
@@ -84,6 +88,35 @@ TEST(LearnerTest, WordsCompareIgnoringCaseInATotalOrder) {
             << x << " " << y << " " << z;
       }
     }
+  }
+}
+
+// A program that asks the bulk learner to make way gets a commit at the next
+// sentence boundary, however long the batch may be. Asking never creates
+// the signal file, which lives as long as the learner.
+TEST(LearnerTest, BulkLearnerCommitsEarlyWhenAskedToMakeWay) {
+  const Strings lines = Script("w", 40);
+  for (const bool asked : {false, true}) {
+    TempMemory memory;
+    auto store = memory.Open();
+    int commits = 0;
+    sqlite3_commit_hook(
+        store->file().connection().handle(),
+        [](void* count) { return ++*static_cast<int*>(count), 0; }, &commits);
+    int64_t words = 0;
+    {
+      BulkLearner learner(*store, {.min_rows = 1000000, .check_rows = 10});
+      for (const std::string& line : lines) learner.Learn(line);
+      if (asked) AskToMakeWay(memory.path());
+      learner.Commit();
+      words = learner.committed().words;
+      EXPECT_EQ(learner.committed().lines, 40);
+    }
+    EXPECT_EQ(commits, asked ? 2 : 1);
+    EXPECT_EQ(memory.Sentences(), SentencesOf(lines));
+    EXPECT_EQ(words, static_cast<int64_t>(memory.Rows().size()));
+    AskToMakeWay(memory.path());
+    EXPECT_FALSE(std::filesystem::exists(WaitSignalPath(memory.path())));
   }
 }
 

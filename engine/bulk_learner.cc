@@ -22,7 +22,17 @@ BulkLearner::BulkLearner(Store& store, BatchLimits limits)
     : store_(store),
       limits_(limits),
       wait_signal_(WaitSignal::Create(store.path())),
-      batch_rows_(limits.min_rows) {}
+      last_asked_(Clock::now() - limits.conversing) {}
+
+int64_t BulkLearner::BatchRows() const {
+  const bool short_batches =
+      !wait_signal_ || Clock::now() - last_asked_ < limits_.conversing;
+  const auto target = short_batches ? limits_.short_target : limits_.target;
+  return std::clamp(
+      static_cast<int64_t>(rows_per_second_ *
+                           std::chrono::duration<double>(target).count()),
+      limits_.min_rows, limits_.max_rows);
+}
 
 void BulkLearner::Learn(std::string_view line) {
   std::vector<std::string> sentences = CutSentences(line);
@@ -44,20 +54,26 @@ void BulkLearner::Learn(std::string_view line) {
     ++ends_.back().lines;
     ++pending_.lines;
   }
-  if (static_cast<int64_t>(rows_.size()) >= batch_rows_ ||
+  if (static_cast<int64_t>(rows_.size()) >= BatchRows() ||
       Clock::now() - first_pending_ >= limits_.max_wait) {
     Commit();
   }
 }
 
-size_t BulkLearner::StoreUntilAsked(size_t begin) {
+size_t BulkLearner::StorePart(size_t begin, int64_t limit) {
   int64_t unchecked = 0;
   for (size_t i = begin; i < rows_.size(); ++i) {
     const WordRecord& row = rows_[i];
     // Every sentence starts at position 0.
-    if (row.position == 0 && unchecked >= limits_.check_rows && i > begin) {
-      unchecked = 0;
-      if (wait_signal_ && wait_signal_->TakeRequest()) return i;
+    if (row.position == 0 && i > begin) {
+      if (static_cast<int64_t>(i - begin) >= limit) return i;
+      if (unchecked >= limits_.check_rows) {
+        unchecked = 0;
+        if (wait_signal_ && wait_signal_->TakeRequest()) {
+          last_asked_ = Clock::now();
+          return i;
+        }
+      }
     }
     store_.Append(row);
     ++unchecked;
@@ -75,7 +91,13 @@ void BulkLearner::Commit() {
       while (stored < rows_.size()) {
         Clock::time_point start = Clock::now();
         Store::Transaction batch(store_, Store::Transaction::Kind::kWrite);
-        const size_t end = StoreUntilAsked(stored);
+        // Requests made before the lock was taken were for earlier turns
+        // (or this learner's own, made while it waited).
+        if (wait_signal_) wait_signal_->TakeRequest();
+        // After a request the rest goes in short parts.
+        const size_t end =
+            StorePart(stored, stored == 0 ? static_cast<int64_t>(rows_.size())
+                                          : BatchRows());
         batch.Commit();
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
         LearnedCounts part;
@@ -100,14 +122,10 @@ void BulkLearner::Commit() {
       pending_ = {};
       throw;
     }
-    // Aim the next batch at the target time, as the memory's indexes grow
+    // The next batch aims at the target time, as the memory's indexes grow
     // and other programs share the machine.
-    double rows_per_second =
+    rows_per_second_ =
         static_cast<double>(rows_.size()) / std::max(seconds, 1e-6);
-    auto target = wait_signal_ ? limits_.target : limits_.unasked_target;
-    int64_t next = static_cast<int64_t>(
-        rows_per_second * std::chrono::duration<double>(target).count());
-    batch_rows_ = std::clamp(next, limits_.min_rows, limits_.max_rows);
     rows_.clear();
     ends_.clear();
   }

@@ -8,9 +8,10 @@
 // rewrites each index page it touches: a long batch touches each page once
 // for many rows. A program that wants the memory meanwhile asks the learner
 // to make way (see wait_signal.h); the learner then commits at the next
-// sentence boundary and pauses, so the program waits a few milliseconds.
-// Where nobody could ask, batches are short instead. An interrupted run
-// leaves whole sentences behind.
+// sentence boundary and pauses; the program waits for that commit only.
+// While a program converses beside it, and where nobody can ask, the
+// learner's batches are short, as a commit takes longer the more pages it
+// writes. An interrupted run leaves whole sentences behind.
 #ifndef QUIBBO_ENGINE_BULK_LEARNER_H_
 #define QUIBBO_ENGINE_BULK_LEARNER_H_
 
@@ -39,8 +40,11 @@ struct BatchLimits {
   // How long a batch should hold the write lock. Batches grow or shrink
   // towards it, between the two bounds below.
   std::chrono::milliseconds target{1000};
-  // The target when no program can ask the learner to make way.
-  std::chrono::milliseconds unasked_target{100};
+  // The target while a program converses beside the learner (it asked to
+  // come in less than `conversing` ago), and where no program can ask: a
+  // commit then costs the waiting program less.
+  std::chrono::milliseconds short_target{100};
+  std::chrono::milliseconds conversing{5000};
   int64_t min_rows = 1000;
   int64_t max_rows = 500000;
   // Rows stored between two looks for a program that asked to come in.
@@ -104,16 +108,19 @@ class BulkLearner {
     int64_t lines;
   };
 
-  // Stores rows_ from `begin` on, in the current transaction, until the end
-  // or until a program asks to come in; returns where it stopped, always at
-  // a sentence's first row.
-  size_t StoreUntilAsked(size_t begin);
+  // Stores rows_ from `begin` on, in the current transaction, until the end,
+  // until a program asks to come in, or once `limit` rows are stored;
+  // returns where it stopped, always at a sentence's first row.
+  size_t StorePart(size_t begin, int64_t limit);
+  // Rows that take about as long as the current target to store.
+  int64_t BatchRows() const;
 
   std::unique_ptr<Store> owned_store_;  // set by Open
   Store& store_;
   BatchLimits limits_;
   std::unique_ptr<WaitSignal> wait_signal_;  // null where nobody can ask
-  int64_t batch_rows_;
+  double rows_per_second_ = 0;               // as measured at the last commit
+  std::chrono::steady_clock::time_point last_asked_;
   std::vector<WordRecord> rows_;
   std::vector<SentenceEnd> ends_;
   std::chrono::steady_clock::time_point first_pending_;

@@ -178,9 +178,10 @@ void Store::Append(const WordRecord& record) {
   Guard([&] {
     Statement& insert = Prepared(kInsert);
     sqlite::ScopedReset scope(insert);
-    insert.Bind(1, record.previous)
-        .Bind(2, std::string_view(record.middle))
-        .Bind(3, record.next)
+    // `record` outlives the statement's reset below.
+    insert.BindUncopied(1, record.previous)
+        .BindUncopied(2, std::string_view(record.middle))
+        .BindUncopied(3, record.next)
         .Bind(4, record.position);
     insert.Run();
     if (cached_rows_) ++*cached_rows_;

@@ -4,10 +4,14 @@
 // sentences, words and rows in the same order. The difference is that many
 // sentences share one write transaction. Sentences are cut and collected
 // without holding the memory; a batch of whole sentences is then stored in
-// one short transaction, sized so that it holds the write lock for about a
-// tenth of a second. A program chatting on the same memory thus waits only
-// briefly and gets its turn between batches, and an interrupted run leaves
-// whole sentences behind.
+// one transaction. Batches are long, about a second, because every batch
+// rewrites each index page it touches: a long batch touches each page once
+// for many rows. A program that wants the memory meanwhile asks the learner
+// to make way (see wait_signal.h); the learner then commits at the next
+// sentence boundary and pauses; the program waits for that commit only.
+// While a program converses beside it, and where nobody can ask, the
+// learner's batches are short, as a commit takes longer the more pages it
+// writes. An interrupted run leaves whole sentences behind.
 #ifndef QUIBBO_ENGINE_BULK_LEARNER_H_
 #define QUIBBO_ENGINE_BULK_LEARNER_H_
 
@@ -19,6 +23,7 @@
 #include <vector>
 
 #include "engine/store.h"
+#include "engine/wait_signal.h"
 
 namespace quibbo {
 
@@ -34,13 +39,20 @@ inline constexpr StoreOptions kBulkStoreOptions = {
 struct BatchLimits {
   // How long a batch should hold the write lock. Batches grow or shrink
   // towards it, between the two bounds below.
-  std::chrono::milliseconds target{100};
+  std::chrono::milliseconds target{1000};
+  // The target while a program converses beside the learner (it asked to
+  // come in less than `conversing` ago), and where no program can ask: a
+  // commit then costs the waiting program less.
+  std::chrono::milliseconds short_target{100};
+  std::chrono::milliseconds conversing{5000};
   int64_t min_rows = 1000;
-  int64_t max_rows = 100000;
+  int64_t max_rows = 500000;
+  // Rows stored between two looks for a program that asked to come in.
+  int64_t check_rows = 512;
   // Collected sentences are stored at the latest after this long, so a slow
   // input is not held back.
   std::chrono::milliseconds max_wait{500};
-  // The write lock is left free this long after each batch.
+  // The write lock is left free this long after each commit.
   std::chrono::milliseconds pause{5};
 };
 
@@ -89,11 +101,28 @@ class BulkLearner {
   }
 
  private:
+  // Where a collected sentence ends in rows_, and how many lines end with
+  // it.
+  struct SentenceEnd {
+    size_t row_end;
+    int64_t lines;
+  };
+
+  // Stores rows_ from `begin` on, in the current transaction, until the end,
+  // until a program asks to come in, or once `limit` rows are stored;
+  // returns where it stopped, always at a sentence's first row.
+  size_t StorePart(size_t begin, int64_t limit);
+  // Rows that take about as long as the current target to store.
+  int64_t BatchRows() const;
+
   std::unique_ptr<Store> owned_store_;  // set by Open
   Store& store_;
   BatchLimits limits_;
-  int64_t batch_rows_;
+  std::unique_ptr<WaitSignal> wait_signal_;  // null where nobody can ask
+  double rows_per_second_ = 0;               // as measured at the last commit
+  std::chrono::steady_clock::time_point last_asked_;
   std::vector<WordRecord> rows_;
+  std::vector<SentenceEnd> ends_;
   std::chrono::steady_clock::time_point first_pending_;
   LearnedCounts pending_;
   LearnedCounts committed_;

@@ -44,18 +44,41 @@ Statement& Statement::Bind(int index, int64_t value) {
   return *this;
 }
 
-Statement& Statement::Bind(int index, std::string_view value) {
+namespace {
+
+int BindText(sqlite3_stmt* stmt, int index, std::string_view value,
+             void (*lifetime)(void*)) {
   // An empty view may have a null data pointer, which SQLite would store as
   // Null rather than as the empty text.
   const char* data = value.empty() ? "" : value.data();
-  int rc = sqlite3_bind_text64(stmt_, index, data, value.size(),
-                               SQLITE_TRANSIENT, SQLITE_UTF8);
+  return sqlite3_bind_text64(stmt, index, data, value.size(), lifetime,
+                             SQLITE_UTF8);
+}
+
+}  // namespace
+
+Statement& Statement::Bind(int index, std::string_view value) {
+  int rc = BindText(stmt_, index, value, SQLITE_TRANSIENT);
+  if (rc != SQLITE_OK) connection_.Fail(rc);
+  return *this;
+}
+
+Statement& Statement::BindUncopied(int index, std::string_view value) {
+  int rc = BindText(stmt_, index, value, SQLITE_STATIC);
   if (rc != SQLITE_OK) connection_.Fail(rc);
   return *this;
 }
 
 Statement& Statement::Bind(int index, const std::optional<std::string>& value) {
   if (value) return Bind(index, std::string_view(*value));
+  int rc = sqlite3_bind_null(stmt_, index);
+  if (rc != SQLITE_OK) connection_.Fail(rc);
+  return *this;
+}
+
+Statement& Statement::BindUncopied(int index,
+                                   const std::optional<std::string>& value) {
+  if (value) return BindUncopied(index, std::string_view(*value));
   int rc = sqlite3_bind_null(stmt_, index);
   if (rc != SQLITE_OK) connection_.Fail(rc);
   return *this;

@@ -63,6 +63,10 @@ class Statement {
   Statement& Bind(int index, int64_t value);
   Statement& Bind(int index, std::string_view value);
   Statement& Bind(int index, const std::optional<std::string>& value);
+  // Binds without copying: the text must stay as it is until the next
+  // Reset(). Worth it where one statement runs for every stored row.
+  Statement& BindUncopied(int index, std::string_view value);
+  Statement& BindUncopied(int index, const std::optional<std::string>& value);
 
   // Advances to the next row; false when there is none. Throws on failure.
   bool Step();

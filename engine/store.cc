@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <iterator>
+#include <unordered_map>
 
 #include "engine/error.h"
 #include "engine/text.h"
@@ -165,8 +166,7 @@ Store::Transaction::~Transaction() {
   if (!open_) return;
   // Forget the cached counts: rows counted inside this transaction are gone.
   store_.cached_rows_.reset();
-  store_.pending_counts_.clear();
-  store_.pending_index_.clear();
+  store_.pending_words_.clear();
   sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
                nullptr, nullptr);
 }
@@ -183,34 +183,40 @@ void Store::Append(const WordRecord& record) {
   Guard([&] {
     Statement& insert = Prepared(kInsert);
     sqlite::ScopedReset scope(insert);
-    insert.Bind(1, record.previous)
-        .Bind(2, std::string_view(record.middle))
-        .Bind(3, record.next)
+    // `record` outlives the statement's reset below.
+    insert.BindUncopied(1, record.previous)
+        .BindUncopied(2, std::string_view(record.middle))
+        .BindUncopied(3, record.next)
         .Bind(4, record.position);
     insert.Run();
     if (cached_rows_) ++*cached_rows_;
     if (file_->counted()) {
-      // Counted in memory and written at the commit: a batch of many
-      // sentences updates each of its words' counts once.
-      auto [at, added] =
-          pending_index_.try_emplace(record.middle, pending_counts_.size());
-      if (added) pending_counts_.emplace_back(record.middle, 0);
-      ++pending_counts_[at->second].second;
+      // Counted at the commit: a batch of many sentences updates each of its
+      // words' counts once.
+      pending_words_.push_back(record.middle);
       if (sqlite3_get_autocommit(file_->connection().handle())) FlushCounts();
     }
   });
 }
 
 void Store::FlushCounts() {
-  if (pending_counts_.empty()) return;
+  if (pending_words_.empty()) return;
+  // Tallied in one pass, which keeps the tally in the processor's cache,
+  // and in the order first appended, so a word's first spelling is kept.
+  std::vector<std::pair<std::string_view, int64_t>> counts;
+  std::unordered_map<std::string_view, size_t> index;
+  for (const std::string& word : pending_words_) {
+    auto [at, added] = index.try_emplace(word, counts.size());
+    if (added) counts.emplace_back(word, 0);
+    ++counts[at->second].second;
+  }
   Statement& add = Prepared(kAddCount);
-  for (const auto& [word, count] : pending_counts_) {
+  for (const auto& [word, count] : counts) {
     sqlite::ScopedReset scope(add);
-    add.Bind(1, std::string_view(word)).Bind(2, count);
+    add.Bind(1, word).Bind(2, count);
     add.Run();
   }
-  pending_counts_.clear();
-  pending_index_.clear();
+  pending_words_.clear();
 }
 
 void Store::DeleteAll() {
@@ -221,8 +227,7 @@ void Store::DeleteAll() {
       sqlite::ScopedReset scope(remove);
       remove.Run();
     }
-    pending_counts_.clear();
-    pending_index_.clear();
+    pending_words_.clear();
     cached_rows_ = 0;
   });
 }

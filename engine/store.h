@@ -16,7 +16,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -150,10 +149,9 @@ class Store {
   std::optional<int64_t> cached_rows_;
   int64_t cached_version_ = -1;
 
-  // What the current transaction has yet to add to word_count, in the order
-  // first appended, so a word's first spelling is kept.
-  std::vector<std::pair<std::string, int64_t>> pending_counts_;
-  std::unordered_map<std::string, size_t> pending_index_;
+  // The words the current transaction appended, yet to be counted in
+  // word_count.
+  std::vector<std::string> pending_words_;
 };
 
 }  // namespace quibbo

@@ -4,9 +4,13 @@
 #include "engine/learner.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <filesystem>
+
+#include "engine/bulk_learner.h"
 #include "engine/text.h"
-#include "tests/support/temp_memory.h"
+#include "tests/support/child.h"
 
 namespace quibbo::testing {
 namespace {
@@ -47,6 +51,45 @@ TEST(LearnerTest, WordsCompareIgnoringCaseInATotalOrder) {
             << x << " " << y << " " << z;
       }
     }
+  }
+}
+
+// A program that asks the bulk learner to make way while it stores a batch
+// gets a commit at the next sentence boundary. Asking never creates the
+// signal file, which lives as long as the learner.
+TEST(LearnerTest, BulkLearnerCommitsEarlyWhenAskedToMakeWay) {
+  const Strings lines = Script("w", 40);
+  for (const bool asked : {false, true}) {
+    TempMemory memory;
+    auto store = memory.Open();
+    sqlite3* db = store->file().connection().handle();
+    struct Seen {
+      std::string path;  // asks on it if set
+      int rows = 0, commits = 0;
+    } seen{asked ? memory.path() : ""};
+    sqlite3_commit_hook(
+        db, [](void* s) { return ++static_cast<Seen*>(s)->commits, 0; }, &seen);
+    // Asks once, as the twentieth row is stored.
+    sqlite3_update_hook(
+        db,
+        [](void* s, int, const char*, const char*, sqlite3_int64) {
+          Seen& seen = *static_cast<Seen*>(s);
+          if (++seen.rows == 20 && !seen.path.empty()) AskToMakeWay(seen.path);
+        },
+        &seen);
+    int64_t words = 0;
+    {
+      BulkLearner learner(*store, {.min_rows = 100000, .check_rows = 10});
+      for (const std::string& line : lines) learner.Learn(line);
+      learner.Commit();
+      words = learner.committed().words;
+      EXPECT_EQ(learner.committed().lines, 40);
+    }
+    EXPECT_EQ(seen.commits, asked ? 2 : 1);
+    EXPECT_EQ(memory.Sentences(), SentencesOf(lines));
+    EXPECT_EQ(words, static_cast<int64_t>(memory.Rows().size()));
+    AskToMakeWay(memory.path());
+    EXPECT_FALSE(std::filesystem::exists(WaitSignalPath(memory.path())));
   }
 }
 

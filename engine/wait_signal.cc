@@ -1,0 +1,87 @@
+#include "engine/wait_signal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quibbo {
+namespace {
+
+// Opens the learner's file, made if missing, for its owner alone. O_NONBLOCK
+// keeps a FIFO planted in its place from blocking.
+int OpenOwn(const std::string& path) {
+  int fd = open(path.c_str(),
+                O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+  if (fd < 0) return -1;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_uid != geteuid()) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Whether `path` still names the file open as `fd`.
+bool StillNames(const std::string& path, int fd) {
+  struct stat named, open;
+  return stat(path.c_str(), &named) == 0 && fstat(fd, &open) == 0 &&
+         named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+}  // namespace
+
+std::string WaitSignalPath(const std::string& memory_path) {
+  return memory_path + "-wait";
+}
+
+void AskToMakeWay(const std::string& memory_path) {
+  int fd = open(WaitSignalPath(memory_path).c_str(),
+                O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    // Unheard when the disk is full; the waiter then waits for the batch.
+    [[maybe_unused]] ssize_t written = write(fd, "w", 1);
+  }
+  close(fd);
+}
+
+std::unique_ptr<WaitSignal> WaitSignal::Create(const std::string& memory_path) {
+  std::string path = WaitSignalPath(memory_path);
+  int fd = OpenOwn(path);
+  if (fd < 0) return nullptr;
+  // What was asked of an earlier learner is stale.
+  if (ftruncate(fd, 0) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<WaitSignal>(new WaitSignal(std::move(path), fd));
+}
+
+WaitSignal::WaitSignal(std::string path, int fd)
+    : path_(std::move(path)), fd_(fd) {}
+
+WaitSignal::~WaitSignal() {
+  if (StillNames(path_, fd_)) unlink(path_.c_str());
+  close(fd_);
+}
+
+bool WaitSignal::TakeRequest() {
+  struct stat info;
+  if (fstat(fd_, &info) != 0 || info.st_size == 0) return false;
+  // A request that lands between the look and this is lost, but answered
+  // all the same: the learner makes way now.
+  [[maybe_unused]] int emptied = ftruncate(fd_, 0);
+  return true;
+}
+
+void WaitSignal::Renew() {
+  if (StillNames(path_, fd_)) return;
+  int fd = OpenOwn(path_);
+  if (fd < 0) return;
+  close(fd_);
+  fd_ = fd;
+}
+
+}  // namespace quibbo

@@ -1,0 +1,64 @@
+// How a program waiting for the memory asks a long writer to make way.
+//
+// A bulk learner holds the write lock for up to a second per batch: the
+// longer its batches, the fewer times it rewrites each index page. While it
+// runs it keeps an empty file `<memory>-wait`. A program that finds the
+// memory busy appends a byte to that file (AskToMakeWay); the learner looks
+// at its size between sentences, and when it is not empty, empties it,
+// commits what it has stored so far and pauses, so the waiting program gets
+// its turn within a few milliseconds.
+//
+// Asking is best effort and never creates the file: where no learner runs
+// it costs one failed open(). Only whether the file is empty matters, so a
+// stale request (from a program that gave up or died) costs one early
+// commit, and the file a killed learner leaves behind is taken over by the
+// next one. Neither side follows a symbolic link or writes to anything but a
+// regular file, and the learner only uses a file its own user owns.
+#ifndef QUIBBO_ENGINE_WAIT_SIGNAL_H_
+#define QUIBBO_ENGINE_WAIT_SIGNAL_H_
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+namespace quibbo {
+
+// The file through which programs ask the writer of the memory at
+// `memory_path` to make way.
+std::string WaitSignalPath(const std::string& memory_path);
+
+// Asks a learner working on the memory at `memory_path`, if any, to commit
+// and let others in. Never fails.
+void AskToMakeWay(const std::string& memory_path);
+
+// The learner's side.
+class WaitSignal {
+ public:
+  // Makes `<memory_path>-wait`, or takes over the one a learner left behind.
+  // Null when it cannot (a folder it may not write to, a file of another
+  // user); nobody can ask then.
+  static std::unique_ptr<WaitSignal> Create(const std::string& memory_path);
+
+  // Removes the file, unless it is no longer this learner's.
+  ~WaitSignal();
+  WaitSignal(const WaitSignal&) = delete;
+  WaitSignal& operator=(const WaitSignal&) = delete;
+
+  // Whether a program asked since the last call.
+  bool TakeRequest();
+
+  // Makes the file anew if it was removed, as another learner on the same
+  // memory does when it finishes. Best effort.
+  void Renew();
+
+ private:
+  WaitSignal(std::string path, int fd);
+
+  std::string path_;
+  int fd_;
+};
+
+}  // namespace quibbo
+
+#endif  // QUIBBO_ENGINE_WAIT_SIGNAL_H_

@@ -61,7 +61,7 @@ TEST(LearnerTest, BulkLearnerCommitsEarlyWhenAskedToMakeWay) {
   const Strings lines = Script("w", 40);
   for (const bool asked : {false, true}) {
     TempMemory memory;
-    auto store = memory.Open();
+    auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
     sqlite3* db = store->file().connection().handle();
     struct Seen {
       std::string path;  // asks on it if set

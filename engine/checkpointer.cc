@@ -1,6 +1,8 @@
 #include "engine/checkpointer.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace quibbo {
 
@@ -55,6 +57,7 @@ void Checkpointer::Run() {
     sqlite3_close(db);
     db = nullptr;
   }
+  int memory = db ? open(path_.c_str(), O_RDONLY | O_CLOEXEC) : -1;
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     wake_.wait(lock, [this] { return requested_ || stopping_; });
@@ -71,12 +74,20 @@ void Checkpointer::Run() {
                                   &copied) != SQLITE_OK) {
       copied = 0;
     }
+    // SQLite syncs the memory file only when a copy reaches the end of the
+    // log as it stands when the copy ends, which it seldom does while a
+    // conversation goes on. Syncing what each copy wrote leaves that last
+    // sync, which FinishCheckpoint runs while a reply is read, little to do.
+    if (copied > 0 && memory >= 0) {
+      sync_file_range(memory, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
     lock.lock();
     running_ = false;
     copied_ = copied;
     settled_.notify_all();
   }
   lock.unlock();
+  if (memory >= 0) close(memory);
   sqlite3_close(db);
 }
 

@@ -162,9 +162,15 @@ bool MemoryFile::StillAtPath() const {
 
 bool MemoryFile::FinishCheckpoint() {
   if (checkpoint_pages_ == 0 || log_pages_ < checkpoint_pages_) return true;
+  // Lines that come back to back may never find the background copy at
+  // rest. Past half the bound, the copy is finished here whatever it costs,
+  // so that no commit has to.
+  const bool overdue = log_pages_ >= kLogBound / 2 * checkpoint_pages_;
+  if (overdue) checkpointer_->Settle();
   Checkpointer::Progress progress = checkpointer_->progress();
   if (progress.busy) return false;
-  if (log_pages_ - progress.copied > checkpoint_pages_ / kFinishShare) {
+  if (!overdue &&
+      log_pages_ - progress.copied > checkpoint_pages_ / kFinishShare) {
     checkpointer_->Request();
     return false;
   }

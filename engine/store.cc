@@ -6,102 +6,13 @@
 #include <unordered_map>
 
 #include "engine/error.h"
+#include "engine/store_sql.h"
 #include "engine/text.h"
 
 namespace quibbo {
 namespace {
 
 using sqlite::Statement;
-
-#define QUIBBO_ROW "id, previous, middle, next, position"
-
-// Every statement the store runs, beside the id it is prepared under.
-enum StatementId : int {
-  kInsert,
-  kDeleteAll,
-  kDeleteCounts,
-  kDataVersion,
-  kCountAll,
-  kIdRange,
-  kIdAtOffset,
-  kRow,
-  kRowAfter,
-  kNextWithWord,
-  kLastWithWord,
-  kPreviousAtPosition,
-  kNextAtPosition,
-  kCountWord,
-  kCountedWord,
-  kAddCount,
-  kBackwardIds,
-  kForwardBeforeIds,
-  kForwardIds,
-  kHasId,
-  kNextWithWordNear,
-  kStatementCount,
-};
-
-struct StatementText {
-  StatementId id;
-  const char* sql;
-};
-
-constexpr StatementText kStatements[] = {
-    {kInsert,
-     "INSERT INTO word (previous, middle, next, position) VALUES (?, ?, ?, ?)"},
-    {kDeleteAll, "DELETE FROM word"},
-    {kDeleteCounts, "DELETE FROM word_count"},
-    {kDataVersion, "PRAGMA data_version"},
-    {kCountAll, "SELECT count(*) FROM word"},
-    {kIdRange, "SELECT (SELECT min(id) FROM word), (SELECT max(id) FROM word)"},
-    {kIdAtOffset, "SELECT id FROM word ORDER BY id LIMIT 1 OFFSET ?"},
-    {kRow, "SELECT " QUIBBO_ROW " FROM word WHERE id = ?"},
-    {kRowAfter,
-     "SELECT " QUIBBO_ROW " FROM word WHERE id > ? ORDER BY id LIMIT 1"},
-    {kNextWithWord,
-     "SELECT min(id) FROM word WHERE middle = ?1 COLLATE unicase AND id > ?2"},
-    {kLastWithWord,
-     "SELECT max(id) FROM word WHERE middle = ?1 COLLATE unicase"},
-    {kPreviousAtPosition,
-     "SELECT id FROM word WHERE position = ?1 AND id < ?2 "
-     "ORDER BY id DESC LIMIT 1"},
-    {kNextAtPosition,
-     "SELECT id FROM word WHERE position = ?1 AND id > ?2 ORDER BY id LIMIT 1"},
-    // A read-only memory of an earlier version keeps no counts.
-    {kCountWord, "SELECT count(*) FROM word WHERE middle = ?1 COLLATE unicase"},
-    {kCountedWord,
-     "SELECT count FROM word_count WHERE word = ?1 COLLATE unicase"},
-    {kAddCount,
-     "INSERT INTO word_count (word, count) VALUES (?1, ?2) "
-     "ON CONFLICT (word) DO UPDATE SET count = count + excluded.count"},
-    // Walk steps. ?1 and ?2 are the word pair, ?3 the position bound.
-    {kBackwardIds,
-     "SELECT id FROM word WHERE middle = ?1 COLLATE unicase AND "
-     "next = ?2 COLLATE unicase AND position <= ?3 ORDER BY position, id"},
-    // The rows before the forward candidates hold the same pair as middle
-    // and next, one position earlier: the index on (middle, next, position)
-    // alone finds them, without reading the table.
-    {kForwardBeforeIds,
-     "SELECT id FROM word WHERE middle = ?1 COLLATE unicase AND "
-     "next = ?2 COLLATE unicase AND position >= ?3 - 1 ORDER BY position, id"},
-    // The candidates themselves, for a memory where the above misleads.
-    {kForwardIds,
-     "SELECT id FROM word WHERE previous = ?1 COLLATE unicase AND "
-     "middle = ?2 COLLATE unicase AND position >= ?3 ORDER BY position, id"},
-    {kHasId, "SELECT 1 FROM word WHERE id = ?"},
-    // The same search within ids ?2 + 1 to ?3, reading the table in id order.
-    {kNextWithWordNear,
-     "SELECT min(id) FROM word NOT INDEXED WHERE id > ?2 AND id <= ?3 AND "
-     "middle = ?1 COLLATE unicase"},
-};
-
-constexpr bool InIdOrder() {
-  for (int i = 0; i < kStatementCount; ++i) {
-    if (kStatements[i].id != i) return false;
-  }
-  return true;
-}
-static_assert(std::size(kStatements) == kStatementCount && InIdOrder());
 
 WordRecord ReadRecord(const Statement& row) {
   WordRecord record;
@@ -142,7 +53,7 @@ std::unique_ptr<Store> Store::Open(const std::string& path, Access access,
 }
 
 Store::Store(std::unique_ptr<MemoryFile> file)
-    : file_(std::move(file)), statements_(kStatementCount) {}
+    : file_(std::move(file)), statements_(store_sql::kStatementCount) {}
 
 Store::~Store() = default;
 
@@ -150,7 +61,7 @@ Statement& Store::Prepared(int which) {
   auto& slot = statements_[which];
   if (!slot) {
     slot = std::make_unique<Statement>(file_->connection(),
-                                       kStatements[which].sql);
+                                       store_sql::kStatements[which].sql);
   }
   return *slot;
 }
@@ -181,7 +92,7 @@ void Store::Transaction::Commit() {
 
 void Store::Append(const WordRecord& record) {
   Guard([&] {
-    Statement& insert = Prepared(kInsert);
+    Statement& insert = Prepared(store_sql::kInsert);
     sqlite::ScopedReset scope(insert);
     // `record` outlives the statement's reset below.
     insert.BindUncopied(1, record.previous)
@@ -210,7 +121,7 @@ void Store::FlushCounts() {
     if (added) counts.emplace_back(word, 0);
     ++counts[at->second].second;
   }
-  Statement& add = Prepared(kAddCount);
+  Statement& add = Prepared(store_sql::kAddCount);
   for (const auto& [word, count] : counts) {
     sqlite::ScopedReset scope(add);
     add.Bind(1, word).Bind(2, count);
@@ -221,8 +132,8 @@ void Store::FlushCounts() {
 
 void Store::DeleteAll() {
   Guard([&] {
-    for (int which : {kDeleteAll, kDeleteCounts}) {
-      if (which == kDeleteCounts && !file_->counted()) continue;
+    for (int which : {store_sql::kDeleteAll, store_sql::kDeleteCounts}) {
+      if (which == store_sql::kDeleteCounts && !file_->counted()) continue;
       Statement& remove = Prepared(which);
       sqlite::ScopedReset scope(remove);
       remove.Run();
@@ -233,7 +144,7 @@ void Store::DeleteAll() {
 }
 
 int64_t Store::DataVersion() {
-  Statement& version = Prepared(kDataVersion);
+  Statement& version = Prepared(store_sql::kDataVersion);
   sqlite::ScopedReset scope(version);
   version.Step();
   return version.ColumnInt(0);
@@ -243,7 +154,7 @@ int64_t Store::RowCount() {
   return Guard([&] {
     int64_t version = DataVersion();
     if (!cached_rows_ || version != cached_version_) {
-      Statement& count = Prepared(kCountAll);
+      Statement& count = Prepared(store_sql::kCountAll);
       sqlite::ScopedReset scope(count);
       count.Step();
       cached_rows_ = count.ColumnInt(0);
@@ -254,7 +165,7 @@ int64_t Store::RowCount() {
 }
 
 std::optional<std::pair<int64_t, int64_t>> Store::IdRange() {
-  Statement& range = Prepared(kIdRange);
+  Statement& range = Prepared(store_sql::kIdRange);
   sqlite::ScopedReset scope(range);
   range.Step();
   if (range.ColumnIsNull(0)) return std::nullopt;
@@ -270,7 +181,7 @@ int64_t Store::IdOfRow(int64_t k) {
     if (range && range->second - range->first + 1 == rows) {
       return range->first + k;
     }
-    Statement& at = Prepared(kIdAtOffset);
+    Statement& at = Prepared(store_sql::kIdAtOffset);
     sqlite::ScopedReset scope(at);
     at.Bind(1, k);
     if (std::optional<int64_t> id = ReadOptionalId(at)) return *id;
@@ -295,7 +206,7 @@ int64_t Store::DrawId(const Chooser& choose) {
     for (int i = 0; i < kTries; ++i) {
       const int64_t id = range->first + static_cast<int64_t>(choose(span));
       const bool found = Guard([&] {
-        Statement& has = Prepared(kHasId);
+        Statement& has = Prepared(store_sql::kHasId);
         sqlite::ScopedReset scope(has);
         has.Bind(1, id);
         return has.Step();
@@ -308,7 +219,7 @@ int64_t Store::DrawId(const Chooser& choose) {
 
 WordRecord Store::Row(int64_t id) {
   return Guard([&] {
-    Statement& row = Prepared(kRow);
+    Statement& row = Prepared(store_sql::kRow);
     sqlite::ScopedReset scope(row);
     row.Bind(1, id);
     if (!row.Step()) throw MissingRow(path(), id);
@@ -318,7 +229,7 @@ WordRecord Store::Row(int64_t id) {
 
 std::optional<WordRecord> Store::RowAfter(int64_t id) {
   return Guard([&] {
-    Statement& row = Prepared(kRowAfter);
+    Statement& row = Prepared(store_sql::kRowAfter);
     sqlite::ScopedReset scope(row);
     row.Bind(1, id);
     return row.Step() ? std::optional<WordRecord>(ReadRecord(row))
@@ -349,7 +260,7 @@ std::optional<int64_t> Store::NextIdWithWord(std::string_view word,
     if (count > 0 && kGaps * rows < count * count) {
       const int64_t window = kGaps * rows / count;
       std::optional<int64_t> near = Guard([&] {
-        Statement& next = Prepared(kNextWithWordNear);
+        Statement& next = Prepared(store_sql::kNextWithWordNear);
         sqlite::ScopedReset scope(next);
         next.Bind(1, word).Bind(2, id).Bind(3, id + window);
         return ReadOptionalId(next);
@@ -358,7 +269,7 @@ std::optional<int64_t> Store::NextIdWithWord(std::string_view word,
     }
   }
   return Guard([&] {
-    Statement& next = Prepared(kNextWithWord);
+    Statement& next = Prepared(store_sql::kNextWithWord);
     sqlite::ScopedReset scope(next);
     next.Bind(1, word).Bind(2, id);
     return ReadOptionalId(next);
@@ -367,7 +278,7 @@ std::optional<int64_t> Store::NextIdWithWord(std::string_view word,
 
 std::optional<int64_t> Store::LastIdWithWord(std::string_view word) {
   return Guard([&] {
-    Statement& last = Prepared(kLastWithWord);
+    Statement& last = Prepared(store_sql::kLastWithWord);
     sqlite::ScopedReset scope(last);
     last.Bind(1, word);
     return ReadOptionalId(last);
@@ -377,9 +288,9 @@ std::optional<int64_t> Store::LastIdWithWord(std::string_view word) {
 std::optional<int64_t> Store::NearestIdAtPosition(int64_t position, int64_t id,
                                                   Direction direction) {
   return Guard([&] {
-    Statement& nearest =
-        Prepared(direction == Direction::kBackward ? kPreviousAtPosition
-                                                   : kNextAtPosition);
+    Statement& nearest = Prepared(direction == Direction::kBackward
+                                      ? store_sql::kPreviousAtPosition
+                                      : store_sql::kNextAtPosition);
     sqlite::ScopedReset scope(nearest);
     nearest.Bind(1, position).Bind(2, id);
     return ReadOptionalId(nearest);
@@ -390,7 +301,8 @@ int64_t Store::CountWord(std::string_view word) {
   return Guard([&] {
     const bool counted = file_->counted();
     if (counted) FlushCounts();
-    Statement& count = Prepared(counted ? kCountedWord : kCountWord);
+    Statement& count =
+        Prepared(counted ? store_sql::kCountedWord : store_sql::kCountWord);
     sqlite::ScopedReset scope(count);
     count.Bind(1, word);
     return count.Step() ? count.ColumnInt(0) : 0;
@@ -412,13 +324,13 @@ std::vector<int64_t> Store::Ids(int which, std::string_view first,
 WordRecord Store::Step(Direction direction, const WordRecord& from,
                        const Chooser& choose) {
   if (direction == Direction::kBackward) {
-    std::vector<int64_t> ids =
-        Ids(kBackwardIds, Text(from.previous), from.middle, from.position);
+    std::vector<int64_t> ids = Ids(store_sql::kBackwardIds, Text(from.previous),
+                                   from.middle, from.position);
     if (ids.empty()) throw UnfinishedSentence(path(), from.id);
     return Row(ids[choose(ids.size())]);
   }
-  std::vector<int64_t> before =
-      Ids(kForwardBeforeIds, from.middle, Text(from.next), from.position);
+  std::vector<int64_t> before = Ids(store_sql::kForwardBeforeIds, from.middle,
+                                    Text(from.next), from.position);
   if (!before.empty()) {
     // The row after the one picked continues the pair in a memory that only
     // this program wrote; rows removed or added by hand may break that.
@@ -429,7 +341,7 @@ WordRecord Store::Step(Direction direction, const WordRecord& from,
     }
   }
   std::vector<int64_t> ids =
-      Ids(kForwardIds, from.middle, Text(from.next), from.position);
+      Ids(store_sql::kForwardIds, from.middle, Text(from.next), from.position);
   if (ids.empty()) throw UnfinishedSentence(path(), from.id);
   return Row(ids[choose(ids.size())]);
 }

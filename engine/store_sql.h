@@ -1,0 +1,103 @@
+// Every SQL statement the store runs, beside the id it is prepared under.
+// Only engine/store.cc includes this; the rest of the engine asks the store.
+#ifndef QUIBBO_ENGINE_STORE_SQL_H_
+#define QUIBBO_ENGINE_STORE_SQL_H_
+
+#include <iterator>
+
+namespace quibbo::store_sql {
+
+#define QUIBBO_ROW "id, previous, middle, next, position"
+
+enum StatementId : int {
+  kInsert,
+  kDeleteAll,
+  kDeleteCounts,
+  kDataVersion,
+  kCountAll,
+  kIdRange,
+  kIdAtOffset,
+  kRow,
+  kRowAfter,
+  kNextWithWord,
+  kLastWithWord,
+  kPreviousAtPosition,
+  kNextAtPosition,
+  kCountWord,
+  kCountedWord,
+  kAddCount,
+  kBackwardIds,
+  kForwardBeforeIds,
+  kForwardIds,
+  kHasId,
+  kNextWithWordNear,
+  kStatementCount,
+};
+
+struct StatementText {
+  StatementId id;
+  const char* sql;
+};
+
+inline constexpr StatementText kStatements[] = {
+    {kInsert,
+     "INSERT INTO word (previous, middle, next, position) VALUES (?, ?, ?, ?)"},
+    {kDeleteAll, "DELETE FROM word"},
+    {kDeleteCounts, "DELETE FROM word_count"},
+    {kDataVersion, "PRAGMA data_version"},
+    {kCountAll, "SELECT count(*) FROM word"},
+    {kIdRange, "SELECT (SELECT min(id) FROM word), (SELECT max(id) FROM word)"},
+    {kIdAtOffset, "SELECT id FROM word ORDER BY id LIMIT 1 OFFSET ?"},
+    {kRow, "SELECT " QUIBBO_ROW " FROM word WHERE id = ?"},
+    {kRowAfter,
+     "SELECT " QUIBBO_ROW " FROM word WHERE id > ? ORDER BY id LIMIT 1"},
+    {kNextWithWord,
+     "SELECT min(id) FROM word WHERE middle = ?1 COLLATE unicase AND id > ?2"},
+    {kLastWithWord,
+     "SELECT max(id) FROM word WHERE middle = ?1 COLLATE unicase"},
+    {kPreviousAtPosition,
+     "SELECT id FROM word WHERE position = ?1 AND id < ?2 "
+     "ORDER BY id DESC LIMIT 1"},
+    {kNextAtPosition,
+     "SELECT id FROM word WHERE position = ?1 AND id > ?2 ORDER BY id LIMIT 1"},
+    // A read-only memory of an earlier version keeps no counts.
+    {kCountWord, "SELECT count(*) FROM word WHERE middle = ?1 COLLATE unicase"},
+    {kCountedWord,
+     "SELECT count FROM word_count WHERE word = ?1 COLLATE unicase"},
+    {kAddCount,
+     "INSERT INTO word_count (word, count) VALUES (?1, ?2) "
+     "ON CONFLICT (word) DO UPDATE SET count = count + excluded.count"},
+    // Walk steps. ?1 and ?2 are the word pair, ?3 the position bound.
+    {kBackwardIds,
+     "SELECT id FROM word WHERE middle = ?1 COLLATE unicase AND "
+     "next = ?2 COLLATE unicase AND position <= ?3 ORDER BY position, id"},
+    // The rows before the forward candidates hold the same pair as middle
+    // and next, one position earlier: the index on (middle, next, position)
+    // alone finds them, without reading the table.
+    {kForwardBeforeIds,
+     "SELECT id FROM word WHERE middle = ?1 COLLATE unicase AND "
+     "next = ?2 COLLATE unicase AND position >= ?3 - 1 ORDER BY position, id"},
+    // The candidates themselves, for a memory where the above misleads.
+    {kForwardIds,
+     "SELECT id FROM word WHERE previous = ?1 COLLATE unicase AND "
+     "middle = ?2 COLLATE unicase AND position >= ?3 ORDER BY position, id"},
+    {kHasId, "SELECT 1 FROM word WHERE id = ?"},
+    // The same search within ids ?2 + 1 to ?3, reading the table in id order.
+    {kNextWithWordNear,
+     "SELECT min(id) FROM word NOT INDEXED WHERE id > ?2 AND id <= ?3 AND "
+     "middle = ?1 COLLATE unicase"},
+};
+
+constexpr bool InIdOrder() {
+  for (int i = 0; i < kStatementCount; ++i) {
+    if (kStatements[i].id != i) return false;
+  }
+  return true;
+}
+static_assert(std::size(kStatements) == kStatementCount && InIdOrder());
+
+#undef QUIBBO_ROW
+
+}  // namespace quibbo::store_sql
+
+#endif  // QUIBBO_ENGINE_STORE_SQL_H_

@@ -7,6 +7,11 @@
 // connection runs beside readers and writers instead, and is as safe against
 // a crash as the one SQLite runs itself. It is passive: it copies what no
 // reader still needs and never waits for a lock.
+//
+// The log starts afresh only once a copy has reached its very end with no
+// transaction open, which a copy beside a conversation seldom manages. So
+// this thread copies the bulk, and MemoryFile::FinishCheckpoint copies the
+// last pages while the program waits for its user (Engine::Idle).
 #ifndef QUIBBO_ENGINE_CHECKPOINTER_H_
 #define QUIBBO_ENGINE_CHECKPOINTER_H_
 

@@ -1,5 +1,7 @@
 #include "cli/chat.h"
 
+#include <poll.h>
+
 #include <istream>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -19,6 +21,14 @@ void WriteJson(std::ostream& out, const std::string& line,
   // output stays valid JSON whatever the memory holds.
   out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
       << std::endl;
+}
+
+// Whether more input is at hand, or comes within a millisecond: lines fed
+// by another program come that fast, a person's never do.
+bool MoreInput(std::istream& in, int fd) {
+  if (in.rdbuf()->in_avail() > 0) return true;
+  pollfd ready = {.fd = fd, .events = POLLIN, .revents = 0};
+  return fd >= 0 && poll(&ready, 1, 1) > 0;
 }
 
 }  // namespace
@@ -42,8 +52,8 @@ int RunChat(Engine& engine, std::istream& in, std::ostream& out,
       out << "Quibbo: " << reply.value_or("") << "\n\n" << std::flush;
     }
     // The reply is out; what is left of the commit's housekeeping is done
-    // while the user reads it.
-    engine.Idle();
+    // while the user reads it, unless the next line is already there.
+    if (!MoreInput(in, options.input_fd)) engine.Idle();
   }
   if (options.prompt) out << "\n";
   return 0;

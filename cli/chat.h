@@ -11,6 +11,9 @@ namespace quibbo::cli {
 struct ChatOptions {
   bool json = false;    // one JSON object per line instead of a transcript
   bool prompt = false;  // ask "You: " before each line (on a terminal)
+  // The file descriptor `in` reads, if any: what waits there unread counts
+  // as more input, during which the program is not idle.
+  int input_fd = -1;
 };
 
 // Reads lines from `in` until its end and answers each through `engine`.

@@ -57,6 +57,7 @@ int Chat(const Settings& settings) {
   quibbo::cli::ChatOptions options;
   options.json = settings.json;
   options.prompt = !settings.json && isatty(STDIN_FILENO);
+  options.input_fd = STDIN_FILENO;
   return quibbo::cli::RunChat(engine, std::cin, std::cout, std::cerr, options);
 }
 

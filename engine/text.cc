@@ -166,6 +166,16 @@ int CompareIgnoringCase(std::string_view a, std::string_view b) {
     if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
     if (x != y) return x < y ? -1 : 1;
   }
+  // One word ran out within ASCII: the other is the greater if anything
+  // ASCII follows, since that folds to something; other text may fold to
+  // nothing and takes the long way.
+  if (i == common) {
+    const std::string_view rest = a.size() > i ? a.substr(i) : b.substr(i);
+    if (rest.empty()) return 0;
+    if (static_cast<unsigned char>(rest[0]) < 0x80) {
+      return a.size() > i ? 1 : -1;
+    }
+  }
   FoldedReader left(a.substr(i));
   FoldedReader right(b.substr(i));
   while (true) {

@@ -67,6 +67,7 @@ Statement& Store::Prepared(int which) {
 }
 
 Store::Transaction::Transaction(Store& store, Kind kind) : store_(store) {
+  store_.version_current_ = false;
   store_.Guard([&] {
     store_.file_->connection().Execute(kind == Kind::kWrite ? "BEGIN IMMEDIATE;"
                                                             : "BEGIN;");
@@ -77,6 +78,7 @@ Store::Transaction::~Transaction() {
   if (!open_) return;
   // Forget the cached counts: rows counted inside this transaction are gone.
   store_.cached_rows_.reset();
+  store_.version_current_ = false;
   store_.pending_words_.clear();
   sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
                nullptr, nullptr);
@@ -87,6 +89,7 @@ void Store::Transaction::Commit() {
     store_.FlushCounts();
     store_.file_->connection().Execute("COMMIT;");
   });
+  store_.version_current_ = false;
   open_ = false;
 }
 
@@ -152,13 +155,17 @@ int64_t Store::DataVersion() {
 
 int64_t Store::RowCount() {
   return Guard([&] {
-    int64_t version = DataVersion();
-    if (!cached_rows_ || version != cached_version_) {
+    if (!version_current_) {
+      const int64_t version = DataVersion();
+      if (version != cached_version_) cached_rows_.reset();
+      cached_version_ = version;
+      version_current_ = !sqlite3_get_autocommit(file_->connection().handle());
+    }
+    if (!cached_rows_) {
       Statement& count = Prepared(store_sql::kCountAll);
       sqlite::ScopedReset scope(count);
       count.Step();
       cached_rows_ = count.ColumnInt(0);
-      cached_version_ = version;
     }
     return *cached_rows_;
   });

@@ -148,6 +148,10 @@ class Store {
   // counting a large table reads all of it.
   std::optional<int64_t> cached_rows_;
   int64_t cached_version_ = -1;
+  // Whether cached_version_ was read inside the open transaction, whose
+  // snapshot no other connection can change: a reply asks for the count a
+  // few times and reads data_version once.
+  bool version_current_ = false;
 
   // The words the current transaction appended, yet to be counted in
   // word_count.

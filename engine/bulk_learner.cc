@@ -108,9 +108,7 @@ void BulkLearner::Commit() {
         }
         part.words = static_cast<int64_t>(end - stored);
         committed_ += part;
-        pending_.lines -= part.lines;
-        pending_.sentences -= part.sentences;
-        pending_.words -= part.words;
+        pending_ -= part;
         stored = end;
         // A pause after each commit lets a program waiting for the memory
         // in.

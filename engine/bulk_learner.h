@@ -67,6 +67,12 @@ struct LearnedCounts {
     words += other.words;
     return *this;
   }
+  LearnedCounts& operator-=(const LearnedCounts& other) {
+    lines -= other.lines;
+    sentences -= other.sentences;
+    words -= other.words;
+    return *this;
+  }
 };
 
 class BulkLearner {

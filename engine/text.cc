@@ -12,6 +12,11 @@ namespace {
 // every code point, so they still order consistently.
 constexpr int32_t kInvalidByteBase = 0x110000;
 
+// The case fold of an ASCII byte.
+unsigned char FoldAscii(unsigned char byte) {
+  return (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
+}
+
 // Decodes the character at `text[*pos]` and advances `*pos` past it.
 int32_t NextCodePoint(std::string_view text, size_t* pos) {
   const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
@@ -66,7 +71,7 @@ class FoldedReader {
     unsigned char byte = static_cast<unsigned char>(text_[pos_]);
     if (byte < 0x80) {  // The common case, without a table lookup.
       ++pos_;
-      buffer_[0] = (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
+      buffer_[0] = FoldAscii(byte);
       count_ = 1;
       return;
     }
@@ -159,12 +164,11 @@ int CompareIgnoringCase(std::string_view a, std::string_view b) {
   const size_t common = std::min(a.size(), b.size());
   size_t i = 0;
   for (; i < common; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
     if ((x | y) >= 0x80) break;
-    if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-    if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-    if (x != y) return x < y ? -1 : 1;
+    if (FoldAscii(x) != FoldAscii(y))
+      return FoldAscii(x) < FoldAscii(y) ? -1 : 1;
   }
   // One word ran out within ASCII: the other is the greater if anything
   // ASCII follows, since that folds to something; other text may fold to

@@ -4,9 +4,10 @@
 // sentences, words and rows in the same order. The difference is that many
 // sentences share one write transaction. Sentences are cut and collected
 // without holding the memory; a batch of whole sentences is then stored in
-// one transaction. Batches are long, about a second, because every batch
+// one transaction. Batches are long, about four seconds, because every batch
 // rewrites each index page it touches: a long batch touches each page once
-// for many rows. A program that wants the memory meanwhile asks the learner
+// for many rows. The larger the memory, the more pages a batch touches, and
+// the more a short batch would cost per row. A program that wants the memory meanwhile asks the learner
 // to make way (see wait_signal.h); the learner then commits at the next
 // sentence boundary and pauses; the program waits for that commit only.
 // While a program converses beside it, and where nobody can ask, the
@@ -39,14 +40,14 @@ inline constexpr StoreOptions kBulkStoreOptions = {
 struct BatchLimits {
   // How long a batch should hold the write lock. Batches grow or shrink
   // towards it, between the two bounds below.
-  std::chrono::milliseconds target{1000};
+  std::chrono::milliseconds target{4000};
   // The target while a program converses beside the learner (it asked to
   // come in less than `conversing` ago), and where no program can ask: a
   // commit then costs the waiting program less.
   std::chrono::milliseconds short_target{100};
   std::chrono::milliseconds conversing{5000};
   int64_t min_rows = 1000;
-  int64_t max_rows = 500000;
+  int64_t max_rows = 1000000;
   // Rows stored between two looks for a program that asked to come in.
   int64_t check_rows = 512;
   // Collected sentences are stored at the latest after this long, so a slow

@@ -117,8 +117,11 @@ void Store::FlushCounts() {
   if (pending_words_.empty()) return;
   // Tallied in one pass, which keeps the tally in the processor's cache,
   // and in the order first appended, so a word's first spelling is kept.
+  // Spellings that differ in ASCII case alone ("The", "the") share one
+  // update; the rest meet in word_count's own case-blind key.
   std::vector<std::pair<std::string_view, int64_t>> counts;
-  std::unordered_map<std::string_view, size_t> index;
+  std::unordered_map<std::string_view, size_t, AsciiCaseHash, AsciiCaseEqual>
+      index;
   for (const std::string& word : pending_words_) {
     auto [at, added] = index.try_emplace(word, counts.size());
     if (added) counts.emplace_back(word, 0);

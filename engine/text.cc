@@ -190,4 +190,21 @@ int CompareIgnoringCase(std::string_view a, std::string_view b) {
   }
 }
 
+size_t AsciiCaseHash::operator()(std::string_view text) const {
+  // FNV-1a over the folded bytes. Bytes of multi-byte characters are never
+  // ASCII letters, so they pass through unchanged.
+  uint64_t hash = 14695981039346656037u;
+  for (char c : text) {
+    hash = (hash ^ FoldAscii(static_cast<unsigned char>(c))) * 1099511628211u;
+  }
+  return static_cast<size_t>(hash);
+}
+
+bool AsciiCaseEqual::operator()(std::string_view a, std::string_view b) const {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return FoldAscii(static_cast<unsigned char>(x)) ==
+           FoldAscii(static_cast<unsigned char>(y));
+  });
+}
+
 }  // namespace quibbo

@@ -40,6 +40,16 @@ bool IsValidUtf8(std::string_view text);
 // which is a total order, as an SQLite collation needs.
 int CompareIgnoringCase(std::string_view a, std::string_view b);
 
+// Texts that differ at most in the case of ASCII letters: a cheap, partial
+// grouping of the texts CompareIgnoringCase finds equal ("The" and "THE",
+// not "ß" and "SS"), for hash tables that merge most spellings of a word.
+struct AsciiCaseHash {
+  size_t operator()(std::string_view text) const;
+};
+struct AsciiCaseEqual {
+  bool operator()(std::string_view a, std::string_view b) const;
+};
+
 }  // namespace quibbo
 
 #endif  // QUIBBO_ENGINE_TEXT_H_

@@ -7,11 +7,11 @@
 // one transaction. Batches are long, about four seconds, because every batch
 // rewrites each index page it touches: a long batch touches each page once
 // for many rows. The larger the memory, the more pages a batch touches, and
-// the more a short batch would cost per row. A program that wants the memory meanwhile asks the learner
-// to make way (see wait_signal.h); the learner then commits at the next
-// sentence boundary and pauses; the program waits for that commit only.
-// While a program converses beside it, and where nobody can ask, the
-// learner's batches are short, as a commit takes longer the more pages it
+// the more a short batch would cost per row. A program that wants the memory
+// meanwhile asks the learner to make way (see wait_signal.h); the learner then
+// commits at the next sentence boundary and pauses; the program waits for that
+// commit only. While a program converses beside it, and where nobody can ask,
+// the learner's batches are short, as a commit takes longer the more pages it
 // writes. An interrupted run leaves whole sentences behind.
 #ifndef QUIBBO_ENGINE_BULK_LEARNER_H_
 #define QUIBBO_ENGINE_BULK_LEARNER_H_

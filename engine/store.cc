@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <iterator>
 #include <unordered_map>
 
@@ -68,6 +69,7 @@ Statement& Store::Prepared(int which) {
 
 Store::Transaction::Transaction(Store& store, Kind kind) : store_(store) {
   store_.version_current_ = false;
+  store_.stored_counts_.clear();
   store_.Guard([&] {
     store_.file_->connection().Execute(kind == Kind::kWrite ? "BEGIN IMMEDIATE;"
                                                             : "BEGIN;");
@@ -80,6 +82,7 @@ Store::Transaction::~Transaction() {
   store_.cached_rows_.reset();
   store_.version_current_ = false;
   store_.pending_words_.clear();
+  store_.stored_counts_.clear();
   sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
                nullptr, nullptr);
 }
@@ -90,6 +93,7 @@ void Store::Transaction::Commit() {
     store_.file_->connection().Execute("COMMIT;");
   });
   store_.version_current_ = false;
+  store_.stored_counts_.clear();
   open_ = false;
 }
 
@@ -134,6 +138,7 @@ void Store::FlushCounts() {
     add.Run();
   }
   pending_words_.clear();
+  stored_counts_.clear();
 }
 
 void Store::DeleteAll() {
@@ -145,6 +150,7 @@ void Store::DeleteAll() {
       remove.Run();
     }
     pending_words_.clear();
+    stored_counts_.clear();
     cached_rows_ = 0;
   });
 }
@@ -310,12 +316,29 @@ std::optional<int64_t> Store::NearestIdAtPosition(int64_t position, int64_t id,
 int64_t Store::CountWord(std::string_view word) {
   return Guard([&] {
     const bool counted = file_->counted();
-    if (counted) FlushCounts();
-    Statement& count =
-        Prepared(counted ? store_sql::kCountedWord : store_sql::kCountWord);
-    sqlite::ScopedReset scope(count);
-    count.Bind(1, word);
-    return count.Step() ? count.ColumnInt(0) : 0;
+    // A line's words are counted one by one as they are appended: the few
+    // not yet in word_count are counted here rather than flushed one by one.
+    if (counted && pending_words_.size() > kPendingCountedHere) FlushCounts();
+    auto known = std::find_if(
+        stored_counts_.begin(), stored_counts_.end(),
+        [&](const auto& stored) { return SameWord(stored.first, word); });
+    int64_t count = 0;
+    if (known != stored_counts_.end()) {
+      count = known->second;
+    } else {
+      Statement& select =
+          Prepared(counted ? store_sql::kCountedWord : store_sql::kCountWord);
+      sqlite::ScopedReset scope(select);
+      select.Bind(1, word);
+      count = select.Step() ? select.ColumnInt(0) : 0;
+      if (!sqlite3_get_autocommit(file_->connection().handle())) {
+        stored_counts_.emplace_back(word, count);
+      }
+    }
+    for (const std::string& pending : pending_words_) {
+      if (SameWord(pending, word)) ++count;
+    }
+    return count;
   });
 }
 

@@ -156,6 +156,12 @@ class Store {
   // The words the current transaction appended, yet to be counted in
   // word_count.
   std::vector<std::string> pending_words_;
+  // Up to this many of them are counted by CountWord without a flush.
+  static constexpr size_t kPendingCountedHere = 256;
+  // Counts read from word_count inside the open transaction, whose snapshot
+  // no other connection can change; choosing the rarest word of a line asks
+  // for the rarest so far again at every word.
+  std::vector<std::pair<std::string, int64_t>> stored_counts_;
 };
 
 }  // namespace quibbo

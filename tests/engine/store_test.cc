@@ -1,4 +1,5 @@
-// The seed search finds the same row whichever way it reads the memory.
+// The seed search finds the same row whichever way it reads the memory, and
+// word counts stay exact however rows arrive.
 #include <gtest/gtest.h>
 
 #include "engine/learner.h"
@@ -35,6 +36,36 @@ TEST(StoreTest, NextIdWithWordIsTheFirstMatchAfterTheId) {
     }
     EXPECT_EQ(store->NextIdWithWord(word, id), expected) << word << " " << id;
   }
+}
+
+// Counts asked for word by word while a transaction appends, as choosing
+// the rarest word of a line does, between transactions in which another
+// program stores rows.
+TEST(StoreTest, CountWordFollowsEveryAppendAndOtherPrograms) {
+  TempMemory memory;
+  auto mine = Store::Open(memory.path(), Store::Access::kReadWrite);
+  auto other = Store::Open(memory.path(), Store::Access::kReadWrite);
+  SeededRandom random(3);
+  const Strings words = {"b", "B", "c"};
+  int64_t b = 0;
+  int64_t c = 0;
+  for (int round = 0; round < 20; ++round) {
+    Store::Transaction reading(*mine, Store::Transaction::Kind::kRead);
+    ASSERT_EQ(mine->CountWord("b"), b);
+    reading.Commit();
+    Learn(*other, "b C d");
+    ++b, ++c;
+    Store::Transaction transaction(*mine, Store::Transaction::Kind::kWrite);
+    for (int i = 0; i < 6; ++i) {
+      ASSERT_EQ(mine->CountWord("B"), b) << round << " " << i;
+      ASSERT_EQ(mine->CountWord("c"), c) << round << " " << i;
+      const std::string& word = words[random.Below(words.size())];
+      mine->Append({.middle = word, .position = i});
+      ++(word == "c" ? c : b);
+    }
+    transaction.Commit();
+  }
+  EXPECT_EQ(other->CountWord("b"), b);
 }
 
 }  // namespace

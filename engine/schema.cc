@@ -22,8 +22,15 @@ CREATE TABLE word (
 -- The seed search and the steps of both walks: a forward step's candidates
 -- are the rows right after the rows holding the same word pair.
 CREATE INDEX word_by_middle ON word (middle, next, position);
--- Moving to the same position in a neighbouring sentence.
-CREATE INDEX word_by_position ON word (position);
+)sql";
+
+// Added in version 3, in place of an index of every row by position.
+// Moving to the same position in a neighbouring sentence: only the few rows
+// far into long sentences are indexed (see kLatePosition).
+constexpr char kLatePositionIndex[] = R"sql(
+CREATE INDEX IF NOT EXISTS word_by_late_position ON word (position)
+  WHERE position >= )sql" QUIBBO_LATE_POSITION R"sql(;
+DROP INDEX IF EXISTS word_by_position;
 )sql";
 
 // Added in version 1.
@@ -87,6 +94,7 @@ void InWriteTransaction(sqlite::Connection& db, Body&& body) {
 void Create(sqlite::Connection& db) {
   InWriteTransaction(db, [&] {
     db.Execute(kWordSchema);
+    db.Execute(kLatePositionIndex);
     db.Execute(kWordCountSchema);
     db.Execute(kCountTriggers);
     SetVersion(db);
@@ -131,8 +139,11 @@ void Upgrade(sqlite::Connection& db) {
       // Forward steps use word_by_middle now.
       db.Execute("DROP INDEX IF EXISTS word_by_previous;");
     }
-    db.Execute(kRecount);
-    db.Execute(kCountTriggers);
+    if (version < 2) {
+      db.Execute(kRecount);
+      db.Execute(kCountTriggers);
+    }
+    if (version < 3) db.Execute(kLatePositionIndex);
     SetVersion(db);
   });
 }

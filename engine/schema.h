@@ -13,15 +13,31 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/sqlite.h"
 
 namespace quibbo::schema {
 
 // The version PRAGMA user_version holds in an up-to-date memory.
-inline constexpr int kVersion = 2;
+inline constexpr int kVersion = 3;
 // The first version that keeps table word_count.
 inline constexpr int kCountedVersion = 1;
+
+// Rows at this position or later are indexed by position (since version 3).
+// A row at an earlier position is found by reading the rows next to the row
+// a reply starts from: in most text a sentence that long is a few sentences
+// away, and an index of every row would cost learning a fifth of its time.
+// It is SQL text because a partial index serves only the statements whose
+// text implies its condition.
+#define QUIBBO_LATE_POSITION "12"
+inline constexpr int kLatePosition = [] {
+  int position = 0;
+  for (char digit : std::string_view(QUIBBO_LATE_POSITION)) {
+    position = position * 10 + (digit - '0');
+  }
+  return position;
+}();
 
 // Creates every table and index of an empty memory, in one transaction.
 void Create(sqlite::Connection& db);

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "engine/error.h"
+#include "engine/schema.h"
 #include "engine/store_sql.h"
 #include "engine/text.h"
 
@@ -304,9 +305,13 @@ std::optional<int64_t> Store::LastIdWithWord(std::string_view word) {
 std::optional<int64_t> Store::NearestIdAtPosition(int64_t position, int64_t id,
                                                   Direction direction) {
   return Guard([&] {
-    Statement& nearest = Prepared(direction == Direction::kBackward
-                                      ? store_sql::kPreviousAtPosition
-                                      : store_sql::kNextAtPosition);
+    const bool backward = direction == Direction::kBackward;
+    Statement& nearest =
+        Prepared(position >= schema::kLatePosition
+                     ? (backward ? store_sql::kPreviousAtLatePosition
+                                 : store_sql::kNextAtLatePosition)
+                     : (backward ? store_sql::kPreviousAtPosition
+                                 : store_sql::kNextAtPosition));
     sqlite::ScopedReset scope(nearest);
     nearest.Bind(1, position).Bind(2, id);
     return ReadOptionalId(nearest);

@@ -5,6 +5,8 @@
 
 #include <iterator>
 
+#include "engine/schema.h"
+
 namespace quibbo::store_sql {
 
 #define QUIBBO_ROW "id, previous, middle, next, position"
@@ -23,6 +25,8 @@ enum StatementId : int {
   kLastWithWord,
   kPreviousAtPosition,
   kNextAtPosition,
+  kPreviousAtLatePosition,
+  kNextAtLatePosition,
   kCountWord,
   kCountedWord,
   kAddCount,
@@ -55,11 +59,20 @@ inline constexpr StatementText kStatements[] = {
      "SELECT min(id) FROM word WHERE middle = ?1 COLLATE unicase AND id > ?2"},
     {kLastWithWord,
      "SELECT max(id) FROM word WHERE middle = ?1 COLLATE unicase"},
+    // Reading the rows on from id ?2, or through an index of every row by
+    // position in a memory of an earlier version.
     {kPreviousAtPosition,
      "SELECT id FROM word WHERE position = ?1 AND id < ?2 "
      "ORDER BY id DESC LIMIT 1"},
     {kNextAtPosition,
      "SELECT id FROM word WHERE position = ?1 AND id > ?2 ORDER BY id LIMIT 1"},
+    // The same through the index of late positions.
+    {kPreviousAtLatePosition,
+     "SELECT id FROM word WHERE position = ?1 AND id < ?2 AND "
+     "position >= " QUIBBO_LATE_POSITION " ORDER BY id DESC LIMIT 1"},
+    {kNextAtLatePosition,
+     "SELECT id FROM word WHERE position = ?1 AND id > ?2 AND "
+     "position >= " QUIBBO_LATE_POSITION " ORDER BY id LIMIT 1"},
     // A read-only memory of an earlier version keeps no counts.
     {kCountWord, "SELECT count(*) FROM word WHERE middle = ?1 COLLATE unicase"},
     {kCountedWord,

@@ -10,15 +10,21 @@
 namespace quibbo::testing {
 namespace {
 
-TEST(StoreTest, NextIdWithWordIsTheFirstMatchAfterTheId) {
-  // Words from very common to rare, in mixed letter case, and ids with gaps.
+// Both searches that read rows near an id rather than an index find the row
+// reading every row would: the seed search for common words, and the move
+// to the same position in a neighbouring sentence for early positions.
+TEST(StoreTest, SearchesNearAnIdFindWhatReadingEveryRowFinds) {
+  // Words from very common to rare, in mixed letter case, sentences of 1 to
+  // 24 words, and ids with gaps.
   const Strings words = {"the", "The", "cat", "CAT", "sat", "mat", "zebra"};
   TempMemory memory;
   SeededRandom random(7);
   auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
   for (int i = 0; i < 400; ++i) {
     std::string line;
-    for (int w = 0; w < 8; ++w) line += words[random.Below(1 + i % 7)] + " ";
+    for (int w = 0; w < 1 + i * 7 % 24; ++w) {
+      line += words[random.Below(1 + i % 7)] + " ";
+    }
     Learn(*store, line);
   }
   memory.Execute("DELETE FROM word WHERE id % 5 = 1 AND position = 0;");
@@ -27,14 +33,26 @@ TEST(StoreTest, NextIdWithWordIsTheFirstMatchAfterTheId) {
   for (int i = 0; i < 300; ++i) {
     const std::string& word = words[random.Below(words.size())];
     const int64_t id = static_cast<int64_t>(random.Below(rows.size() + 10));
-    std::optional<int64_t> expected;
+    const int64_t position = static_cast<int64_t>(random.Below(26));
+    std::optional<int64_t> next_with_word, previous_at, next_at;
     for (const WordRecord& row : rows) {
-      if (row.id > id && CompareIgnoringCase(row.middle, word) == 0) {
-        expected = row.id;
-        break;
+      if (row.id > id && !next_with_word &&
+          CompareIgnoringCase(row.middle, word) == 0) {
+        next_with_word = row.id;
+      }
+      if (row.position == position) {
+        if (row.id < id) previous_at = row.id;
+        if (row.id > id && !next_at) next_at = row.id;
       }
     }
-    EXPECT_EQ(store->NextIdWithWord(word, id), expected) << word << " " << id;
+    EXPECT_EQ(store->NextIdWithWord(word, id), next_with_word)
+        << word << " " << id;
+    EXPECT_EQ(store->NearestIdAtPosition(position, id, Direction::kBackward),
+              previous_at)
+        << position << " " << id;
+    EXPECT_EQ(store->NearestIdAtPosition(position, id, Direction::kForward),
+              next_at)
+        << position << " " << id;
   }
 }
 

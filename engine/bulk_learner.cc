@@ -37,36 +37,35 @@ int64_t BulkLearner::BatchRows() const {
 void BulkLearner::Learn(std::string_view line) {
   std::vector<std::string> sentences = CutSentences(line);
   std::erase(sentences, std::string());
-  if (rows_.empty()) first_pending_ = Clock::now();
-  for (const std::string& sentence : sentences) {
-    std::vector<WordRecord> records = SentenceRecords(sentence);
-    pending_.words += static_cast<int64_t>(records.size());
-    std::move(records.begin(), records.end(), std::back_inserter(rows_));
+  if (sentences_.empty()) first_pending_ = Clock::now();
+  for (std::string& sentence : sentences) {
+    // A word after every space.
+    const auto words = 1 + std::ranges::count(sentence, ' ');
+    sentences_.push_back({std::move(sentence), words, 0});
+    pending_.words += words;
     ++pending_.sentences;
-    ends_.push_back({rows_.size(), 0});
     // Batches end between lines, except in a line too long for one.
-    if (static_cast<int64_t>(rows_.size()) >= limits_.max_rows) Commit();
+    if (pending_.words >= limits_.max_rows) Commit();
   }
   // A line is stored once its last sentence is.
-  if (ends_.empty()) {
+  if (sentences_.empty()) {
     ++committed_.lines;
   } else {
-    ++ends_.back().lines;
+    ++sentences_.back().lines;
     ++pending_.lines;
   }
-  if (static_cast<int64_t>(rows_.size()) >= BatchRows() ||
+  if (pending_.words >= BatchRows() ||
       Clock::now() - first_pending_ >= limits_.max_wait) {
     Commit();
   }
 }
 
-size_t BulkLearner::StorePart(size_t begin, int64_t limit) {
+size_t BulkLearner::StorePart(size_t begin, int64_t limit, int64_t* rows) {
+  const int64_t first_row = *rows;
   int64_t unchecked = 0;
-  for (size_t i = begin; i < rows_.size(); ++i) {
-    const WordRecord& row = rows_[i];
-    // Every sentence starts at position 0.
-    if (row.position == 0 && i > begin) {
-      if (static_cast<int64_t>(i - begin) >= limit) return i;
+  for (size_t i = begin; i < sentences_.size(); ++i) {
+    if (i > begin) {
+      if (*rows - first_row >= limit) return i;
       if (unchecked >= limits_.check_rows) {
         unchecked = 0;
         if (wait_signal_ && wait_signal_->TakeRequest()) {
@@ -75,57 +74,55 @@ size_t BulkLearner::StorePart(size_t begin, int64_t limit) {
         }
       }
     }
-    store_.Append(row);
-    ++unchecked;
+    for (const WordRecord& record : SentenceRecords(sentences_[i].text)) {
+      store_.Append(record);
+    }
+    *rows += sentences_[i].words;
+    unchecked += sentences_[i].words;
   }
-  return rows_.size();
+  return sentences_.size();
 }
 
 void BulkLearner::Commit() {
-  if (!rows_.empty()) {
+  if (!sentences_.empty()) {
     if (wait_signal_) wait_signal_->Renew();
     size_t stored = 0;
-    size_t next_end = 0;
+    int64_t rows = 0;
     double seconds = 0;
     try {
-      while (stored < rows_.size()) {
+      while (stored < sentences_.size()) {
         Clock::time_point start = Clock::now();
         Store::Transaction batch(store_, Store::Transaction::Kind::kWrite);
         // Requests made before the lock was taken were for earlier turns
         // (or this learner's own, made while it waited).
         if (wait_signal_) wait_signal_->TakeRequest();
         // After a request the rest goes in short parts.
-        const size_t end =
-            StorePart(stored, stored == 0 ? static_cast<int64_t>(rows_.size())
-                                          : BatchRows());
+        const int64_t rows_before = rows;
+        const size_t end = StorePart(
+            stored, stored == 0 ? pending_.words : BatchRows(), &rows);
         batch.Commit();
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
         LearnedCounts part;
-        for (; next_end < ends_.size() && ends_[next_end].row_end <= end;
-             ++next_end) {
-          part.sentences += 1;
-          part.lines += ends_[next_end].lines;
-        }
-        part.words = static_cast<int64_t>(end - stored);
+        part.sentences = static_cast<int64_t>(end - stored);
+        for (size_t i = stored; i < end; ++i) part.lines += sentences_[i].lines;
+        part.words = rows - rows_before;
         committed_ += part;
         pending_ -= part;
         stored = end;
         // A pause after each commit lets a program waiting for the memory
-        // in.
+        // in. The log copy is finished meanwhile, when it is due.
+        store_.file().FinishCheckpoint();
         std::this_thread::sleep_for(limits_.pause);
       }
     } catch (...) {
-      rows_.clear();
-      ends_.clear();
+      sentences_.clear();
       pending_ = {};
       throw;
     }
     // The next batch aims at the target time, as the memory's indexes grow
     // and other programs share the machine.
-    rows_per_second_ =
-        static_cast<double>(rows_.size()) / std::max(seconds, 1e-6);
-    rows_.clear();
-    ends_.clear();
+    rows_per_second_ = static_cast<double>(rows) / std::max(seconds, 1e-6);
+    sentences_.clear();
   }
   committed_ += pending_;
   pending_ = {};

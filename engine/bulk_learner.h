@@ -30,12 +30,13 @@ namespace quibbo {
 
 // How a memory is opened for bulk learning: a page cache large enough to
 // hold the index of a memory of millions of rows, and a write-ahead log
-// allowed to grow to 64 MiB between checkpoints.
-// Nobody waits for a reply here, so the commits copy the log themselves.
+// allowed to grow to 64 MiB between checkpoints. The log is copied into the
+// file on a thread of its own, beside the learning, and finished between
+// batches.
 inline constexpr StoreOptions kBulkStoreOptions = {
     .cache_kib = 256 * 1024,
     .checkpoint_pages = 16384,
-    .checkpoint_in_background = false};
+    .checkpoint_in_background = true};
 
 struct BatchLimits {
   // How long a batch should hold the write lock. Batches grow or shrink
@@ -108,17 +109,19 @@ class BulkLearner {
   }
 
  private:
-  // Where a collected sentence ends in rows_, and how many lines end with
-  // it.
-  struct SentenceEnd {
-    size_t row_end;
-    int64_t lines;
+  // A collected sentence, kept as text until it is stored: a batch holds a
+  // million rows, and their records would take a hundred times the memory.
+  struct PendingSentence {
+    std::string text;
+    int64_t words;
+    int64_t lines;  // that end with it
   };
 
-  // Stores rows_ from `begin` on, in the current transaction, until the end,
-  // until a program asks to come in, or once `limit` rows are stored;
-  // returns where it stopped, always at a sentence's first row.
-  size_t StorePart(size_t begin, int64_t limit);
+  // Stores sentences_ from `begin` on, in the current transaction, until the
+  // end, until a program asks to come in, or once `limit` rows are stored;
+  // returns the first sentence not stored, and adds the rows stored to
+  // `*rows`.
+  size_t StorePart(size_t begin, int64_t limit, int64_t* rows);
   // Rows that take about as long as the current target to store.
   int64_t BatchRows() const;
 
@@ -128,8 +131,7 @@ class BulkLearner {
   std::unique_ptr<WaitSignal> wait_signal_;  // null where nobody can ask
   double rows_per_second_ = 0;               // as measured at the last commit
   std::chrono::steady_clock::time_point last_asked_;
-  std::vector<WordRecord> rows_;
-  std::vector<SentenceEnd> ends_;
+  std::vector<PendingSentence> sentences_;
   std::chrono::steady_clock::time_point first_pending_;
   LearnedCounts pending_;
   LearnedCounts committed_;

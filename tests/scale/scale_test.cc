@@ -44,8 +44,22 @@ TEST(LearnCommandTest, StoresWhatAConversationWouldAndSkipsBadLines) {
       Cli({"learn", a, "/dev/null", "-", "--memory", memory.path()}, piped);
   EXPECT_EQ(learn.status, 0) << learn.err;
   EXPECT_EQ(learn.err, "");  // no progress bar off a terminal
-  EXPECT_EQ(memory.Rows(), reference.Rows());
-  EXPECT_TRUE(learn.out.starts_with("Learned 1,500 lines: ")) << learn.out;
+  const std::vector<WordRecord> rows = reference.Rows();
+  EXPECT_EQ(memory.Rows(), rows);
+  const auto sentences = std::ranges::count_if(
+      rows, [](const WordRecord& row) { return row.position == 0; });
+  // Thousands apart, as the summary writes them.
+  auto grouped = [](int64_t n) {
+    std::string text = std::to_string(n);
+    for (int i = static_cast<int>(text.size()) - 3; i > 0; i -= 3) {
+      text.insert(i, ",");
+    }
+    return text;
+  };
+  EXPECT_TRUE(learn.out.starts_with(
+      "Learned 1,500 lines: " + grouped(sentences) + " sentences, " +
+      grouped(static_cast<int64_t>(rows.size())) + " words"))
+      << learn.out;
   EXPECT_TRUE(learn.out.ends_with("; skipped 3 lines not in UTF-8 (" + a +
                                   ":1, " + a + ":11, standard input:1).\n"))
       << learn.out;

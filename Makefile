@@ -56,7 +56,7 @@ bench-build: setup
 bench: bench-build
 	@scripts/bench $(BENCH_BUILD)
 
-# Ten million rows (about 620 MB and several minutes of learning): run by
+# Ten million rows (about 500 MB of memory file, and a minute): run by
 # hand, never in CI. Adds its own section to bench/results.md.
 bench-10m: bench-build
 	@scripts/bench $(BENCH_BUILD) --rows 10000000

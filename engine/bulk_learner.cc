@@ -60,12 +60,12 @@ void BulkLearner::Learn(std::string_view line) {
   }
 }
 
-size_t BulkLearner::StorePart(size_t begin, int64_t limit, int64_t* rows) {
-  const int64_t first_row = *rows;
+size_t BulkLearner::StorePart(size_t begin, int64_t limit) {
+  int64_t rows = 0;
   int64_t unchecked = 0;
   for (size_t i = begin; i < sentences_.size(); ++i) {
     if (i > begin) {
-      if (*rows - first_row >= limit) return i;
+      if (rows >= limit) return i;
       if (unchecked >= limits_.check_rows) {
         unchecked = 0;
         if (wait_signal_ && wait_signal_->TakeRequest()) {
@@ -77,7 +77,7 @@ size_t BulkLearner::StorePart(size_t begin, int64_t limit, int64_t* rows) {
     for (const WordRecord& record : SentenceRecords(sentences_[i].text)) {
       store_.Append(record);
     }
-    *rows += sentences_[i].words;
+    rows += sentences_[i].words;
     unchecked += sentences_[i].words;
   }
   return sentences_.size();
@@ -97,15 +97,17 @@ void BulkLearner::Commit() {
         // (or this learner's own, made while it waited).
         if (wait_signal_) wait_signal_->TakeRequest();
         // After a request the rest goes in short parts.
-        const int64_t rows_before = rows;
-        const size_t end = StorePart(
-            stored, stored == 0 ? pending_.words : BatchRows(), &rows);
+        const size_t end =
+            StorePart(stored, stored == 0 ? pending_.words : BatchRows());
         batch.Commit();
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
         LearnedCounts part;
         part.sentences = static_cast<int64_t>(end - stored);
-        for (size_t i = stored; i < end; ++i) part.lines += sentences_[i].lines;
-        part.words = rows - rows_before;
+        for (size_t i = stored; i < end; ++i) {
+          part.lines += sentences_[i].lines;
+          part.words += sentences_[i].words;
+        }
+        rows += part.words;
         committed_ += part;
         pending_ -= part;
         stored = end;

@@ -119,9 +119,8 @@ class BulkLearner {
 
   // Stores sentences_ from `begin` on, in the current transaction, until the
   // end, until a program asks to come in, or once `limit` rows are stored;
-  // returns the first sentence not stored, and adds the rows stored to
-  // `*rows`.
-  size_t StorePart(size_t begin, int64_t limit, int64_t* rows);
+  // returns the first sentence not stored.
+  size_t StorePart(size_t begin, int64_t limit);
   // Rows that take about as long as the current target to store.
   int64_t BatchRows() const;
 

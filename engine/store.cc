@@ -68,9 +68,13 @@ Statement& Store::Prepared(int which) {
   return *slot;
 }
 
+void Store::ForgetSnapshot() {
+  version_current_ = false;
+  stored_counts_.clear();
+}
+
 Store::Transaction::Transaction(Store& store, Kind kind) : store_(store) {
-  store_.version_current_ = false;
-  store_.stored_counts_.clear();
+  store_.ForgetSnapshot();
   store_.Guard([&] {
     store_.file_->connection().Execute(kind == Kind::kWrite ? "BEGIN IMMEDIATE;"
                                                             : "BEGIN;");
@@ -81,9 +85,8 @@ Store::Transaction::~Transaction() {
   if (!open_) return;
   // Forget the cached counts: rows counted inside this transaction are gone.
   store_.cached_rows_.reset();
-  store_.version_current_ = false;
   store_.pending_words_.clear();
-  store_.stored_counts_.clear();
+  store_.ForgetSnapshot();
   sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
                nullptr, nullptr);
 }
@@ -93,8 +96,7 @@ void Store::Transaction::Commit() {
     store_.FlushCounts();
     store_.file_->connection().Execute("COMMIT;");
   });
-  store_.version_current_ = false;
-  store_.stored_counts_.clear();
+  store_.ForgetSnapshot();
   open_ = false;
 }
 

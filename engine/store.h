@@ -130,6 +130,9 @@ class Store {
   // Adds the counts of the words appended since the last flush to
   // word_count.
   void FlushCounts();
+  // Drops what was read once per transaction (data_version, stored counts),
+  // as a transaction begins or ends.
+  void ForgetSnapshot();
   int64_t DataVersion();
   // The smallest and the greatest id; unset when there is no row.
   std::optional<std::pair<int64_t, int64_t>> IdRange();

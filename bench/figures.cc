@@ -39,13 +39,7 @@ double Max(const std::vector<double>& values) {
 }
 
 std::string Thousands(double value) {
-  std::string digits = std::to_string(static_cast<int64_t>(value + 0.5));
-  std::string out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
-    out += digits[i];
-  }
-  return out;
+  return GroupDigits(static_cast<int64_t>(value + 0.5));
 }
 
 std::string Fixed(double value, int decimals) {

@@ -20,7 +20,7 @@ double Median(std::vector<double> values);
 double Percentile(std::vector<double> values, double p);
 double Max(const std::vector<double>& values);
 
-// "1 234 567", rounded to a whole number.
+// "1,234,567", rounded to a whole number.
 std::string Thousands(double value);
 std::string Fixed(double value, int decimals);
 // "met" or a bold "not met", for the goals table.

@@ -18,10 +18,11 @@ std::vector<double> TimeReplies(const Corpus& corpus, const std::string& memory,
   for (size_t i = 0; i < count; ++i) {
     const std::string& line = corpus.inputs[i % corpus.inputs.size()];
     Clock::time_point start = Clock::now();
-    std::optional<std::string> reply = engine.Respond(line);
+    const Response reply = engine.Respond(line);
     times.push_back(Milliseconds(Clock::now() - start));
-    if (!reply || reply->starts_with("I am having trouble")) {
-      throw std::runtime_error("Respond failed: " + reply.value_or(""));
+    if (reply.failure) {
+      throw std::runtime_error(std::string("Respond failed: ") +
+                               reply.failure->description());
     }
     // As the programs do once the reply is out; not part of the reply.
     engine.Idle();

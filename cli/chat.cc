@@ -44,7 +44,7 @@ int RunChat(Engine& engine, std::istream& in, std::ostream& out,
       err << "quibbo-cli: line " << number
           << " is not valid UTF-8 text; it was not learned." << std::endl;
     } else {
-      reply = engine.Respond(line);
+      reply = engine.Respond(line).text;
     }
     if (options.json) {
       WriteJson(out, line, reply);

@@ -3,44 +3,16 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/memory_commands.h"
+#include "engine/buffered_writer.h"
 #include "engine/error.h"
 #include "engine/output_file.h"
 
 namespace quibbo::cli {
-namespace {
-
-// The standard output, written straight to its file descriptor so that a
-// failure is seen with its cause.
-class StandardOutput {
- public:
-  void Write(std::string_view bytes) {
-    buffer_.append(bytes);
-    if (buffer_.size() >= (1 << 16)) Flush();
-  }
-  void Flush() {
-    size_t done = 0;
-    while (done < buffer_.size()) {
-      ssize_t n =
-          write(STDOUT_FILENO, buffer_.data() + done, buffer_.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw StandardOutputFailure(errno);
-      done += static_cast<size_t>(n);
-    }
-    buffer_.clear();
-  }
-
- private:
-  std::string buffer_;
-};
-
-}  // namespace
-
 int RunExport(const std::string& memory_path, const ExportOptions& options,
               std::ostream& out, std::ostream& err) {
   const bool to_file = options.file != "-";
@@ -49,7 +21,9 @@ int RunExport(const std::string& memory_path, const ExportOptions& options,
     std::unique_ptr<OutputFile> file;
     if (to_file)
       file = std::make_unique<OutputFile>(options.file, options.force);
-    StandardOutput standard_output;
+    // Straight to the file descriptor, so that a failure is seen with its
+    // cause.
+    BufferedWriter standard_output(STDOUT_FILENO, StandardOutputFailure);
     out.flush();
     auto write = [&](std::string_view bytes) {
       if (file) {

@@ -132,16 +132,6 @@ struct Input {
   }
 };
 
-std::string Thousands(int64_t value) {
-  std::string digits = std::to_string(value);
-  std::string out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
-}
-
 std::string Duration(double seconds) {
   int64_t whole = static_cast<int64_t>(seconds + 0.5);
   char text[32];
@@ -178,8 +168,8 @@ class ProgressBar {
         bar << Duration(seconds * (1 - done) / done) << " left  ";
       }
     }
-    bar << Thousands(lines) << " lines  "
-        << Thousands(static_cast<int64_t>(rate)) << " words/s";
+    bar << GroupDigits(lines) << " lines  "
+        << GroupDigits(static_cast<int64_t>(rate)) << " words/s";
     err_ << bar.str() << "\033[K" << std::flush;
     drawn_ = true;
   }
@@ -299,13 +289,13 @@ int RunLearn(const std::string& memory_path, const LearnOptions& options,
   char time[32];
   std::snprintf(time, sizeof time, "%.2f", seconds);
   out << (status == kInterruptedStatus ? "Interrupted; learned " : "Learned ")
-      << Thousands(counts.lines) << (counts.lines == 1 ? " line" : " lines")
-      << ": " << Thousands(counts.sentences)
+      << GroupDigits(counts.lines) << (counts.lines == 1 ? " line" : " lines")
+      << ": " << GroupDigits(counts.sentences)
       << (counts.sentences == 1 ? " sentence, " : " sentences, ")
-      << Thousands(counts.words) << (counts.words == 1 ? " word" : " words")
+      << GroupDigits(counts.words) << (counts.words == 1 ? " word" : " words")
       << " stored in " << time << " s";
   if (skipped_count > 0) {
-    out << "; skipped " << Thousands(skipped_count)
+    out << "; skipped " << GroupDigits(skipped_count)
         << (skipped_count == 1 ? " line" : " lines")
         << (options.json ? " not a JSON string of UTF-8 text ("
                          : " not in UTF-8 (");

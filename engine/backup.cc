@@ -1,11 +1,11 @@
 #include "engine/backup.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <memory>
 
 #include "engine/error.h"
+#include "engine/file_id.h"
 #include "engine/memory_file.h"
 #include "engine/output_file.h"
 #include "engine/schema.h"
@@ -14,12 +14,6 @@ namespace quibbo {
 namespace {
 
 using Access = MemoryFile::Access;
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat x, y;
-  return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 &&
-         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
-}
 
 int64_t Query(MemoryFile& file, const char* sql) {
   return file.Guard([&] {

@@ -39,18 +39,18 @@ Store& Engine::Memory() {
   return *store_;
 }
 
-std::optional<std::string> Engine::Respond(std::string_view line) {
+Response Engine::Respond(std::string_view line) {
   try {
-    if (TrimSpaces(line).empty()) return kEmptyInputReply;
+    if (TrimSpaces(line).empty()) return {kEmptyInputReply, std::nullopt};
     if (!IsValidUtf8(line)) throw InvalidText();
     Store& store = Memory();
     Intake intake = learning_ ? Learn(store, line) : Consider(store, line);
-    return ComposeReply(store, *random_, intake);
+    return {ComposeReply(store, *random_, intake), std::nullopt};
   } catch (const Error& error) {
     // Only failures of the memory or the input become the trouble message;
     // anything else is a fault of the program and goes to the caller.
-    if (!report_errors_) return std::nullopt;
-    return TroubleMessage(error.description());
+    if (!report_errors_) return {std::nullopt, error};
+    return {TroubleMessage(error.description()), error};
   }
 }
 

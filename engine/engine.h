@@ -62,6 +62,16 @@ inline constexpr char kEmptyInputReply[] = "Please say something";
 // The reply that reports a failure, with the failure's description inside.
 std::string TroubleMessage(std::string_view description);
 
+// What Respond gives back: the text to show, and the failure it reports, if
+// any, so that a program can act on its kind without reading the text.
+struct Response {
+  // The reply; the trouble message for a failure while errors are reported;
+  // unset for a failure while they are not.
+  std::optional<std::string> text;
+  // Set exactly when the line met a failure of the memory or of the input.
+  std::optional<Error> failure;
+};
+
 class Engine {
  public:
   // Answers a question: true for Yes or OK, false for No or Cancel.
@@ -79,11 +89,11 @@ class Engine {
 
   // Learns `line` and returns the reply. A failure of the memory or of the
   // input (an Error) yields the trouble message while errors are reported,
-  // and no text otherwise; any other exception is a fault of the program and
-  // is thrown on.
+  // and no text otherwise, and is named in Response::failure either way; any
+  // other exception is a fault of the program and is thrown on.
   // Whatever fails, the sentences stored before the failure stay stored and
   // a sentence is never stored in part.
-  std::optional<std::string> Respond(std::string_view line);
+  Response Respond(std::string_view line);
 
   // Tidies up while the program waits for its user, so that no reply pays
   // for it: copies the write-ahead log back into the memory when that is

@@ -57,8 +57,8 @@ void RestoreCompanionModes(const std::string& path, mode_t mode) {
 
 }  // namespace
 
-MemoryFile::MemoryFile(std::string path, dev_t device, ino_t inode)
-    : path_(std::move(path)), device_(device), inode_(inode) {}
+MemoryFile::MemoryFile(std::string path, FileId id)
+    : path_(std::move(path)), id_(id) {}
 
 MemoryFile::~MemoryFile() = default;
 
@@ -74,7 +74,7 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
   if (!S_ISREG(info.st_mode)) throw NotAFile(path);
   RestoreCompanionModes(path, info.st_mode);
   std::unique_ptr<MemoryFile> file(
-      new MemoryFile(path, info.st_dev, info.st_ino));
+      new MemoryFile(path, {info.st_dev, info.st_ino}));
   file->Guard([&] {
     file->db_ = Connect(path);
     sqlite3* handle = file->db_->handle();
@@ -160,11 +160,7 @@ int MemoryFile::LogWritten(void* self, sqlite3* db, const char* name,
   return SQLITE_OK;
 }
 
-bool MemoryFile::StillAtPath() const {
-  struct stat info;
-  return stat(path_.c_str(), &info) == 0 && info.st_dev == device_ &&
-         info.st_ino == inode_;
-}
+bool MemoryFile::StillAtPath() const { return FileIdOf(path_) == id_; }
 
 bool MemoryFile::FinishCheckpoint() {
   if (checkpoint_pages_ == 0 || log_pages_ < checkpoint_pages_) return true;

@@ -14,14 +14,13 @@
 #ifndef QUIBBO_ENGINE_MEMORY_FILE_H_
 #define QUIBBO_ENGINE_MEMORY_FILE_H_
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <memory>
 #include <string>
 
 #include "engine/checkpointer.h"
 #include "engine/error.h"
+#include "engine/file_id.h"
 #include "engine/sqlite.h"
 
 namespace quibbo {
@@ -102,13 +101,12 @@ class MemoryFile {
   }
 
  private:
-  MemoryFile(std::string path, dev_t device, ino_t inode);
+  MemoryFile(std::string path, FileId id);
   static int WaitWhileBusy(void* self, int attempt);
   static int LogWritten(void* self, sqlite3* db, const char* name, int pages);
 
   std::string path_;
-  dev_t device_;
-  ino_t inode_;
+  FileId id_;
   std::unique_ptr<sqlite::Connection> db_;
   std::chrono::milliseconds busy_timeout_{0};
   std::chrono::steady_clock::time_point busy_since_;

@@ -13,8 +13,6 @@
 namespace quibbo {
 namespace {
 
-constexpr size_t kBufferBytes = 1 << 16;
-
 // Renames `from` to `to`, never over an existing file unless `replace`.
 int Rename(const std::string& from, const std::string& to, bool replace) {
   if (replace) return rename(from.c_str(), to.c_str());
@@ -43,7 +41,9 @@ OutputFile::OutputFile(std::string path, bool replace)
   fd_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd_ < 0) throw OutputFailure(errno, path_);
   temporary_path_ = pattern;
-  buffer_.reserve(kBufferBytes);
+  writer_ = std::make_unique<BufferedWriter>(fd_, [this](int error_number) {
+    return OutputFailure(error_number, path_);
+  });
 }
 
 OutputFile::~OutputFile() {
@@ -55,24 +55,8 @@ OutputFile::~OutputFile() {
   }
 }
 
-void OutputFile::Write(std::string_view bytes) {
-  buffer_.append(bytes);
-  if (buffer_.size() >= kBufferBytes) Flush();
-}
-
-void OutputFile::Flush() {
-  size_t done = 0;
-  while (done < buffer_.size()) {
-    ssize_t written = write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) throw OutputFailure(errno, path_);
-    done += static_cast<size_t>(written);
-  }
-  buffer_.clear();
-}
-
 void OutputFile::Commit() {
-  Flush();
+  writer_->Flush();
   if (fsync(fd_) != 0) throw OutputFailure(errno, path_);
   int fd = fd_;
   fd_ = -1;

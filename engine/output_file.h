@@ -9,8 +9,11 @@
 #ifndef QUIBBO_ENGINE_OUTPUT_FILE_H_
 #define QUIBBO_ENGINE_OUTPUT_FILE_H_
 
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "engine/buffered_writer.h"
 
 namespace quibbo {
 
@@ -29,20 +32,18 @@ class OutputFile {
   const std::string& temporary_path() const { return temporary_path_; }
 
   // Appends `bytes`, buffered. Throws Error (kFull on a full disk).
-  void Write(std::string_view bytes);
+  void Write(std::string_view bytes) { writer_->Write(bytes); }
 
   // Puts the complete file at path(). Without `replace`, a file that
   // appeared there meanwhile is kept and Error (kExists) thrown.
   void Commit();
 
  private:
-  void Flush();
-
   std::string path_;
   bool replace_;
   std::string temporary_path_;
   int fd_ = -1;
-  std::string buffer_;
+  std::unique_ptr<BufferedWriter> writer_;
 };
 
 }  // namespace quibbo

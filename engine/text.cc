@@ -139,6 +139,17 @@ std::string UpperCase(std::string_view text) {
   return out;
 }
 
+std::string GroupDigits(int64_t value) {
+  const std::string digits = std::to_string(value);
+  const size_t first = digits.front() == '-' ? 1 : 0;
+  std::string out = digits.substr(0, first);
+  for (size_t i = first; i < digits.size(); ++i) {
+    if (i > first && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
 size_t CharacterCount(std::string_view text) {
   size_t count = 0;
   size_t pos = 0;

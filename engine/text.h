@@ -9,6 +9,7 @@
 #ifndef QUIBBO_ENGINE_TEXT_H_
 #define QUIBBO_ENGINE_TEXT_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,9 @@ std::string UpperFirst(std::string_view text);
 
 // Returns `text` with every character upper-cased.
 std::string UpperCase(std::string_view text);
+
+// `value` in decimal with its digits in groups of three: "-1,234,567".
+std::string GroupDigits(int64_t value);
 
 // Number of characters (code points) in `text`.
 size_t CharacterCount(std::string_view text);

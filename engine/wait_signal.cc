@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/file_id.h"
+
 namespace quibbo {
 namespace {
 
@@ -24,9 +26,8 @@ int OpenOwn(const std::string& path) {
 
 // Whether `path` still names the file open as `fd`.
 bool StillNames(const std::string& path, int fd) {
-  struct stat named, open;
-  return stat(path.c_str(), &named) == 0 && fstat(fd, &open) == 0 &&
-         named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+  const std::optional<FileId> named = FileIdOf(path);
+  return named && named == FileIdOf(fd);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ class EngineConversation : public Conversation {
     engine_.SetConfirm(std::move(confirm));
   }
   std::optional<std::string> Respond(std::string_view line) override {
-    return engine_.Respond(line);
+    return engine_.Respond(line).text;
   }
   void WipeMemory() override { engine_.WipeMemory(); }
   void Idle() override { engine_.Idle(); }

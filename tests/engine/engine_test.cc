@@ -26,14 +26,16 @@ std::unique_ptr<Engine> Open(const std::string& path) {
 
 TEST(EngineTest, RefusesWhatCannotBeStoredAndReportsOnlyWhenAsked) {
   TempMemory memory;
-  EXPECT_EQ(KindOf(*Open(memory.path())->Respond("bad \xff")),
+  EXPECT_EQ(KindOf(Open(memory.path())->Respond("bad \xff")),
             Kind::kInvalidText);
   // Blank input needs no memory at all.
   Engine missing(memory.folder() + "/none.mdb");
-  EXPECT_EQ(missing.Respond("   "), kEmptyInputReply);
-  EXPECT_EQ(missing.Respond("hello"), std::nullopt);
+  EXPECT_EQ(missing.Respond("   ").text, kEmptyInputReply);
+  const Response unreported = missing.Respond("hello");
+  EXPECT_EQ(unreported.text, std::nullopt);
+  EXPECT_EQ(KindOf(unreported), Kind::kMissing);
   missing.SetReportErrors(true);
-  EXPECT_EQ(KindOf(*missing.Respond("hello")), Kind::kMissing);
+  EXPECT_TRUE(IsTrouble(missing.Respond("hello").text.value_or("")));
   EXPECT_FALSE(std::filesystem::exists(missing.memory_path()));
 }
 
@@ -43,9 +45,10 @@ TEST(EngineTest, AFailedSentenceLeavesTheOnesBeforeItAndNothingOfItself) {
   EnginePeer::Memory(*engine).file().connection().Execute(
       "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.word "
       "WHEN new.middle = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;");
-  EXPECT_TRUE(IsTrouble(*engine->Respond("one two. three boom here. four")));
+  EXPECT_EQ(KindOf(engine->Respond("one two. three boom here. four")),
+            Kind::kDamaged);
   EXPECT_EQ(memory.Sentences(), std::vector<std::string>{"One two."});
-  EXPECT_FALSE(IsTrouble(*engine->Respond("three")));
+  EXPECT_EQ(KindOf(engine->Respond("three")), std::nullopt);
 }
 
 // A memory deleted while the engine has it open, and a new one made in its
@@ -55,12 +58,12 @@ TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
   TempMemory memory;
   memory.Fill(std::vector<std::string>(200, "Old words here."));
   auto engine = Open(memory.path());
-  EXPECT_FALSE(IsTrouble(*engine->Respond("more old words")));
+  EXPECT_EQ(KindOf(engine->Respond("more old words")), std::nullopt);
   std::filesystem::remove(memory.path());
-  EXPECT_EQ(KindOf(*engine->Respond("lost words")), Kind::kMissing);
+  EXPECT_EQ(KindOf(engine->Respond("lost words")), Kind::kMissing);
   MemoryFile::Create(memory.path());
-  EXPECT_EQ(Open(memory.path())->Respond("new words"), "New words.");
-  EXPECT_FALSE(IsTrouble(*engine->Respond("the engine goes on")));
+  EXPECT_EQ(Open(memory.path())->Respond("new words").text, "New words.");
+  EXPECT_EQ(KindOf(engine->Respond("the engine goes on")), std::nullopt);
   EXPECT_EQ(memory.Sentences(),
             (std::vector<std::string>{"New words.", "The engine goes on."}));
 }
@@ -97,16 +100,16 @@ struct ScriptedRandom : RandomSource {
 
 // The reply to `input` on a memory that learned `lines`, and the bounds
 // the draws were asked for.
-std::pair<std::string, std::vector<uint64_t>> Respond(const Strings& lines,
-                                                      const std::string& input,
-                                                      ScriptedRandom random) {
+std::pair<Response, std::vector<uint64_t>> Respond(const Strings& lines,
+                                                   const std::string& input,
+                                                   ScriptedRandom random) {
   TempMemory memory;
   memory.Fill(lines);
   auto owned = std::make_unique<ScriptedRandom>(std::move(random));
   const std::vector<uint64_t>& bounds = owned->bounds;
   Engine engine(memory.path(), std::move(owned));
   engine.SetReportErrors(true);
-  return {engine.Respond(input).value_or("(none)"), bounds};
+  return {engine.Respond(input), bounds};
 }
 
 // One sentence of `words` distinct words, none of them used by the inputs.
@@ -134,7 +137,8 @@ TEST(ReplyTest, ScriptedDrawsGiveTheseReplies) {
       {{Filler(198)}, "hello there", {198, 0, 1}, Filler(198)},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Respond(c.memory, c.input, {c.draws}).first, c.reply) << c.input;
+    EXPECT_EQ(Respond(c.memory, c.input, {c.draws}).first.text, c.reply)
+        << c.input;
   }
 }
 
@@ -142,12 +146,12 @@ TEST(ReplyTest, GenerationEndsOnAnyMemory) {
   // Every attempt repeats the input, so each is rejected, up to the bound.
   const auto [reply, bounds] =
       Respond(Strings(100, "Hello there."), "hello there", {{}});
-  EXPECT_EQ(reply, "Hello there.");
+  EXPECT_EQ(reply.text, "Hello there.");
   EXPECT_EQ(std::ranges::count(bounds, 202), kMaxAttempts);
   // Start on the second 'run', then always step to the last candidate:
   // from there that is the same row again, for ever.
   const std::string walk =
-      Respond({"Run run run run."}, "zzz", {{1, 0}, true}).first;
+      Respond({"Run run run run."}, "zzz", {{1, 0}, true}).first.text.value();
   EXPECT_EQ(std::ranges::count(walk, ' '), kMaxWalkSteps + 1);
   EXPECT_EQ(KindOf(Respond({}, ".", {{}}).first), Kind::kEmpty);
 }

@@ -33,8 +33,10 @@ void ExpectReported(Engine* engine, const std::string& path, Kind kind) {
   std::unique_ptr<Engine> started = engine ? nullptr : OpenEngine(path);
   engine = engine ? engine : started.get();
   const std::string line = "these words must not be stored. nor these";
+  const Response response = engine->Respond(line);
+  EXPECT_EQ(KindOf(response), kind);
   for (const auto& reply :
-       {engine->Respond(line),
+       {response.text,
         Replies(Cli({"--json", "--memory", path}, line + "\n").out).at(0)}) {
     EXPECT_TRUE(reply && IsTrouble(*reply)) << reply.value_or("no reply");
     EXPECT_EQ(KindOf(reply.value_or("")), kind);
@@ -83,7 +85,7 @@ TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
     // A program that has the memory open meets a missing file too; damage
     // is done while none runs, or its log would be read into the damage.
     std::unique_ptr<Engine> running = OpenEngine(path);
-    ASSERT_FALSE(IsTrouble(*running->Respond("a program was running")));
+    ASSERT_EQ(KindOf(running->Respond("a program was running")), std::nullopt);
     if (fault.bytes) running.reset();
     const std::vector<WordRecord> before = memory.Rows();
 
@@ -103,8 +105,9 @@ TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
     }
     fs::rename(path + ".real", path);
     EXPECT_EQ(memory.Rows(), before);
-    EXPECT_FALSE(IsTrouble(*OpenEngine(path)->Respond("back to work")));
-    if (running) EXPECT_FALSE(IsTrouble(*running->Respond("still here")));
+    EXPECT_EQ(KindOf(OpenEngine(path)->Respond("back to work")), std::nullopt);
+    if (running)
+      EXPECT_EQ(KindOf(running->Respond("still here")), std::nullopt);
     EXPECT_EQ(memory.Rows().size(), before.size() + 3 + (running ? 2 : 0));
     memory.Sentences();  // checks that all are whole
   }
@@ -122,13 +125,13 @@ TEST(FaultTest, AMemoryHeldByAnotherProgramIsWaitedForAWhile) {
   });
   Engine engine(memory.path());  // waits longer than OpenEngine's
   engine.SetReportErrors(true);
-  EXPECT_EQ(engine.Respond("are you there"), "Are you there.");
+  EXPECT_EQ(engine.Respond("are you there").text, "Are you there.");
   release.join();
   std::unique_ptr<Engine> running = OpenEngine(memory.path());
   holder->Execute("BEGIN EXCLUSIVE;");
   ExpectReported(running.get(), memory.path(), Kind::kBusy);
   holder.reset();
-  EXPECT_FALSE(IsTrouble(*running->Respond("and now")));
+  EXPECT_EQ(KindOf(running->Respond("and now")), std::nullopt);
   EXPECT_EQ(memory.Sentences(), (Strings{"Are you there.", "And now."}));
 }
 

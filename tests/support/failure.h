@@ -30,6 +30,12 @@ inline std::optional<Kind> KindOf(std::string_view text) {
   return std::nullopt;
 }
 
+// The kind of failure a response reports; nullopt when it reports none.
+inline std::optional<Kind> KindOf(const Response& response) {
+  if (!response.failure) return std::nullopt;
+  return response.failure->kind();
+}
+
 // Whether a reply is the trouble message rather than an answer, also when
 // someone typed its first sentence: no reply composed from lines of input
 // holds the blank line after it.

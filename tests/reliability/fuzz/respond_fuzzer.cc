@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         input.substr(start, std::min(input.find('\n', start), size) - start);
     start += line.size() + 1;
     const int64_t before = Rows();
-    const std::string reply = engine.Respond(line).value_or("(none)");
+    const std::string reply = engine.Respond(line).text.value_or("(none)");
     const int64_t added = Rows() - before;
     if (TrimSpaces(line).empty()) {
       Check(reply == kEmptyInputReply && added == 0, "blank not asked", line);

@@ -78,7 +78,7 @@ TEST(StoreTest, CountWordFollowsEveryAppendAndOtherPrograms) {
       ASSERT_EQ(mine->CountWord("B"), b) << round << " " << i;
       ASSERT_EQ(mine->CountWord("c"), c) << round << " " << i;
       const std::string& word = words[random.Below(words.size())];
-      mine->Append({.middle = word, .position = i});
+      mine->Append({.previous = {}, .middle = word, .next = {}, .position = i});
       ++(word == "c" ? c : b);
     }
     transaction.Commit();

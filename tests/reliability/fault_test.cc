@@ -106,8 +106,9 @@ TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
     fs::rename(path + ".real", path);
     EXPECT_EQ(memory.Rows(), before);
     EXPECT_EQ(KindOf(OpenEngine(path)->Respond("back to work")), std::nullopt);
-    if (running)
+    if (running) {
       EXPECT_EQ(KindOf(running->Respond("still here")), std::nullopt);
+    }
     EXPECT_EQ(memory.Rows().size(), before.size() + 3 + (running ? 2 : 0));
     memory.Sentences();  // checks that all are whole
   }

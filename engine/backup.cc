@@ -32,17 +32,41 @@ struct CopyResult {
   std::string message;
 };
 
-// Copies every page of `source` into `destination` in one step, which is one
-// transaction on the destination and one snapshot of the source.
-CopyResult CopyPages(sqlite3* destination, sqlite3* source) {
+// Pages copied between two looks at `stop`.
+constexpr int kPagesPerStep = 4096;
+
+// Copies every page of `source` into `destination`: one transaction on the
+// destination, and one snapshot of the source, which a read transaction
+// holds across the steps, so that other programs writing meanwhile never
+// make the copy start over. Without `stop`, in a single step.
+CopyResult CopyPages(sqlite3* destination, sqlite3* source,
+                     const StopRequested& stop = nullptr,
+                     bool* stopped = nullptr) {
+  if (stop) {
+    int begun = sqlite3_exec(source, "BEGIN; SELECT 1 FROM sqlite_schema;",
+                             nullptr, nullptr, nullptr);
+    if (begun != SQLITE_OK) {
+      return {sqlite3_extended_errcode(source), sqlite3_errmsg(source)};
+    }
+  }
   sqlite3_backup* backup =
       sqlite3_backup_init(destination, "main", source, "main");
   if (backup == nullptr) {
+    if (stop) sqlite3_exec(source, "COMMIT;", nullptr, nullptr, nullptr);
     return {sqlite3_extended_errcode(destination), sqlite3_errmsg(destination)};
   }
-  int step = sqlite3_backup_step(backup, -1);
+  int step = SQLITE_OK;
+  while (step == SQLITE_OK) {
+    if (stop && stop()) {
+      *stopped = true;
+      break;
+    }
+    step = sqlite3_backup_step(backup, stop ? kPagesPerStep : -1);
+  }
   int finish = sqlite3_backup_finish(backup);
+  if (stop) sqlite3_exec(source, "COMMIT;", nullptr, nullptr, nullptr);
   if (step == SQLITE_DONE && finish == SQLITE_OK) return {};
+  if (stopped && *stopped) return {};
   int code = step == SQLITE_DONE ? finish : step;
   return {code, sqlite3_errstr(code)};
 }
@@ -77,7 +101,7 @@ int64_t CheckCopy(const std::string& temporary_path, const std::string& file) {
 }  // namespace
 
 int64_t BackupMemory(const std::string& memory_path, const std::string& file,
-                     bool replace) {
+                     bool replace, const StopRequested& stop) {
   auto memory = MemoryFile::Open(memory_path, Access::kReadOnly);
   if (SameFile(memory_path, file)) throw SameFileAsMemory(file);
   OutputFile output(file, replace);
@@ -85,7 +109,10 @@ int64_t BackupMemory(const std::string& memory_path, const std::string& file,
     sqlite::Connection copy(output.temporary_path(), SQLITE_OPEN_READWRITE |
                                                          SQLITE_OPEN_NOMUTEX |
                                                          SQLITE_OPEN_EXRESCODE);
-    CopyResult result = CopyPages(copy.handle(), memory->connection().handle());
+    bool stopped = false;
+    CopyResult result = CopyPages(copy.handle(), memory->connection().handle(),
+                                  stop, &stopped);
+    if (stopped) throw Interrupted(file);
     if (result.code != SQLITE_OK) {
       if (Busy(result.code) || SourceFailed(result.code)) {
         throw SqliteFailure(result.code, result.message, memory_path);

@@ -10,9 +10,13 @@
 #define QUIBBO_ENGINE_BACKUP_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace quibbo {
+
+// Asked now and then during a long copy; true stops it (kInterrupted).
+using StopRequested = std::function<bool()>;
 
 // Writes a copy of the memory at `memory_path` to `file`, readable by its
 // owner alone, and checks it (PRAGMA integrity_check and the tables) before
@@ -20,7 +24,7 @@ namespace quibbo {
 // Returns the number of rows copied. Throws Error; then nothing is left at
 // `file` (or the file that was there is untouched).
 int64_t BackupMemory(const std::string& memory_path, const std::string& file,
-                     bool replace);
+                     bool replace, const StopRequested& stop = nullptr);
 
 // The number of rows of the memory in `file`, opened only for reading.
 // Throws Error, with the engine's own messages, unless both `file` and

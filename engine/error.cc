@@ -210,6 +210,12 @@ Error PageSizesDiffer(const std::string& path, const std::string& memory_path) {
                    "instead.");
 }
 
+Error Interrupted(const std::string& path) {
+  return Error(Kind::kInterrupted, "Stopped before " + path +
+                                       " was complete; nothing was left in "
+                                       "its place.");
+}
+
 Error EmptyMemory() {
   return Error(Kind::kEmpty,
                "The memory holds no words yet, so there is nothing to reply "

@@ -28,6 +28,7 @@ class Error : public std::runtime_error {
     kIo,           // the system failed to read or write the file
     kInvalidText,  // the input is not valid UTF-8
     kEmpty,        // the memory holds nothing to reply with
+    kInterrupted,  // the person stopped a command before it finished
   };
 
   Error(Kind kind, const std::string& description)
@@ -75,6 +76,8 @@ Error StandardOutputFailure(int error_number);
 Error CopyFailure(int code, std::string_view message, const std::string& path);
 Error CopyDamaged(const std::string& path, std::string_view detail);
 Error PageSizesDiffer(const std::string& path, const std::string& memory_path);
+// A command writing `path` was stopped (Ctrl+C, say) before it finished.
+Error Interrupted(const std::string& path);
 
 }  // namespace quibbo
 

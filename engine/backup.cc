@@ -110,8 +110,8 @@ int64_t BackupMemory(const std::string& memory_path, const std::string& file,
                                                          SQLITE_OPEN_NOMUTEX |
                                                          SQLITE_OPEN_EXRESCODE);
     bool stopped = false;
-    CopyResult result = CopyPages(copy.handle(), memory->connection().handle(),
-                                  stop, &stopped);
+    CopyResult result =
+        CopyPages(copy.handle(), memory->connection().handle(), stop, &stopped);
     if (stopped) throw Interrupted(file);
     if (result.code != SQLITE_OK) {
       if (Busy(result.code) || SourceFailed(result.code)) {

@@ -33,6 +33,34 @@ Kind KindOfErrno(int error_number) {
 
 }  // namespace
 
+const char* KindName(Error::Kind kind) {
+  switch (kind) {
+    case Kind::kMissing:
+      return "missing";
+    case Kind::kNotAMemory:
+      return "not-a-memory";
+    case Kind::kExists:
+      return "exists";
+    case Kind::kBusy:
+      return "busy";
+    case Kind::kReadOnly:
+      return "read-only";
+    case Kind::kFull:
+      return "full";
+    case Kind::kDamaged:
+      return "damaged";
+    case Kind::kIo:
+      return "io";
+    case Kind::kInvalidText:
+      return "invalid-text";
+    case Kind::kEmpty:
+      return "empty";
+    case Kind::kInterrupted:
+      return "interrupted";
+  }
+  return "unknown";
+}
+
 Error::Kind KindOfSqliteCode(int code) {
   switch (code & 0xff) {
     case SQLITE_BUSY:

@@ -41,6 +41,9 @@ class Error : public std::runtime_error {
   Kind kind_;
 };
 
+// A short name of `kind` for programs to read: "missing", "busy"...
+const char* KindName(Error::Kind kind);
+
 // The kind of failure SQLite's (extended) result `code` stands for.
 Error::Kind KindOfSqliteCode(int code);
 

@@ -9,6 +9,7 @@
 #include "engine/memory_file.h"
 #include "engine/output_file.h"
 #include "engine/schema.h"
+#include "engine/store.h"
 
 namespace quibbo {
 namespace {
@@ -21,10 +22,6 @@ int64_t Query(MemoryFile& file, const char* sql) {
     query.Step();
     return query.ColumnInt(0);
   });
-}
-
-int64_t Rows(MemoryFile& file) {
-  return Query(file, "SELECT count(*) FROM word");
 }
 
 struct CopyResult {
@@ -85,13 +82,14 @@ int64_t CheckCopy(const std::string& temporary_path, const std::string& file) {
   StoreOptions options;
   options.cache_kib = 64 * 1024;
   try {
-    auto copy = MemoryFile::Open(temporary_path, Access::kReadOnly, options);
-    copy->Guard([&] {
-      sqlite::Statement check(copy->connection(), "PRAGMA integrity_check");
+    Store copy(MemoryFile::Open(temporary_path, Access::kReadOnly, options));
+    copy.file().Guard([&] {
+      sqlite::Statement check(copy.file().connection(),
+                              "PRAGMA integrity_check");
       std::string verdict = check.Step() ? check.ColumnText(0) : "no verdict";
       if (verdict != "ok") throw CopyDamaged(file, verdict);
     });
-    return Rows(*copy);
+    return copy.RowCount();
   } catch (const Error& error) {
     if (error.kind() == Error::Kind::kDamaged) throw;
     throw CopyDamaged(file, error.description());
@@ -145,19 +143,19 @@ void CheckPair(MemoryFile& source, MemoryFile& memory) {
 
 int64_t CheckRestorable(const std::string& memory_path,
                         const std::string& file) {
-  auto source = MemoryFile::Open(file, Access::kReadOnly);
+  Store source(MemoryFile::Open(file, Access::kReadOnly));
   auto memory = MemoryFile::Open(memory_path, Access::kReadOnly);
-  CheckPair(*source, *memory);
-  return Rows(*source);
+  CheckPair(source.file(), *memory);
+  return source.RowCount();
 }
 
 int64_t RestoreMemory(const std::string& memory_path, const std::string& file) {
-  auto source = MemoryFile::Open(file, Access::kReadOnly);
+  Store source(MemoryFile::Open(file, Access::kReadOnly));
   auto memory = MemoryFile::Open(memory_path, Access::kReadWrite);
-  CheckPair(*source, *memory);
-  const int64_t rows = Rows(*source);
-  CopyResult result =
-      CopyPages(memory->connection().handle(), source->connection().handle());
+  CheckPair(source.file(), *memory);
+  const int64_t rows = source.RowCount();
+  CopyResult result = CopyPages(memory->connection().handle(),
+                                source.file().connection().handle());
   if (result.code != SQLITE_OK) {
     throw SqliteFailure(result.code, result.message,
                         SourceFailed(result.code) ? file : memory_path);

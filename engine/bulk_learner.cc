@@ -113,7 +113,7 @@ void BulkLearner::Commit() {
         stored = end;
         // A pause after each commit lets a program waiting for the memory
         // in. The log copy is finished meanwhile, when it is due.
-        store_.file().FinishCheckpoint();
+        store_.file().Idle();
         std::this_thread::sleep_for(limits_.pause);
       }
     } catch (...) {

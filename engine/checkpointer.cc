@@ -77,7 +77,7 @@ void Checkpointer::Run() {
     // SQLite syncs the memory file only when a copy reaches the end of the
     // log as it stands when the copy ends, which it seldom does while a
     // conversation goes on. Syncing what each copy wrote leaves that last
-    // sync, which FinishCheckpoint runs while a reply is read, little to do.
+    // sync, which LogCopy::Idle runs while a reply is read, little to do.
     if (copied > 0 && memory >= 0) {
       sync_file_range(memory, 0, 0, SYNC_FILE_RANGE_WRITE);
     }

@@ -1,17 +1,9 @@
 // Copies the write-ahead log back into the memory file on a thread and a
-// connection of its own, so that no reply waits for it.
+// connection of its own, when asked (see log_copy.h for when).
 //
-// In write-ahead-log mode every commit appends to the log, and SQLite would
-// copy the log into the file inside whichever commit crosses its threshold:
-// that one reply would pay for all of them. A checkpoint on another
-// connection runs beside readers and writers instead, and is as safe against
-// a crash as the one SQLite runs itself. It is passive: it copies what no
-// reader still needs and never waits for a lock.
-//
-// The log starts afresh only once a copy has reached its very end with no
-// transaction open, which a copy beside a conversation seldom manages. So
-// this thread copies the bulk, and MemoryFile::FinishCheckpoint copies the
-// last pages while the program waits for its user (Engine::Idle).
+// A checkpoint on another connection runs beside readers and writers, and is
+// as safe against a crash as the one SQLite runs itself. It is passive: it
+// copies what no reader still needs and never waits for a lock.
 #ifndef QUIBBO_ENGINE_CHECKPOINTER_H_
 #define QUIBBO_ENGINE_CHECKPOINTER_H_
 

@@ -27,9 +27,7 @@ Engine::Engine(std::string memory_path, std::unique_ptr<RandomSource> random,
 
 Engine::~Engine() = default;
 
-Store& Engine::Memory() {
-  const Store::Access access =
-      learning_ ? Store::Access::kReadWrite : Store::Access::kReadOnly;
+Store& Engine::Memory(Store::Access access) {
   if (!store_ || !store_->file().StillAtPath() ||
       (access == Store::Access::kReadWrite && access != store_access_)) {
     store_.reset();
@@ -43,7 +41,8 @@ Response Engine::Respond(std::string_view line) {
   try {
     if (TrimSpaces(line).empty()) return {kEmptyInputReply, std::nullopt};
     if (!IsValidUtf8(line)) throw InvalidText();
-    Store& store = Memory();
+    Store& store = Memory(learning_ ? Store::Access::kReadWrite
+                                    : Store::Access::kReadOnly);
     Intake intake = learning_ ? Learn(store, line) : Consider(store, line);
     return {ComposeReply(store, *random_, intake), std::nullopt};
   } catch (const Error& error) {
@@ -55,20 +54,20 @@ Response Engine::Respond(std::string_view line) {
 }
 
 void Engine::Idle() {
-  if (store_) store_->file().FinishCheckpoint();
+  if (store_) store_->file().Idle();
 }
 
 void Engine::WipeMemory() {
   if (!confirm_ || !confirm_(kWipeFirstQuestion)) return;
   if (!confirm_(kWipeSecondQuestion)) return;
-  Store& store = Memory();
+  Store& store = Memory(Store::Access::kReadWrite);
   Store::Transaction transaction(store, Store::Transaction::Kind::kWrite);
   store.DeleteAll();
   transaction.Commit();
 }
 
 int32_t Engine::WordFrequency(std::string_view word) {
-  return quibbo::WordFrequency(Memory(), word);
+  return quibbo::WordFrequency(Memory(Store::Access::kReadOnly), word);
 }
 
 }  // namespace quibbo

@@ -127,8 +127,9 @@ class Engine {
  private:
   friend class testing::EnginePeer;
 
-  // The open memory, opened first if need be. Throws Error.
-  Store& Memory();
+  // The open memory, opened first if need be, for writing or, with
+  // kReadOnly, for whatever the open one allows. Throws Error.
+  Store& Memory(Store::Access access);
 
   std::string memory_path_;
   std::unique_ptr<RandomSource> random_;

@@ -29,9 +29,17 @@ std::vector<WordRecord> SentenceRecords(std::string_view sentence) {
   return records;
 }
 
-int32_t WordFrequency(Store& store, std::string_view word) {
-  int64_t count = store.CountWord(word);
+namespace {
+
+// What a word held `count` times counts in the choice of the seed word.
+int32_t Frequency(int64_t count) {
   return count == 0 ? kUnknownWordCount : static_cast<int32_t>(count);
+}
+
+}  // namespace
+
+int32_t WordFrequency(Store& store, std::string_view word) {
+  return Frequency(store.CountWord(word));
 }
 
 namespace {
@@ -45,14 +53,28 @@ Intake TakeIn(Store& store, std::string_view line, bool keep) {
     if (sentence.empty()) continue;
     std::optional<Store::Transaction> transaction;
     if (keep) transaction.emplace(store, Store::Transaction::Kind::kWrite);
+    // The seed word's count, read once per transaction (another program may
+    // have stored rows since the last) and then kept up with as rows are
+    // appended, rather than asked for again at every word. An unset seed
+    // counts as the empty word.
+    std::optional<int64_t> seed_count;
     for (const WordRecord& record : SentenceRecords(sentence)) {
       // Counted before the word's own row is stored, after the rows of the
       // words before it.
-      if (WordFrequency(store, record.middle) <
-          WordFrequency(store, intake.seed_word.value_or(""))) {
+      const int64_t count = store.CountWord(record.middle);
+      if (!seed_count)
+        seed_count = store.CountWord(intake.seed_word.value_or(""));
+      if (Frequency(count) < Frequency(*seed_count)) {
         intake.seed_word = record.middle;
+        seed_count = count;
       }
-      if (keep) store.Append(record);
+      if (keep) {
+        store.Append(record);
+        if (CompareIgnoringCase(record.middle, intake.seed_word.value_or("")) ==
+            0) {
+          ++*seed_count;
+        }
+      }
       size_t length = CharacterCount(record.middle);
       if (length > fallback_length) {
         intake.fallback_word = record.middle;

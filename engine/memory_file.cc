@@ -6,11 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <thread>
 
 #include "engine/schema.h"
 #include "engine/unicase.h"
-#include "engine/wait_signal.h"
 
 namespace quibbo {
 namespace {
@@ -57,8 +55,9 @@ void RestoreCompanionModes(const std::string& path, mode_t mode) {
 
 }  // namespace
 
-MemoryFile::MemoryFile(std::string path, FileId id)
-    : path_(std::move(path)), id_(id) {}
+MemoryFile::MemoryFile(std::string path, FileId id,
+                       std::chrono::milliseconds timeout)
+    : path_(std::move(path)), id_(id), busy_wait_(path_, timeout) {}
 
 MemoryFile::~MemoryFile() = default;
 
@@ -74,28 +73,33 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
   if (!S_ISREG(info.st_mode)) throw NotAFile(path);
   RestoreCompanionModes(path, info.st_mode);
   std::unique_ptr<MemoryFile> file(
-      new MemoryFile(path, {info.st_dev, info.st_ino}));
+      new MemoryFile(path, {info.st_dev, info.st_ino}, options.busy_timeout));
+  const bool read_only = access == Access::kReadOnly;
   file->Guard([&] {
     file->db_ = Connect(path);
     sqlite3* handle = file->db_->handle();
-    file->busy_timeout_ = options.busy_timeout;
-    sqlite3_busy_handler(handle, &MemoryFile::WaitWhileBusy, file.get());
+    file->busy_wait_.Install(handle);
+    // SQLite itself refuses every change through a connection for reading.
+    // It is opened for writing all the same, so that, as the last program
+    // to close the memory, it removes the log and its index as a writer
+    // would.
+    if (read_only) file->db_->Execute("PRAGMA query_only = 1;");
     schema::Check(*file->db_, path);
-    if (access == Access::kReadWrite && sqlite3_db_readonly(handle, "main")) {
+    if (!read_only && sqlite3_db_readonly(handle, "main")) {
       throw ReadOnlyMemory(path);
     }
     std::string pragmas = "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -" +
                           std::to_string(options.cache_kib) + ";";
     file->db_->Execute(pragmas.c_str());
-    if (options.checkpoint_in_background) {
-      // The hook takes the place of SQLite's own automatic checkpoint.
-      file->checkpoint_pages_ = options.checkpoint_pages;
-      file->checkpointer_ = std::make_unique<Checkpointer>(path);
-      sqlite3_wal_hook(handle, &MemoryFile::LogWritten, file.get());
+    if (read_only) {
+      // Nothing to copy back: this connection never commits.
+    } else if (options.checkpoint_in_background) {
+      file->log_copy_ =
+          std::make_unique<LogCopy>(handle, path, options.checkpoint_pages);
     } else {
       sqlite3_wal_autocheckpoint(handle, options.checkpoint_pages);
     }
-    if (access == Access::kReadWrite) schema::Upgrade(*file->db_);
+    if (!read_only) schema::Upgrade(*file->db_);
     file->counted_ = schema::Version(*file->db_) >= schema::kCountedVersion;
   });
   return file;
@@ -122,73 +126,6 @@ void MemoryFile::Create(const std::string& path) {
   }
 }
 
-int MemoryFile::WaitWhileBusy(void* self, int attempt) {
-  // SQLite's own busy timeout sleeps up to 100 ms between tries, and a
-  // program that writes batch after batch may hold the lock at every one of
-  // them. Trying every millisecond catches the gaps between its batches.
-  MemoryFile& file = *static_cast<MemoryFile*>(self);
-  auto now = std::chrono::steady_clock::now();
-  if (attempt == 0) file.busy_since_ = now;
-  if (now - file.busy_since_ >= file.busy_timeout_) return 0;
-  // A bulk learner makes way when asked. Asking again now and then covers a
-  // request answered just before this program's turn came and went.
-  if (attempt % 16 == 0) AskToMakeWay(file.path_);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return 1;
-}
-
-int MemoryFile::LogWritten(void* self, sqlite3* db, const char* name,
-                           int pages) {
-  MemoryFile& file = *static_cast<MemoryFile*>(self);
-  if (pages < file.log_pages_) file.checkpointer_->Restarted();
-  file.log_pages_ = pages;
-  if (pages >= kLogBound * file.checkpoint_pages_) {
-    // The background copy fell behind, or never finishes the log while
-    // commits keep coming. Copying the rest here restarts the log.
-    file.checkpointer_->Settle();
-    sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr,
-                              nullptr);
-  } else if (pages >= file.checkpoint_pages_) {
-    // The background copies the bulk. The last few pages are left to
-    // FinishCheckpoint, which can copy them while no transaction is open.
-    Checkpointer::Progress progress = file.checkpointer_->progress();
-    if (!progress.busy &&
-        pages - progress.copied > file.checkpoint_pages_ / kFinishShare) {
-      file.checkpointer_->Request();
-    }
-  }
-  return SQLITE_OK;
-}
-
 bool MemoryFile::StillAtPath() const { return FileIdOf(path_) == id_; }
-
-bool MemoryFile::FinishCheckpoint() {
-  if (checkpoint_pages_ == 0 || log_pages_ < checkpoint_pages_) return true;
-  // Lines that come back to back may never find the background copy at
-  // rest. Past half the bound, the copy is finished here whatever it costs,
-  // so that no commit has to.
-  const bool overdue = log_pages_ >= kLogBound / 2 * checkpoint_pages_;
-  if (overdue) checkpointer_->Settle();
-  Checkpointer::Progress progress = checkpointer_->progress();
-  if (progress.busy) return false;
-  if (!overdue &&
-      log_pages_ - progress.copied > checkpoint_pages_ / kFinishShare) {
-    checkpointer_->Request();
-    return false;
-  }
-  // With no transaction open here, the copy reaches the end of the log, and
-  // the next transaction starts the log afresh.
-  int log = 0;
-  int copied = 0;
-  if (sqlite3_wal_checkpoint_v2(db_->handle(), "main",
-                                SQLITE_CHECKPOINT_PASSIVE, &log,
-                                &copied) != SQLITE_OK ||
-      copied < log) {
-    return false;
-  }
-  log_pages_ = 0;
-  checkpointer_->Restarted();
-  return true;
-}
 
 }  // namespace quibbo

@@ -3,14 +3,15 @@
 // A MemoryFile is one SQLite connection to a file that has been checked to be
 // a Quibbo memory: a regular file, an SQLite database, and a table `word`
 // with the columns the engine reads. Opening never creates anything, and
-// every failure is an Error that names the path. Every connection registers
-// the `unicase` collation and refuses double-quoted string literals, so no
-// word can ever be read as SQL. It runs no triggers but TEMP ones: those in
-// the schema keep word_count exact for other programs, while the store
-// keeps it for its own writes.
+// every failure is an Error that names the path. SQLite itself refuses any
+// change through a memory opened for reading (PRAGMA query_only). Every
+// connection registers the `unicase` collation and refuses double-quoted
+// string literals, so no word can ever be read as SQL. It runs no triggers
+// but TEMP ones: those in the schema keep word_count exact for other
+// programs, while the store keeps it for its own writes.
 //
-// A memory locked by another program is waited for up to the busy timeout,
-// then reported; nothing ever waits without bound.
+// A memory locked by another program is waited for up to the busy timeout
+// (BusyWait), then reported; the log is copied back as log_copy.h says.
 #ifndef QUIBBO_ENGINE_MEMORY_FILE_H_
 #define QUIBBO_ENGINE_MEMORY_FILE_H_
 
@@ -18,10 +19,11 @@
 #include <memory>
 #include <string>
 
-#include "engine/checkpointer.h"
 #include "engine/error.h"
 #include "engine/file_id.h"
+#include "engine/log_copy.h"
 #include "engine/sqlite.h"
+#include "engine/wait_signal.h"
 
 namespace quibbo {
 
@@ -34,19 +36,12 @@ struct StoreOptions {
   // memory file. Bulk learning rewrites the same index pages in every
   // batch, and copies each of them once per checkpoint.
   int checkpoint_pages = 1000;
-  // Whether the copy runs on a thread of its own (see Checkpointer) rather
-  // than inside the commit that crosses checkpoint_pages. Either way the log
-  // never grows past kLogBound times checkpoint_pages for long.
+  // Whether the copy follows LogCopy's policy, off the reply path, rather
+  // than running inside the commit that crosses checkpoint_pages, as SQLite
+  // would. Either way the log never grows past kLogBound times
+  // checkpoint_pages for long.
   bool checkpoint_in_background = true;
 };
-
-// How far past checkpoint_pages the log may grow while the background copy
-// lags (a reader holding old pages, say) before a commit copies it itself.
-inline constexpr int kLogBound = 8;
-
-// At most this share of checkpoint_pages is left for FinishCheckpoint to
-// copy while the user reads a reply; the background copies the rest.
-inline constexpr int kFinishShare = 8;
 
 class MemoryFile {
  public:
@@ -73,22 +68,18 @@ class MemoryFile {
   // replaced), so callers reopen instead of writing into a vanished file.
   bool StillAtPath() const;
 
-  // Whether the memory keeps the count of every word in table word_count
-  // (a memory of an earlier version opened read-only does not).
+  // Whether the memory keeps the count of every word in table word_count:
+  // always when opened for writing, which brings it up to date; a memory of
+  // an earlier version opened for reading does not.
   bool counted() const { return counted_; }
 
   // The connection, for the engine's own statements.
   sqlite::Connection& connection() { return *db_; }
 
-  // Copies what is left of the write-ahead log into the file once the log
-  // has grown to checkpoint_pages, so that the next commit starts the log
-  // afresh instead of making it longer. The background copy has done most
-  // of the work by then, so this costs only the pages it has not reached.
-  // Call it between transactions, while nobody waits for a reply. Returns
-  // whether nothing is left to do. Best effort, never throws: a copy under
-  // way in the background, or a failure, leaves it for next time, and the
-  // log stays bounded anyway.
-  bool FinishCheckpoint();
+  // The program is idle: nobody waits for it now. Call it between
+  // transactions; it finishes a due copy of the log (LogCopy::Idle) and
+  // returns whether nothing is left to do. Never throws.
+  bool Idle() { return !log_copy_ || log_copy_->Idle(); }
 
   // Runs `body`, turning SQLite's failures into an Error naming the file.
   template <typename Body>
@@ -101,20 +92,15 @@ class MemoryFile {
   }
 
  private:
-  MemoryFile(std::string path, FileId id);
-  static int WaitWhileBusy(void* self, int attempt);
-  static int LogWritten(void* self, sqlite3* db, const char* name, int pages);
+  MemoryFile(std::string path, FileId id, std::chrono::milliseconds timeout);
 
   std::string path_;
   FileId id_;
+  BusyWait busy_wait_;  // outlives the connection it serves
   std::unique_ptr<sqlite::Connection> db_;
-  std::chrono::milliseconds busy_timeout_{0};
-  std::chrono::steady_clock::time_point busy_since_;
   bool counted_ = false;
-  int checkpoint_pages_ = 0;
-  int log_pages_ = 0;  // as the last commit left it
   // Declared after the connection, so it stops before the connection closes.
-  std::unique_ptr<Checkpointer> checkpointer_;
+  std::unique_ptr<LogCopy> log_copy_;
 };
 
 }  // namespace quibbo

@@ -7,12 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace quibbo {
+#include "engine/store.h"
 
-struct WordTally {
-  std::string word;
-  int64_t count = 0;
-};
+namespace quibbo {
 
 struct MemoryStatistics {
   int64_t rows = 0;

@@ -2,8 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
-#include <iterator>
 #include <unordered_map>
 
 #include "engine/error.h"
@@ -68,13 +66,8 @@ Statement& Store::Prepared(int which) {
   return *slot;
 }
 
-void Store::ForgetSnapshot() {
-  version_current_ = false;
-  stored_counts_.clear();
-}
-
 Store::Transaction::Transaction(Store& store, Kind kind) : store_(store) {
-  store_.ForgetSnapshot();
+  store_.known_.Ended(false);
   store_.Guard([&] {
     store_.file_->connection().Execute(kind == Kind::kWrite ? "BEGIN IMMEDIATE;"
                                                             : "BEGIN;");
@@ -83,10 +76,7 @@ Store::Transaction::Transaction(Store& store, Kind kind) : store_(store) {
 
 Store::Transaction::~Transaction() {
   if (!open_) return;
-  // Forget the cached counts: rows counted inside this transaction are gone.
-  store_.cached_rows_.reset();
-  store_.pending_words_.clear();
-  store_.ForgetSnapshot();
+  store_.known_.Ended(true);
   sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
                nullptr, nullptr);
 }
@@ -96,7 +86,7 @@ void Store::Transaction::Commit() {
     store_.FlushCounts();
     store_.file_->connection().Execute("COMMIT;");
   });
-  store_.ForgetSnapshot();
+  store_.known_.Ended(false);
   open_ = false;
 }
 
@@ -110,18 +100,30 @@ void Store::Append(const WordRecord& record) {
         .BindUncopied(3, record.next)
         .Bind(4, record.position);
     insert.Run();
-    if (cached_rows_) ++*cached_rows_;
-    if (file_->counted()) {
-      // Counted at the commit: a batch of many sentences updates each of its
-      // words' counts once.
-      pending_words_.push_back(record.middle);
-      if (sqlite3_get_autocommit(file_->connection().handle())) FlushCounts();
-    }
+    if (known_.rows) ++*known_.rows;
+    // Counted at the commit: a batch of many sentences updates each of its
+    // words' counts once.
+    known_.uncounted.push_back(record.middle);
+    if (sqlite3_get_autocommit(file_->connection().handle())) FlushCounts();
   });
 }
 
+void Store::AdjustCounts(
+    const std::vector<std::pair<std::string_view, int64_t>>& delta) {
+  for (const auto& [word, change] : delta) {
+    for (int which : {store_sql::kAddCount, store_sql::kDropCount}) {
+      if (which == store_sql::kDropCount && change >= 0) continue;
+      Statement& statement = Prepared(which);
+      sqlite::ScopedReset scope(statement);
+      statement.Bind(1, word);
+      if (which == store_sql::kAddCount) statement.Bind(2, change);
+      statement.Run();
+    }
+  }
+}
+
 void Store::FlushCounts() {
-  if (pending_words_.empty()) return;
+  if (known_.uncounted.empty()) return;
   // Tallied in one pass, which keeps the tally in the processor's cache,
   // and in the order first appended, so a word's first spelling is kept.
   // Spellings that differ in ASCII case alone ("The", "the") share one
@@ -129,32 +131,24 @@ void Store::FlushCounts() {
   std::vector<std::pair<std::string_view, int64_t>> counts;
   std::unordered_map<std::string_view, size_t, AsciiCaseHash, AsciiCaseEqual>
       index;
-  for (const std::string& word : pending_words_) {
+  for (const std::string& word : known_.uncounted) {
     auto [at, added] = index.try_emplace(word, counts.size());
     if (added) counts.emplace_back(word, 0);
     ++counts[at->second].second;
   }
-  Statement& add = Prepared(store_sql::kAddCount);
-  for (const auto& [word, count] : counts) {
-    sqlite::ScopedReset scope(add);
-    add.Bind(1, word).Bind(2, count);
-    add.Run();
-  }
-  pending_words_.clear();
-  stored_counts_.clear();
+  AdjustCounts(counts);
+  known_.uncounted.clear();
 }
 
 void Store::DeleteAll() {
   Guard([&] {
     for (int which : {store_sql::kDeleteAll, store_sql::kDeleteCounts}) {
-      if (which == store_sql::kDeleteCounts && !file_->counted()) continue;
       Statement& remove = Prepared(which);
       sqlite::ScopedReset scope(remove);
       remove.Run();
     }
-    pending_words_.clear();
-    stored_counts_.clear();
-    cached_rows_ = 0;
+    known_.uncounted.clear();
+    known_.rows = 0;
   });
 }
 
@@ -167,19 +161,20 @@ int64_t Store::DataVersion() {
 
 int64_t Store::RowCount() {
   return Guard([&] {
-    if (!version_current_) {
+    if (!known_.version_current) {
       const int64_t version = DataVersion();
-      if (version != cached_version_) cached_rows_.reset();
-      cached_version_ = version;
-      version_current_ = !sqlite3_get_autocommit(file_->connection().handle());
+      if (version != known_.version) known_.rows.reset();
+      known_.version = version;
+      known_.version_current =
+          !sqlite3_get_autocommit(file_->connection().handle());
     }
-    if (!cached_rows_) {
+    if (!known_.rows) {
       Statement& count = Prepared(store_sql::kCountAll);
       sqlite::ScopedReset scope(count);
       count.Step();
-      cached_rows_ = count.ColumnInt(0);
+      known_.rows = count.ColumnInt(0);
     }
-    return *cached_rows_;
+    return *known_.rows;
   });
 }
 
@@ -322,28 +317,16 @@ std::optional<int64_t> Store::NearestIdAtPosition(int64_t position, int64_t id,
 
 int64_t Store::CountWord(std::string_view word) {
   return Guard([&] {
-    const bool counted = file_->counted();
     // A line's words are counted one by one as they are appended: the few
     // not yet in word_count are counted here rather than flushed one by one.
-    if (counted && pending_words_.size() > kPendingCountedHere) FlushCounts();
-    auto known = std::find_if(
-        stored_counts_.begin(), stored_counts_.end(),
-        [&](const auto& stored) { return SameWord(stored.first, word); });
-    int64_t count = 0;
-    if (known != stored_counts_.end()) {
-      count = known->second;
-    } else {
-      Statement& select =
-          Prepared(counted ? store_sql::kCountedWord : store_sql::kCountWord);
-      sqlite::ScopedReset scope(select);
-      select.Bind(1, word);
-      count = select.Step() ? select.ColumnInt(0) : 0;
-      if (!sqlite3_get_autocommit(file_->connection().handle())) {
-        stored_counts_.emplace_back(word, count);
-      }
-    }
-    for (const std::string& pending : pending_words_) {
-      if (SameWord(pending, word)) ++count;
+    if (known_.uncounted.size() > kUncountedCountedHere) FlushCounts();
+    Statement& select = Prepared(file_->counted() ? store_sql::kCountedWord
+                                                  : store_sql::kCountWord);
+    sqlite::ScopedReset scope(select);
+    select.Bind(1, word);
+    int64_t count = select.Step() ? select.ColumnInt(0) : 0;
+    for (const std::string& uncounted : known_.uncounted) {
+      if (SameWord(uncounted, word)) ++count;
     }
     return count;
   });

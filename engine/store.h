@@ -1,12 +1,23 @@
-// The rows of the memory and the queries that reply generation and learning
-// make of them.
+// The rows of the memory: the only code that reads or writes tables `word`
+// and `word_count` (besides the schema and its triggers, schema.h).
 //
-// This is the only code that reads or writes table `word` row by row. Every
-// value is bound as a parameter; words compare without regard to letter case
-// through the `unicase` collation, which the schema declares on the three
-// text columns, so that the indexes serve every lookup below. Each query says
-// what it is for, not how the table is laid out: reply generation asks for
-// "the rows a walk may step to", never for SQL.
+// Everything else asks the store: learning appends rows, reply generation
+// asks for "the rows a walk may step to", and the commands on the memory as a
+// whole read, count and delete it sentence by sentence (store_sentences.cc).
+// Each query says what it is for, never how the table is laid out. Every
+// value is bound as a parameter, and every statement is listed in
+// store_sql.h. Words compare without regard to letter case through the
+// `unicase` collation, which the schema declares on the three text columns,
+// so that the indexes serve every lookup below.
+//
+// word_count holds the number of rows of each word. Quibbo's connections run
+// no triggers, so the store keeps the counts itself: rows appended are
+// counted at the commit, in one pass, and rows deleted lower the counts by
+// exactly what went.
+//
+// A sentence is the run of rows from one at position 0 up to the next such
+// row, in id order; rows before the first row at position 0 (an edit by
+// hand) make a sentence of their own. That rule lives here only.
 #ifndef QUIBBO_ENGINE_STORE_H_
 #define QUIBBO_ENGINE_STORE_H_
 
@@ -37,6 +48,20 @@ struct WordRecord {
 
 // Which way a walk heads. Used for neighbouring rows and walk candidates.
 enum class Direction { kBackward, kForward };
+
+// The rows with ids first <= id < end: a sentence, say.
+struct IdSpan {
+  int64_t first = 0;
+  int64_t end = 0;
+
+  bool operator==(const IdSpan&) const = default;
+};
+
+// A word and the number of its rows.
+struct WordTally {
+  std::string word;
+  int64_t count = 0;
+};
 
 class Store {
  public:
@@ -75,7 +100,7 @@ class Store {
   // write transaction.
   void Append(const WordRecord& record);
 
-  // Deletes every row. Must run inside a write transaction.
+  // Deletes every row, and every count. Must run inside a write transaction.
   void DeleteAll();
 
   // Number of rows.
@@ -99,7 +124,8 @@ class Store {
   std::optional<int64_t> NearestIdAtPosition(int64_t position, int64_t id,
                                              Direction direction);
 
-  // Rows whose word is `word`.
+  // Rows whose word is `word`, those appended in the open transaction
+  // included.
   int64_t CountWord(std::string_view word);
 
   // Picks one of `n` rows, 0 <= result < n.
@@ -123,16 +149,42 @@ class Store {
   WordRecord Step(Direction direction, const WordRecord& from,
                   const Chooser& choose);
 
+  // The memory sentence by sentence (store_sentences.cc).
+
+  // Calls `each` with the text of every sentence, its words joined by
+  // single spaces (the sentence exactly as it was stored), and its number of
+  // rows; oldest first. Whatever `each` throws goes to the caller.
+  using EachSentence =
+      std::function<void(const std::string& text, int64_t rows)>;
+  void ForEachSentence(const EachSentence& each);
+  // The same for the sentences `spans` name, in their order.
+  void ForEachSentenceIn(const std::vector<IdSpan>& spans,
+                         const EachSentence& each);
+  // The sentences that hold a row whose word is one of `words` (letter case
+  // ignored), each once, in id order.
+  std::vector<IdSpan> SentencesHolding(const std::vector<std::string>& words);
+  // Deletes the rows of `spans` and lowers word_count by exactly the rows
+  // deleted; returns their number. Must run inside a write transaction.
+  int64_t DeleteSentences(const std::vector<IdSpan>& spans);
+  int64_t SentenceCount();
+
+  // Every distinct word (letter case ignored), each with its number of
+  // rows, in word order.
+  void ForEachWord(const std::function<void(const WordTally&)>& each);
+  int64_t DistinctWordCount();
+  // The `top` most frequent words, most frequent first, ties in word order.
+  std::vector<WordTally> MostFrequentWords(size_t top);
+
  private:
   friend class Transaction;
-  // One of the statements listed in store.cc, prepared on first use.
+  // One of the statements listed in store_sql.h, prepared on first use.
   sqlite::Statement& Prepared(int which);
-  // Adds the counts of the words appended since the last flush to
-  // word_count.
+  // Adds `delta` rows to the count of each word, dropping the counts that
+  // reach zero.
+  void AdjustCounts(
+      const std::vector<std::pair<std::string_view, int64_t>>& delta);
+  // Counts the words appended since the last flush into word_count.
   void FlushCounts();
-  // Drops what was read once per transaction (data_version, stored counts),
-  // as a transaction begins or ends.
-  void ForgetSnapshot();
   int64_t DataVersion();
   // The smallest and the greatest id; unset when there is no row.
   std::optional<std::pair<int64_t, int64_t>> IdRange();
@@ -147,24 +199,33 @@ class Store {
   std::unique_ptr<MemoryFile> file_;
   std::vector<std::unique_ptr<sqlite::Statement>> statements_;
 
-  // The row count is cached while no other connection has written, as
-  // counting a large table reads all of it.
-  std::optional<int64_t> cached_rows_;
-  int64_t cached_version_ = -1;
-  // Whether cached_version_ was read inside the open transaction, whose
-  // snapshot no other connection can change: a reply asks for the count a
-  // few times and reads data_version once.
-  bool version_current_ = false;
+  // What the store knows that the tables do not tell at once. Every write
+  // goes through the store, so it alone keeps these right; Transaction
+  // calls Ended() as a transaction begins and ends.
+  struct Known {
+    // The row count, while data_version is `version`: counting a large
+    // table reads all of it, and no other connection has written meanwhile.
+    std::optional<int64_t> rows;
+    int64_t version = -1;
+    // Whether `version` was read inside the open transaction, whose
+    // snapshot no other connection can change: a reply asks for the count a
+    // few times and reads data_version once.
+    bool version_current = false;
+    // The words the open transaction appended, not yet counted in
+    // word_count.
+    std::vector<std::string> uncounted;
 
-  // The words the current transaction appended, yet to be counted in
-  // word_count.
-  std::vector<std::string> pending_words_;
-  // Up to this many of them are counted by CountWord without a flush.
-  static constexpr size_t kPendingCountedHere = 256;
-  // Counts read from word_count inside the open transaction, whose snapshot
-  // no other connection can change; choosing the rarest word of a line asks
-  // for the rarest so far again at every word.
-  std::vector<std::pair<std::string, int64_t>> stored_counts_;
+    // A transaction begins or ends; what it wrote is gone if `rolled_back`.
+    void Ended(bool rolled_back) {
+      version_current = false;
+      if (!rolled_back) return;
+      rows.reset();
+      uncounted.clear();
+    }
+  } known_;
+  // Up to this many uncounted words are counted by CountWord itself rather
+  // than flushed into word_count first.
+  static constexpr size_t kUncountedCountedHere = 256;
 };
 
 }  // namespace quibbo

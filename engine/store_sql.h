@@ -1,5 +1,6 @@
 // Every SQL statement the store runs, beside the id it is prepared under.
-// Only engine/store.cc includes this; the rest of the engine asks the store.
+// Only the store's own files include this; the rest of the engine asks the
+// store.
 #ifndef QUIBBO_ENGINE_STORE_SQL_H_
 #define QUIBBO_ENGINE_STORE_SQL_H_
 
@@ -35,6 +36,18 @@ enum StatementId : int {
   kForwardIds,
   kHasId,
   kNextWithWordNear,
+  kDropCount,
+  kRowsInOrder,
+  kRowsInSpan,
+  kIdsWithWord,
+  kSentenceStartAtOrBefore,
+  kSentenceStartAfter,
+  kDeleteSpan,
+  kCountSentences,
+  kCountedWords,
+  kCountCountedWords,
+  kMostCountedWords,
+  kWordGroups,
   kStatementCount,
 };
 
@@ -99,6 +112,33 @@ inline constexpr StatementText kStatements[] = {
     {kNextWithWordNear,
      "SELECT min(id) FROM word NOT INDEXED WHERE id > ?2 AND id <= ?3 AND "
      "middle = ?1 COLLATE unicase"},
+    {kDropCount,
+     "DELETE FROM word_count WHERE word = ?1 COLLATE unicase AND count <= 0"},
+    // Sentence by sentence: a row at position 0 starts a sentence.
+    {kRowsInOrder, "SELECT middle, position FROM word ORDER BY id"},
+    {kRowsInSpan,
+     "SELECT middle, position FROM word WHERE id >= ?1 AND id < ?2 "
+     "ORDER BY id"},
+    {kIdsWithWord, "SELECT id FROM word WHERE middle = ?1 COLLATE unicase"},
+    // Reading the rows from ?1 back, or on, to the nearest sentence start.
+    {kSentenceStartAtOrBefore,
+     "SELECT max(id) FROM word WHERE position = 0 AND id <= ?1"},
+    {kSentenceStartAfter,
+     "SELECT min(id) FROM word WHERE position = 0 AND id > ?1"},
+    {kDeleteSpan, "DELETE FROM word WHERE id >= ?1 AND id < ?2"},
+    {kCountSentences, "SELECT count(*) FROM word WHERE position = 0"},
+    // Distinct words, from the counts, in word order.
+    {kCountedWords, "SELECT word, count FROM word_count WHERE count > 0"},
+    {kCountCountedWords, "SELECT count(*) FROM word_count WHERE count > 0"},
+    {kMostCountedWords,
+     "SELECT word, count FROM word_count WHERE count > 0 "
+     "ORDER BY count DESC, word LIMIT ?1"},
+    // The same from the rows, for a memory of an earlier version read as it
+    // is. Of a word's spellings, the greatest in byte order is shown: the
+    // one in lower case, where there is one.
+    {kWordGroups,
+     "SELECT max(middle COLLATE BINARY), count(*) FROM word "
+     "GROUP BY middle COLLATE unicase"},
 };
 
 constexpr bool InIdOrder() {

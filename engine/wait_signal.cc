@@ -1,8 +1,11 @@
 #include "engine/wait_signal.h"
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include "engine/file_id.h"
 
@@ -46,6 +49,25 @@ void AskToMakeWay(const std::string& memory_path) {
     [[maybe_unused]] ssize_t written = write(fd, "w", 1);
   }
   close(fd);
+}
+
+void BusyWait::Install(sqlite3* db) {
+  sqlite3_busy_handler(db, &BusyWait::Handle, this);
+}
+
+int BusyWait::Handle(void* self, int attempt) {
+  // SQLite's own busy timeout sleeps up to 100 ms between tries, and a
+  // program that writes batch after batch may hold the lock at every one of
+  // them. Trying every millisecond catches the gaps between its batches.
+  BusyWait& wait = *static_cast<BusyWait*>(self);
+  auto now = std::chrono::steady_clock::now();
+  if (attempt == 0) wait.since_ = now;
+  if (now - wait.since_ >= wait.timeout_) return 0;
+  // Asking again now and then covers a request answered just before this
+  // program's turn came and went.
+  if (attempt % 16 == 0) AskToMakeWay(wait.memory_path_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return 1;
 }
 
 std::unique_ptr<WaitSignal> WaitSignal::Create(const std::string& memory_path) {

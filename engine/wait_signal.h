@@ -17,10 +17,11 @@
 #ifndef QUIBBO_ENGINE_WAIT_SIGNAL_H_
 #define QUIBBO_ENGINE_WAIT_SIGNAL_H_
 
-#include <sys/types.h>
-
+#include <chrono>
 #include <memory>
 #include <string>
+
+struct sqlite3;
 
 namespace quibbo {
 
@@ -31,6 +32,28 @@ std::string WaitSignalPath(const std::string& memory_path);
 // Asks a learner working on the memory at `memory_path`, if any, to commit
 // and let others in. Never fails.
 void AskToMakeWay(const std::string& memory_path);
+
+// The waiting side: SQLite's busy handler on a connection to the memory at
+// `memory_path`. It waits up to `timeout` for the other program, trying
+// every millisecond and asking a learner to make way now and then; nothing
+// ever waits without bound.
+class BusyWait {
+ public:
+  BusyWait(std::string memory_path, std::chrono::milliseconds timeout)
+      : memory_path_(std::move(memory_path)), timeout_(timeout) {}
+  BusyWait(const BusyWait&) = delete;
+  BusyWait& operator=(const BusyWait&) = delete;
+
+  // Becomes the busy handler of `db`; must outlive it.
+  void Install(sqlite3* db);
+
+ private:
+  static int Handle(void* self, int attempt);
+
+  std::string memory_path_;
+  std::chrono::milliseconds timeout_;
+  std::chrono::steady_clock::time_point since_;
+};
 
 // The learner's side.
 class WaitSignal {

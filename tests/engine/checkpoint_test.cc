@@ -37,7 +37,7 @@ TEST(CheckpointTest, TheLogStaysBoundedOverManyCommits) {
       transaction.Commit();
       auto deadline =
           std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (c.idle && !store->file().FinishCheckpoint()) {
+      while (c.idle && !store->file().Idle()) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline)
             << "the background copy never caught up";
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -9,7 +9,9 @@ namespace quibbo::testing {
 class EnginePeer {
  public:
   // The engine's open memory, opened first if need be.
-  static Store& Memory(Engine& engine) { return engine.Memory(); }
+  static Store& Memory(Engine& engine) {
+    return engine.Memory(Store::Access::kReadWrite);
+  }
 };
 
 }  // namespace quibbo::testing

@@ -1,0 +1,65 @@
+#include "engine/log_copy.h"
+
+#include <sqlite3.h>
+
+namespace quibbo {
+
+LogCopy::LogCopy(sqlite3* db, const std::string& path, int checkpoint_pages)
+    : db_(db),
+      checkpoint_pages_(checkpoint_pages),
+      checkpointer_(std::make_unique<Checkpointer>(path)) {
+  sqlite3_wal_hook(db_, &LogCopy::Committed, this);
+}
+
+LogCopy::~LogCopy() { sqlite3_wal_hook(db_, nullptr, nullptr); }
+
+int LogCopy::Committed(void* self, sqlite3* db, const char* name, int pages) {
+  LogCopy& copy = *static_cast<LogCopy*>(self);
+  if (pages < copy.log_pages_) copy.checkpointer_->Restarted();
+  copy.log_pages_ = pages;
+  if (pages >= kLogBound * copy.checkpoint_pages_) {
+    // The background copy fell behind, or never finishes the log while
+    // commits keep coming. Copying the rest here restarts the log.
+    copy.checkpointer_->Settle();
+    sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                              nullptr);
+  } else if (pages >= copy.checkpoint_pages_) {
+    // The background copies the bulk; the last few pages are left to Idle.
+    Checkpointer::Progress progress = copy.checkpointer_->progress();
+    if (!progress.busy &&
+        pages - progress.copied > copy.checkpoint_pages_ / kFinishShare) {
+      copy.checkpointer_->Request();
+    }
+  }
+  return SQLITE_OK;
+}
+
+bool LogCopy::Idle() {
+  if (log_pages_ < checkpoint_pages_) return true;
+  // Lines that come back to back may never find the background copy at
+  // rest. Past half the bound, the copy is finished here whatever it costs,
+  // so that no commit has to.
+  const bool overdue = log_pages_ >= kLogBound / 2 * checkpoint_pages_;
+  if (overdue) checkpointer_->Settle();
+  Checkpointer::Progress progress = checkpointer_->progress();
+  if (progress.busy) return false;
+  if (!overdue &&
+      log_pages_ - progress.copied > checkpoint_pages_ / kFinishShare) {
+    checkpointer_->Request();
+    return false;
+  }
+  // With no transaction open here, the copy reaches the end of the log, and
+  // the next transaction starts the log afresh.
+  int log = 0;
+  int copied = 0;
+  if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &log,
+                                &copied) != SQLITE_OK ||
+      copied < log) {
+    return false;
+  }
+  log_pages_ = 0;
+  checkpointer_->Restarted();
+  return true;
+}
+
+}  // namespace quibbo

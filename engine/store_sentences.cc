@@ -1,0 +1,192 @@
+// The store's view of the memory sentence by sentence, for the commands that
+// work on the memory as a whole: export, forget and the statistics.
+#include <algorithm>
+#include <limits>
+#include <map>
+
+#include "engine/store.h"
+#include "engine/store_sql.h"
+#include "engine/text.h"
+
+namespace quibbo {
+namespace {
+
+using sqlite::Statement;
+
+struct UnicaseLess {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return CompareIgnoringCase(a, b) < 0;
+  }
+};
+
+// Reads rows (middle, position) in id order and calls `each` with every
+// sentence they hold; the first row starts one whatever its position.
+void CollectSentences(Statement& rows, const Store::EachSentence& each) {
+  std::string sentence;
+  int64_t count = 0;
+  while (rows.Step()) {
+    if (count > 0 && rows.ColumnInt(1) == 0) {
+      each(sentence, count);
+      sentence.clear();
+      count = 0;
+    }
+    if (count > 0) sentence += ' ';
+    sentence += rows.ColumnText(0);
+    ++count;
+  }
+  if (count > 0) each(sentence, count);
+}
+
+}  // namespace
+
+void Store::ForEachSentence(const EachSentence& each) {
+  Guard([&] {
+    Statement& rows = Prepared(store_sql::kRowsInOrder);
+    sqlite::ScopedReset scope(rows);
+    CollectSentences(rows, each);
+  });
+}
+
+void Store::ForEachSentenceIn(const std::vector<IdSpan>& spans,
+                              const EachSentence& each) {
+  Guard([&] {
+    Statement& rows = Prepared(store_sql::kRowsInSpan);
+    for (const IdSpan& span : spans) {
+      sqlite::ScopedReset scope(rows);
+      rows.Bind(1, span.first).Bind(2, span.end);
+      // A span holds one sentence; only a memory changed meanwhile, which a
+      // transaction rules out, could make it hold more.
+      std::string text;
+      int64_t count = 0;
+      CollectSentences(rows, [&](const std::string& sentence, int64_t n) {
+        text += (text.empty() ? "" : " ") + sentence;
+        count += n;
+      });
+      if (count > 0) each(text, count);
+    }
+  });
+}
+
+std::vector<IdSpan> Store::SentencesHolding(
+    const std::vector<std::string>& words) {
+  return Guard([&] {
+    // Sentences found so far, by first id; each ends before `end`.
+    std::map<int64_t, int64_t> found;
+    auto bound = [&](int which, int64_t id, int64_t otherwise) {
+      Statement& statement = Prepared(which);
+      sqlite::ScopedReset scope(statement);
+      statement.Bind(1, id);
+      return statement.Step() && !statement.ColumnIsNull(0)
+                 ? statement.ColumnInt(0)
+                 : otherwise;
+    };
+    Statement& ids = Prepared(store_sql::kIdsWithWord);
+    for (const std::string& word : words) {
+      sqlite::ScopedReset scope(ids);
+      ids.Bind(1, std::string_view(word));
+      while (ids.Step()) {
+        const int64_t id = ids.ColumnInt(0);
+        auto after = found.upper_bound(id);
+        if (after != found.begin() && id < std::prev(after)->second) continue;
+        found[bound(store_sql::kSentenceStartAtOrBefore, id,
+                    std::numeric_limits<int64_t>::min())] =
+            bound(store_sql::kSentenceStartAfter, id,
+                  std::numeric_limits<int64_t>::max());
+      }
+    }
+    std::vector<IdSpan> spans;
+    for (const auto& [first, end] : found) spans.push_back({first, end});
+    return spans;
+  });
+}
+
+int64_t Store::DeleteSentences(const std::vector<IdSpan>& spans) {
+  return Guard([&] {
+    std::map<std::string, int64_t, UnicaseLess> gone;
+    int64_t rows = 0;
+    Statement& read = Prepared(store_sql::kRowsInSpan);
+    Statement& remove = Prepared(store_sql::kDeleteSpan);
+    for (const IdSpan& span : spans) {
+      {
+        sqlite::ScopedReset scope(read);
+        read.Bind(1, span.first).Bind(2, span.end);
+        while (read.Step()) {
+          ++gone[read.ColumnText(0)];
+          ++rows;
+        }
+      }
+      sqlite::ScopedReset scope(remove);
+      remove.Bind(1, span.first).Bind(2, span.end);
+      remove.Run();
+    }
+    FlushCounts();
+    std::vector<std::pair<std::string_view, int64_t>> delta;
+    for (const auto& [word, count] : gone) delta.emplace_back(word, -count);
+    AdjustCounts(delta);
+    if (known_.rows) *known_.rows -= rows;
+    return rows;
+  });
+}
+
+int64_t Store::SentenceCount() {
+  return Guard([&] {
+    Statement& count = Prepared(store_sql::kCountSentences);
+    sqlite::ScopedReset scope(count);
+    count.Step();
+    return count.ColumnInt(0);
+  });
+}
+
+void Store::ForEachWord(const std::function<void(const WordTally&)>& each) {
+  Guard([&] {
+    Statement& words = Prepared(file_->counted() ? store_sql::kCountedWords
+                                                 : store_sql::kWordGroups);
+    sqlite::ScopedReset scope(words);
+    while (words.Step()) each({words.ColumnText(0), words.ColumnInt(1)});
+  });
+}
+
+int64_t Store::DistinctWordCount() {
+  if (!file_->counted()) {
+    int64_t distinct = 0;
+    ForEachWord([&](const WordTally&) { ++distinct; });
+    return distinct;
+  }
+  return Guard([&] {
+    Statement& count = Prepared(store_sql::kCountCountedWords);
+    sqlite::ScopedReset scope(count);
+    count.Step();
+    return count.ColumnInt(0);
+  });
+}
+
+std::vector<WordTally> Store::MostFrequentWords(size_t top) {
+  std::vector<WordTally> most;
+  if (!file_->counted()) {
+    // Words arrive in word order, so keeping the first of equal counts
+    // breaks ties in word order.
+    auto more_frequent = [](const WordTally& a, const WordTally& b) {
+      return a.count > b.count;
+    };
+    ForEachWord([&](const WordTally& tally) {
+      if (most.size() == top && (top == 0 || tally.count <= most.back().count))
+        return;
+      most.insert(
+          std::upper_bound(most.begin(), most.end(), tally, more_frequent),
+          tally);
+      if (most.size() > top) most.pop_back();
+    });
+    return most;
+  }
+  Guard([&] {
+    Statement& ranked = Prepared(store_sql::kMostCountedWords);
+    sqlite::ScopedReset scope(ranked);
+    ranked.Bind(1, static_cast<int64_t>(top));
+    while (ranked.Step()) {
+      most.push_back({ranked.ColumnText(0), ranked.ColumnInt(1)});
+    }
+  });
+  return most;
+}
+
+}  // namespace quibbo

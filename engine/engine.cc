@@ -53,9 +53,7 @@ Response Engine::Respond(std::string_view line) {
   }
 }
 
-void Engine::Idle() {
-  if (store_) store_->file().Idle();
-}
+bool Engine::Idle() { return !store_ || store_->file().Idle(); }
 
 void Engine::WipeMemory() {
   if (!confirm_ || !confirm_(kWipeFirstQuestion)) return;

@@ -97,9 +97,10 @@ class Engine {
 
   // Tidies up while the program waits for its user, so that no reply pays
   // for it: copies the write-ahead log back into the memory when that is
-  // due. Costs next to nothing when nothing is due. Never throws; a failure
-  // shows at the next Respond.
-  void Idle();
+  // due. Costs next to nothing when nothing is due. Returns whether nothing
+  // is left to do; otherwise call it again in a moment. Never throws; a
+  // failure shows at the next Respond.
+  bool Idle();
 
   // Asks kWipeFirstQuestion, then kWipeSecondQuestion; only when both are
   // answered yes, deletes every stored word. Throws Error when the

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "engine/engine.h"
 #include "engine/learner.h"
 #include "tests/support/temp_memory.h"
 
@@ -17,7 +18,7 @@ TEST(CheckpointTest, TheLogStaysBoundedOverManyCommits) {
   constexpr uintmax_t kFrame = 4096 + 24;
   struct Case {
     bool background;
-    bool idle;  // the program idles after each commit, as a chat does
+    bool idle;  // a conversation that idles after each line, as programs do
     uintmax_t bound;
   };
   for (const Case& c :
@@ -25,19 +26,21 @@ TEST(CheckpointTest, TheLogStaysBoundedOverManyCommits) {
         Case{true, false, (kLogBound + 4) * kPages * kFrame},
         Case{false, false, (kLogBound + 4) * kPages * kFrame}}) {
     TempMemory memory;
-    auto store = Store::Open(
-        memory.path(), Store::Access::kReadWrite,
-        {.checkpoint_pages = kPages, .checkpoint_in_background = c.background});
+    const StoreOptions options = {.checkpoint_pages = kPages,
+                                  .checkpoint_in_background = c.background};
+    Engine engine(memory.path(), std::make_unique<SeededRandom>(1), nullptr,
+                  options);
+    auto store = Store::Open(memory.path(), Store::Access::kReadWrite, options);
     for (int i = 0; i < 200; ++i) {
-      Store::Transaction transaction(*store, Store::Transaction::Kind::kWrite);
-      for (const WordRecord& record :
-           SentenceRecords("Line " + std::to_string(i) + " of a talk.")) {
-        store->Append(record);
+      const std::string line = "Line " + std::to_string(i) + " of a talk.";
+      if (!c.idle) {
+        Learn(*store, line);
+        continue;
       }
-      transaction.Commit();
+      ASSERT_FALSE(engine.Respond(line).failure);
       auto deadline =
           std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (c.idle && !store->file().Idle()) {
+      while (!engine.Idle()) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline)
             << "the background copy never caught up";
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

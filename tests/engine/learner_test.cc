@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "engine/bulk_learner.h"
 #include "engine/text.h"
@@ -59,29 +61,45 @@ TEST(LearnerTest, WordsCompareIgnoringCaseInATotalOrder) {
   }
 }
 
-// A program that asks the bulk learner to make way while it stores a batch
-// gets a commit at the next sentence boundary. Asking never creates the
-// signal file, which lives as long as the learner.
-TEST(LearnerTest, BulkLearnerCommitsEarlyWhenAskedToMakeWay) {
+// A program that finds the memory held by a bulk learner asks it to make
+// way, and gets in at the next sentence boundary, long before the batch would
+// end; the learner commits once more than it would have. Asking never
+// creates the signal file, which lives as long as the learner.
+TEST(LearnerTest, BulkLearnerMakesWayForAWaitingProgram) {
   const Strings lines = Script("w", 40);
-  for (const bool asked : {false, true}) {
+  for (const bool other_comes : {false, true}) {
     TempMemory memory;
     auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
     sqlite3* db = store->file().connection().handle();
     struct Seen {
-      std::string path;  // asks on it if set
-      int rows = 0, commits = 0;
-    } seen{asked ? memory.path() : ""};
+      std::atomic<int> rows = 0;
+      int commits = 0;
+    } seen;
     sqlite3_commit_hook(
         db, [](void* s) { return ++static_cast<Seen*>(s)->commits, 0; }, &seen);
-    // Asks once, as the twentieth row is stored.
+    // Each row takes a while, so that the batch holds the memory far longer
+    // than the other program waits.
     sqlite3_update_hook(
         db,
         [](void* s, int, const char*, const char*, sqlite3_int64) {
-          Seen& seen = *static_cast<Seen*>(s);
-          if (++seen.rows == 20 && !seen.path.empty()) AskToMakeWay(seen.path);
+          ++static_cast<Seen*>(s)->rows;
+          std::this_thread::sleep_for(std::chrono::milliseconds(3));
         },
         &seen);
+    std::thread other;
+    if (other_comes) {
+      other = std::thread([&] {
+        while (seen.rows < 20) std::this_thread::yield();
+        auto mine =
+            Store::Open(memory.path(), Store::Access::kReadWrite,
+                        {.busy_timeout = std::chrono::milliseconds(300)});
+        try {
+          Learn(*mine, "the other program.");
+        } catch (const Error& error) {
+          ADD_FAILURE() << "the other program waited in vain: " << error.what();
+        }
+      });
+    }
     int64_t words = 0;
     {
       BulkLearner learner(*store, {.min_rows = 100000, .check_rows = 10});
@@ -90,9 +108,20 @@ TEST(LearnerTest, BulkLearnerCommitsEarlyWhenAskedToMakeWay) {
       words = learner.committed().words;
       EXPECT_EQ(learner.committed().lines, 40);
     }
-    EXPECT_EQ(seen.commits, asked ? 2 : 1);
-    EXPECT_EQ(memory.Sentences(), SentencesOf(lines));
-    EXPECT_EQ(words, static_cast<int64_t>(memory.Rows().size()));
+    if (other.joinable()) other.join();
+    EXPECT_EQ(seen.commits, other_comes ? 2 : 1);
+    Strings expected = SentencesOf(lines);
+    const Strings stored = memory.Sentences();
+    if (other_comes) {
+      ASSERT_FALSE(stored.empty());
+      EXPECT_EQ(std::ranges::count(stored, "The other program."), 1);
+      std::erase(expected, "The other program.");
+    }
+    Strings learned = stored;
+    std::erase(learned, "The other program.");
+    EXPECT_EQ(learned, expected);
+    EXPECT_EQ(words + (other_comes ? 3 : 0),
+              static_cast<int64_t>(memory.Rows().size()));
     AskToMakeWay(memory.path());
     EXPECT_FALSE(std::filesystem::exists(WaitSignalPath(memory.path())));
   }

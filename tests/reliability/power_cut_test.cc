@@ -1,0 +1,201 @@
+// A power cut at any moment of a conversation, a `learn`, a backup or a
+// restore: the memory opens, is sound and holds whole sentences only, and
+// every line whose reply was returned, every line `learn` counted, every
+// sentence a restore reported and every backup made is still on the disk.
+#include "tests/support/power_cut.h"
+
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "engine/backup.h"
+#include "engine/bulk_learner.h"
+#include "engine/engine.h"
+#include "tests/support/child.h"
+
+namespace quibbo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Event = PowerCut::Event;
+
+// Once `after` events are logged, the memory at `path` holds at least
+// `sentences` of what was said.
+struct Promise {
+  size_t after;
+  std::string path;
+  size_t sentences;
+};
+
+const Strings kSeed = {"a memory that holds something. before it all"};
+const Strings kLines = Script("line", 30);
+
+// The seed and the first `lines` of kLines.
+Strings Said(size_t lines) {
+  Strings said = kSeed;
+  said.insert(said.end(), kLines.begin(), kLines.begin() + lines);
+  return said;
+}
+size_t SaidUpTo(size_t lines) { return SentencesOf(Said(lines)).size(); }
+
+using Scenario = std::function<std::vector<Promise>(
+    const std::string& memory, const std::string& copy, PowerCut& cut)>;
+
+const struct {
+  const char* name;
+  Scenario run;
+} kScenarios[] = {
+    {"conversation",
+     [](const std::string& memory, const std::string&, PowerCut& cut) {
+       // A short log, so that it is copied into the memory several times.
+       Engine engine(memory, std::make_unique<SeededRandom>(19), nullptr,
+                     {.checkpoint_pages = 16});
+       std::vector<Promise> promises;
+       for (size_t i = 0; i < kLines.size(); ++i) {
+         EXPECT_EQ(KindOf(engine.Respond(kLines[i])), std::nullopt);
+         promises.push_back({cut.events(), memory, SaidUpTo(i + 1)});
+         engine.Idle();
+       }
+       return promises;
+     }},
+    {"learn",
+     [](const std::string& memory, const std::string&, PowerCut& cut) {
+       auto learner = BulkLearner::Open(memory);
+       std::vector<Promise> promises;
+       for (size_t i = 0; i < kLines.size(); ++i) {
+         learner->Learn(kLines[i]);
+         if (i % 7 != 6 && i + 1 < kLines.size()) continue;
+         learner->Commit();
+         promises.push_back(
+             {cut.events(), memory, SaidUpTo(learner->committed().lines)});
+       }
+       return promises;
+     }},
+    {"backup",
+     [](const std::string& memory, const std::string&, PowerCut& cut) {
+       BackupMemory(memory, memory + ".backup", false);
+       const size_t after = cut.events();
+       // SQLite wrote the copy under the name it had before its rename.
+       cut.Stop();
+       for (const Event& event : cut.log()) {
+         if (event.path.find(".backup.partial-") != std::string::npos &&
+             !event.path.ends_with("-journal")) {
+           return std::vector<Promise>{{after, event.path, SaidUpTo(0)}};
+         }
+       }
+       ADD_FAILURE() << "no copy was written";
+       return std::vector<Promise>{};
+     }},
+    {"restore",
+     [](const std::string& memory, const std::string& copy, PowerCut& cut) {
+       // A program holds the memory open, so the restore's is not the
+       // last connection, which would copy the log in as it closes.
+       auto running = MemoryFile::Open(memory, MemoryFile::Access::kReadOnly);
+       RestoreMemory(memory, copy);
+       return std::vector<Promise>{
+           {cut.events(), memory, SaidUpTo(kLines.size())}};
+     }},
+};
+
+std::string Describe(const PowerCut& cut, size_t n, bool torn) {
+  if (n == 0) return "a cut before the first event";
+  const Event& event = cut.log()[n - 1];
+  const char* kKinds[] = {"opening",    "creation", "write",
+                          "truncation", "sync",     "deletion"};
+  std::string text = "a cut after event " + std::to_string(n) + " of " +
+                     std::to_string(cut.log().size()) + " (" +
+                     kKinds[event.kind] + " of " +
+                     fs::path(event.path).filename().string();
+  if (event.kind == Event::kWrite) {
+    text += ", " + std::to_string(event.bytes.size()) + " bytes at " +
+            std::to_string(event.offset);
+  }
+  return text + (torn ? "), the last unsynced write torn" : ")");
+}
+
+// Puts the memory at `path` as `state` holds it in `check`'s place, opens it
+// as Quibbo does, and checks that it holds the start of what was said, at
+// least `promised` sentences. What is wrong, or nothing.
+std::string Reopen(const std::map<std::string, std::string>& state,
+                   const std::string& path, const TempMemory& check,
+                   size_t promised) {
+  const std::string key = fs::weakly_canonical(path).string();
+  if (!state.contains(key)) return "it is not on the disk";
+  for (const char* end : {"", "-wal", "-shm"}) fs::remove(check.path() + end);
+  for (const char* end : {"", "-wal"}) {
+    auto file = state.find(key + end);
+    if (file != state.end()) {
+      std::ofstream(check.path() + end, std::ios::binary) << file->second;
+    }
+  }
+  Strings stored;
+  ::testing::TestPartResultArray failures;
+  try {
+    ::testing::ScopedFakeTestPartResultReporter intercept(&failures);
+    MemoryFile::Open(check.path(), MemoryFile::Access::kReadWrite);
+    stored = check.Sentences();  // checks it is sound, and all whole
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  if (failures.size() > 0) return failures.GetTestPartResult(0).message();
+  static const Strings said = SentencesOf(Said(kLines.size()));
+  if (stored.size() > said.size() ||
+      !std::equal(stored.begin(), stored.end(), said.begin())) {
+    return "it holds what was never said";
+  }
+  if (stored.size() < promised) {
+    return "it lost " + std::to_string(promised - stored.size()) + " of " +
+           std::to_string(promised) + " sentences";
+  }
+  return "";
+}
+
+// Failures shown in full per scenario; the rest are counted.
+constexpr size_t kShown = 5;
+
+TEST(PowerCutTest, EverythingReportedStoredSurvivesACutAtAnyMoment) {
+  for (const auto& scenario : kScenarios) {
+    SCOPED_TRACE(scenario.name);
+    TempMemory memory, copy, check;
+    memory.Fill(kSeed);
+    copy.Fill(Said(kLines.size()));
+    PowerCut cut(memory.folder());
+    std::vector<Promise> promises =
+        scenario.run(memory.path(), copy.path(), cut);
+    cut.Stop();
+    promises.push_back({0, memory.path(), SaidUpTo(0)});
+    size_t broken = 0, cuts = 0;
+    for (size_t n = 0; n <= cut.log().size(); ++n) {
+      const auto clean = cut.StateAfter(n, false);
+      for (bool torn : {false, true}) {
+        const auto state = torn ? cut.StateAfter(n, true) : clean;
+        if (torn && state == clean) continue;
+        ++cuts;
+        std::map<std::string, size_t> due;  // path to sentences promised
+        for (const Promise& promise : promises) {
+          if (promise.after > n) continue;
+          due[promise.path] = std::max(due[promise.path], promise.sentences);
+        }
+        bool kept = true;
+        for (const auto& [path, promised] : due) {
+          const std::string problem = Reopen(state, path, check, promised);
+          kept = kept && problem.empty();
+          if (!problem.empty() && broken < kShown) {
+            ADD_FAILURE() << Describe(cut, n, torn) << ": "
+                          << fs::path(path).filename().string() << ": "
+                          << problem;
+          }
+        }
+        broken += !kept;
+      }
+    }
+    EXPECT_EQ(broken, 0u) << "cut points that broke a promise, of " << cuts
+                          << " (the first " << kShown << " shown above)";
+  }
+}
+
+}  // namespace
+}  // namespace quibbo::testing

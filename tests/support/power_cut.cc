@@ -1,0 +1,256 @@
+#include "tests/support/power_cut.h"
+
+#include <dlfcn.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <new>
+#include <optional>
+
+#include "tests/support/temp_memory.h"
+
+namespace quibbo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Event = PowerCut::Event;
+
+std::atomic<PowerCut*> recording{nullptr};
+std::atomic<bool> skipping{false};
+sqlite3_vfs* real_vfs = nullptr;
+sqlite3_vfs vfs;
+
+// The unix VFS names a file by its full path; the sync wrappers find it
+// through /proc, with symbolic links resolved. Both become the same key.
+std::string Key(const char* path) {
+  std::error_code error;  // never thrown through SQLite
+  const fs::path key = path ? fs::weakly_canonical(path, error) : "";
+  return error ? path : key.string();
+}
+
+void Log(Event event) {
+  PowerCut* cut = recording.load();
+  if (cut && !event.path.empty()) cut->Add(std::move(event));
+}
+
+size_t Logged() {
+  PowerCut* cut = recording.load();
+  return cut ? cut->events() : 0;
+}
+
+// What SQLite allocates for a file of this VFS: ours, then the real one's.
+struct File {
+  sqlite3_file base;
+  std::string path;
+  sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
+};
+sqlite3_file* Real(sqlite3_file* file) {
+  return reinterpret_cast<File*>(file)->real();
+}
+const std::string& PathOf(sqlite3_file* file) {
+  return reinterpret_cast<File*>(file)->path;
+}
+
+// Passes a call of sqlite3_io_methods on to the real file.
+template <auto kMethod>
+struct Pass;
+template <typename R, typename... A,
+          R (*sqlite3_io_methods::*kMethod)(sqlite3_file*, A...)>
+struct Pass<kMethod> {
+  static R Call(sqlite3_file* file, A... a) {
+    return (Real(file)->pMethods->*kMethod)(Real(file), a...);
+  }
+};
+
+int Close(sqlite3_file* file) {
+  const int rc = Real(file)->pMethods->xClose(Real(file));
+  reinterpret_cast<File*>(file)->~File();
+  return rc;
+}
+
+int Write(sqlite3_file* file, const void* data, int size, sqlite3_int64 at) {
+  const int rc = Real(file)->pMethods->xWrite(Real(file), data, size, at);
+  if (rc == SQLITE_OK) {
+    Log({Event::kWrite, PathOf(file), at,
+         std::string(static_cast<const char*>(data), size)});
+  }
+  return rc;
+}
+
+int Truncate(sqlite3_file* file, sqlite3_int64 size) {
+  const int rc = Real(file)->pMethods->xTruncate(Real(file), size);
+  if (rc == SQLITE_OK)
+    Log({.kind = Event::kTruncate, .path = PathOf(file), .offset = size});
+  return rc;
+}
+
+using M = sqlite3_io_methods;
+const sqlite3_io_methods kMethods = {3,
+                                     Close,
+                                     Pass<&M::xRead>::Call,
+                                     Write,
+                                     Truncate,
+                                     Pass<&M::xSync>::Call,
+                                     Pass<&M::xFileSize>::Call,
+                                     Pass<&M::xLock>::Call,
+                                     Pass<&M::xUnlock>::Call,
+                                     Pass<&M::xCheckReservedLock>::Call,
+                                     Pass<&M::xFileControl>::Call,
+                                     Pass<&M::xSectorSize>::Call,
+                                     Pass<&M::xDeviceCharacteristics>::Call,
+                                     Pass<&M::xShmMap>::Call,
+                                     Pass<&M::xShmLock>::Call,
+                                     Pass<&M::xShmBarrier>::Call,
+                                     Pass<&M::xShmUnmap>::Call,
+                                     Pass<&M::xFetch>::Call,
+                                     Pass<&M::xUnfetch>::Call};
+
+int Open(sqlite3_vfs*, const char* name, sqlite3_file* base, int flags,
+         int* out_flags) {
+  File* file = new (base) File{{nullptr}, Key(name)};
+  const bool existed = name == nullptr || access(name, F_OK) == 0;
+  const int rc =
+      real_vfs->xOpen(real_vfs, name, file->real(), flags, out_flags);
+  // SQLite closes a file only when its methods are set.
+  if (file->real()->pMethods) {
+    file->base.pMethods = &kMethods;
+    Log({.kind = existed ? Event::kOpen : Event::kCreate, .path = file->path});
+  } else {
+    file->~File();
+  }
+  return rc;
+}
+
+int Delete(sqlite3_vfs*, const char* name, int sync_folder) {
+  const int rc = real_vfs->xDelete(real_vfs, name, sync_folder);
+  if (rc == SQLITE_OK) Log({.kind = Event::kDelete, .path = Key(name)});
+  return rc;
+}
+
+// A sync through any descriptor: logged once it is done, as keeping what
+// was written before it began.
+int SyncThrough(int fd, int (*real)(int)) {
+  const size_t before = Logged();
+  const int rc = skipping ? 0 : real(fd);
+  char path[4096];
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
+  if (rc == 0 && length > 0) {
+    Log({Event::kSync, std::string(path, length), 0, {}, before});
+  }
+  return rc;
+}
+
+void Apply(std::string& bytes, const Event& event) {
+  if (event.kind == Event::kTruncate) {
+    bytes.resize(event.offset);
+    return;
+  }
+  const size_t end = event.offset + event.bytes.size();
+  if (bytes.size() < end) bytes.resize(end);
+  bytes.replace(event.offset, event.bytes.size(), event.bytes);
+}
+
+}  // namespace
+
+PowerCut::PowerCut(const std::string& folder) {
+  for (const fs::path& file : fs::directory_iterator(folder)) {
+    if (!file.string().ends_with("-shm")) {
+      initial_[Key(file.c_str())] = FileBytes(file);
+    }
+  }
+  real_vfs = sqlite3_vfs_find(nullptr);
+  vfs = *real_vfs;
+  vfs.pNext = nullptr;
+  vfs.zName = "power-cut";
+  vfs.szOsFile = sizeof(File) + real_vfs->szOsFile;
+  vfs.xOpen = Open;
+  vfs.xDelete = Delete;
+  recording_ = true;
+  recording = this;
+  skipping = true;
+  sqlite3_vfs_register(&vfs, 1);
+}
+
+PowerCut::~PowerCut() {
+  Stop();
+  skipping = false;
+}
+
+void PowerCut::Stop() {
+  if (!recording_) return;
+  sqlite3_vfs_unregister(&vfs);
+  recording = nullptr;
+  std::lock_guard<std::mutex> lock(mutex_);
+  recording_ = false;
+}
+
+size_t PowerCut::events() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return log_.size();
+}
+
+void PowerCut::Add(Event event) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (recording_) log_.push_back(std::move(event));
+}
+
+std::map<std::string, std::string> PowerCut::StateAfter(size_t n,
+                                                        bool torn) const {
+  struct OnDisk {
+    std::string durable;          // as its last sync left it
+    std::vector<size_t> pending;  // writes since then, in order
+    bool named = true;            // its folder holds its name
+  };
+  std::map<std::string, OnDisk> files;
+  for (const auto& [path, bytes] : initial_) files[path].durable = bytes;
+  for (size_t i = 0; i < std::min(n, log_.size()); ++i) {
+    const Event& event = log_[i];
+    auto file = files.find(event.path);
+    if (event.kind == Event::kDelete) {
+      if (file != files.end()) files.erase(file);
+    } else if (event.kind == Event::kSync) {
+      for (auto& [path, other] : files) {
+        other.named |= fs::path(path).parent_path() == event.path;
+      }
+      if (file == files.end()) continue;
+      auto synced = std::ranges::stable_partition(
+          file->second.pending, [&](size_t j) { return j >= event.covers; });
+      for (size_t j : synced) Apply(file->second.durable, log_[j]);
+      file->second.pending.erase(synced.begin(), synced.end());
+    } else {
+      // Not there when recording began, or made anew.
+      if (file == files.end() || event.kind == Event::kCreate) {
+        file = files.insert_or_assign(event.path, OnDisk{.named = false}).first;
+      }
+      if (event.kind > Event::kCreate) file->second.pending.push_back(i);
+    }
+  }
+  std::map<std::string, std::string> state;
+  for (auto& [path, file] : files) {
+    if (!file.named) continue;
+    if (torn && !file.pending.empty()) {
+      Event last = log_[file.pending.back()];
+      if (last.bytes.size() > kTornBytes) last.bytes.resize(kTornBytes);
+      if (last.kind == Event::kWrite) Apply(file.durable, last);
+    }
+    state[path] = std::move(file.durable);
+  }
+  return state;
+}
+
+}  // namespace quibbo::testing
+
+// Every sync of the test program, Quibbo's own and SQLite's, is seen here.
+extern "C" int fsync(int fd) {
+  static auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+  return quibbo::testing::SyncThrough(fd, real);
+}
+extern "C" int fdatasync(int fd) {
+  static auto real =
+      reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fdatasync"));
+  return quibbo::testing::SyncThrough(fd, real);
+}

@@ -160,6 +160,8 @@ int64_t RestoreMemory(const std::string& memory_path, const std::string& file) {
     throw SqliteFailure(result.code, result.message,
                         SourceFailed(result.code) ? file : memory_path);
   }
+  memory->CommittedOutsideStatements();
+  memory->Durable();
   // A copy made by an earlier version is brought up to date, as any memory
   // is when it is opened for writing. Should that fail, the restore stands
   // all the same, and the next program to write it tries again.

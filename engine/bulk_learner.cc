@@ -45,7 +45,7 @@ void BulkLearner::Learn(std::string_view line) {
     pending_.words += words;
     ++pending_.sentences;
     // Batches end between lines, except in a line too long for one.
-    if (pending_.words >= limits_.max_rows) Commit();
+    if (pending_.words >= limits_.max_rows) StoreCollected();
   }
   // A line is stored once its last sentence is.
   if (sentences_.empty()) {
@@ -56,7 +56,7 @@ void BulkLearner::Learn(std::string_view line) {
   }
   if (pending_.words >= BatchRows() ||
       Clock::now() - first_pending_ >= limits_.max_wait) {
-    Commit();
+    StoreCollected();
   }
 }
 
@@ -84,6 +84,21 @@ size_t BulkLearner::StorePart(size_t begin, int64_t limit) {
 }
 
 void BulkLearner::Commit() {
+  try {
+    StoreCollected();
+  } catch (const Error&) {
+    // What was stored before the failure is reported: it reaches the disk
+    // first, as far as it can.
+    try {
+      store_.file().Durable();
+    } catch (const Error&) {
+    }
+    throw;
+  }
+  store_.file().Durable();
+}
+
+void BulkLearner::StoreCollected() {
   if (!sentences_.empty()) {
     if (wait_signal_) wait_signal_->Renew();
     size_t stored = 0;

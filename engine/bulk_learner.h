@@ -33,10 +33,8 @@ namespace quibbo {
 // allowed to grow to 64 MiB between checkpoints. The log is copied into the
 // file on a thread of its own, beside the learning, and finished between
 // batches.
-inline constexpr StoreOptions kBulkStoreOptions = {
-    .cache_kib = 256 * 1024,
-    .checkpoint_pages = 16384,
-    .checkpoint_in_background = true};
+inline constexpr StoreOptions kBulkStoreOptions = {.cache_kib = 256 * 1024,
+                                                   .checkpoint_pages = 16384};
 
 struct BatchLimits {
   // How long a batch should hold the write lock. Batches grow or shrink
@@ -96,7 +94,9 @@ class BulkLearner {
   // stored, while the batches stored before it stay.
   void Learn(std::string_view line);
 
-  // Stores the sentences collected so far. Call it before stopping.
+  // Stores the sentences collected so far, and returns once every sentence
+  // stored is on the disk (each batch's sync starts at its commit and runs
+  // beside the next batch). Call it before reporting or stopping.
   void Commit();
 
   // What is stored for good: the sentences of stored batches, and the lines
@@ -117,6 +117,9 @@ class BulkLearner {
     int64_t lines;  // that end with it
   };
 
+  // Stores the sentences collected so far, in batches, without waiting for
+  // the disk.
+  void StoreCollected();
   // Stores sentences_ from `begin` on, in the current transaction, until the
   // end, until a program asks to come in, or once `limit` rows are stored;
   // returns the first sentence not stored.

@@ -38,19 +38,33 @@ Store& Engine::Memory(Store::Access access) {
 }
 
 Response Engine::Respond(std::string_view line) {
+  if (TrimSpaces(line).empty()) return {kEmptyInputReply, std::nullopt};
+  Response response;
   try {
-    if (TrimSpaces(line).empty()) return {kEmptyInputReply, std::nullopt};
     if (!IsValidUtf8(line)) throw InvalidText();
     Store& store = Memory(learning_ ? Store::Access::kReadWrite
                                     : Store::Access::kReadOnly);
     Intake intake = learning_ ? Learn(store, line) : Consider(store, line);
-    return {ComposeReply(store, *random_, intake), std::nullopt};
+    response.text = ComposeReply(store, *random_, intake);
   } catch (const Error& error) {
     // Only failures of the memory or the input become the trouble message;
     // anything else is a fault of the program and goes to the caller.
-    if (!report_errors_) return {std::nullopt, error};
-    return {TroubleMessage(error.description()), error};
+    response.failure = error;
   }
+  // Every sentence stored is on the disk before the reply is shown, failure
+  // or not. The sync began at the commit and ran beside composing the reply.
+  try {
+    if (store_) store_->file().Durable();
+  } catch (const Error& error) {
+    if (!response.failure) response.failure = error;
+  }
+  if (response.failure) {
+    response.text.reset();
+    if (report_errors_) {
+      response.text = TroubleMessage(response.failure->description());
+    }
+  }
+  return response;
 }
 
 bool Engine::Idle() { return !store_ || store_->file().Idle(); }

@@ -7,31 +7,27 @@ namespace quibbo {
 LogCopy::LogCopy(sqlite3* db, const std::string& path, int checkpoint_pages)
     : db_(db),
       checkpoint_pages_(checkpoint_pages),
-      checkpointer_(std::make_unique<Checkpointer>(path)) {
-  sqlite3_wal_hook(db_, &LogCopy::Committed, this);
-}
+      checkpointer_(std::make_unique<Checkpointer>(path)) {}
 
-LogCopy::~LogCopy() { sqlite3_wal_hook(db_, nullptr, nullptr); }
+LogCopy::~LogCopy() = default;
 
-int LogCopy::Committed(void* self, sqlite3* db, const char* name, int pages) {
-  LogCopy& copy = *static_cast<LogCopy*>(self);
-  if (pages < copy.log_pages_) copy.checkpointer_->Restarted();
-  copy.log_pages_ = pages;
-  if (pages >= kLogBound * copy.checkpoint_pages_) {
+void LogCopy::Committed(const char* name, int pages) {
+  if (pages < log_pages_) checkpointer_->Restarted();
+  log_pages_ = pages;
+  if (pages >= kLogBound * checkpoint_pages_) {
     // The background copy fell behind, or never finishes the log while
     // commits keep coming. Copying the rest here restarts the log.
-    copy.checkpointer_->Settle();
-    sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+    checkpointer_->Settle();
+    sqlite3_wal_checkpoint_v2(db_, name, SQLITE_CHECKPOINT_PASSIVE, nullptr,
                               nullptr);
-  } else if (pages >= copy.checkpoint_pages_) {
+  } else if (pages >= checkpoint_pages_) {
     // The background copies the bulk; the last few pages are left to Idle.
-    Checkpointer::Progress progress = copy.checkpointer_->progress();
+    Checkpointer::Progress progress = checkpointer_->progress();
     if (!progress.busy &&
-        pages - progress.copied > copy.checkpoint_pages_ / kFinishShare) {
-      copy.checkpointer_->Request();
+        pages - progress.copied > checkpoint_pages_ / kFinishShare) {
+      checkpointer_->Request();
     }
   }
-  return SQLITE_OK;
 }
 
 bool LogCopy::Idle() {

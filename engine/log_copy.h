@@ -14,8 +14,8 @@
 //    idle moment finishes the copy whatever it costs, and past kLogBound
 //    times a commit copies it itself, so the log stays bounded however the
 //    copies fall behind (a reader holding old pages, say).
-// The programs only say two things: a commit happened (SQLite's log hook
-// tells this class), and the program is idle (Idle).
+// The programs only say two things: a commit happened (SQLite's log hook,
+// through MemoryFile), and the program is idle (Idle).
 #ifndef QUIBBO_ENGINE_LOG_COPY_H_
 #define QUIBBO_ENGINE_LOG_COPY_H_
 
@@ -38,8 +38,8 @@ inline constexpr int kFinishShare = 8;
 
 class LogCopy {
  public:
-  // Watches the commits of `db`, a connection to the memory at `path`, and
-  // takes the place of SQLite's own automatic checkpoint on it.
+  // Copies the log of `db`, a connection to the memory at `path`, in place
+  // of SQLite's own automatic checkpoint, which the log hook replaces.
   LogCopy(sqlite3* db, const std::string& path, int checkpoint_pages);
   // Lets a running background copy finish.
   ~LogCopy();
@@ -53,10 +53,10 @@ class LogCopy {
   // the next idle moment, and the log stays bounded anyway.
   bool Idle();
 
- private:
-  // SQLite's log hook: a commit left the log `pages` long.
-  static int Committed(void* self, sqlite3* db, const char* name, int pages);
+  // A commit left the log of database `name` `pages` long.
+  void Committed(const char* name, int pages);
 
+ private:
   sqlite3* db_;
   int checkpoint_pages_;
   int log_pages_ = 0;  // as the last commit left it

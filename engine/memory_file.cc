@@ -91,13 +91,12 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
     std::string pragmas = "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -" +
                           std::to_string(options.cache_kib) + ";";
     file->db_->Execute(pragmas.c_str());
-    if (read_only) {
-      // Nothing to copy back: this connection never commits.
-    } else if (options.checkpoint_in_background) {
+    // A connection for reading never commits: nothing to copy or sync.
+    if (!read_only) {
       file->log_copy_ =
           std::make_unique<LogCopy>(handle, path, options.checkpoint_pages);
-    } else {
-      sqlite3_wal_autocheckpoint(handle, options.checkpoint_pages);
+      if (options.durable) file->log_sync_ = std::make_unique<LogSync>(path);
+      sqlite3_wal_hook(handle, &MemoryFile::Committed, file.get());
     }
     if (!read_only) schema::Upgrade(*file->db_);
     file->counted_ = schema::Version(*file->db_) >= schema::kCountedVersion;
@@ -117,15 +116,34 @@ void MemoryFile::Create(const std::string& path) {
   try {
     auto db = Connect(path);
     // WAL lets a reader and a writer work at once, and a commit costs no
-    // flush to disk; the file stays consistent after a crash.
-    db->Execute("PRAGMA journal_mode = WAL;");
+    // flush to disk; the file stays consistent after a crash. This
+    // connection syncs every commit, and its close copies the log back.
+    db->Execute("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;");
     schema::Create(*db);
   } catch (const sqlite::SqliteError& error) {
     unlink(path.c_str());
     throw SqliteFailure(error.code(), error.what(), path);
   }
+  // The new name survives a power cut only once the folder is on the disk.
+  if (const int error = SyncFolderOf(path); error != 0) {
+    throw SystemFailure(error, "created", path);
+  }
 }
 
 bool MemoryFile::StillAtPath() const { return FileIdOf(path_) == id_; }
+
+int MemoryFile::Committed(void* self, sqlite3*, const char* name, int pages) {
+  MemoryFile& file = *static_cast<MemoryFile*>(self);
+  if (file.log_sync_) file.log_sync_->Committed();
+  file.log_copy_->Committed(name, pages);
+  return SQLITE_OK;
+}
+
+void MemoryFile::Durable() {
+  if (!log_sync_) return;
+  if (const int error = log_sync_->Wait(); error != 0) {
+    throw SystemFailure(error, "written to the disk", path_);
+  }
+}
 
 }  // namespace quibbo

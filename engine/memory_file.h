@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/disk_sync.h"
 #include "engine/error.h"
 #include "engine/file_id.h"
 #include "engine/log_copy.h"
@@ -36,11 +37,9 @@ struct StoreOptions {
   // memory file. Bulk learning rewrites the same index pages in every
   // batch, and copies each of them once per checkpoint.
   int checkpoint_pages = 1000;
-  // Whether the copy follows LogCopy's policy, off the reply path, rather
-  // than running inside the commit that crosses checkpoint_pages, as SQLite
-  // would. Either way the log never grows past kLogBound times
-  // checkpoint_pages for long.
-  bool checkpoint_in_background = true;
+  // Whether every commit is synced to the disk (LogSync) before the program
+  // reports it, see Durable(). Off only to measure what that costs.
+  bool durable = true;
 };
 
 class MemoryFile {
@@ -81,6 +80,16 @@ class MemoryFile {
   // returns whether nothing is left to do. Never throws.
   bool Idle() { return !log_copy_ || log_copy_->Idle(); }
 
+  // Returns once everything committed through this connection is on the
+  // disk. The syncs start at each commit, so this waits only for what is
+  // left. Throws Error when a sync failed.
+  void Durable();
+  // Tells that a commit was written without a statement, by SQLite's backup
+  // API, which SQLite's log hook does not see.
+  void CommittedOutsideStatements() {
+    if (log_sync_) log_sync_->Committed();
+  }
+
   // Runs `body`, turning SQLite's failures into an Error naming the file.
   template <typename Body>
   auto Guard(Body&& body) -> decltype(body()) {
@@ -93,14 +102,17 @@ class MemoryFile {
 
  private:
   MemoryFile(std::string path, FileId id, std::chrono::milliseconds timeout);
+  // SQLite's log hook: a commit left the log `pages` long.
+  static int Committed(void* self, sqlite3* db, const char* name, int pages);
 
   std::string path_;
   FileId id_;
   BusyWait busy_wait_;  // outlives the connection it serves
   std::unique_ptr<sqlite::Connection> db_;
   bool counted_ = false;
-  // Declared after the connection, so it stops before the connection closes.
+  // Declared after the connection, so they stop before it closes.
   std::unique_ptr<LogCopy> log_copy_;
+  std::unique_ptr<LogSync> log_sync_;
 };
 
 }  // namespace quibbo

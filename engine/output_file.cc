@@ -8,6 +8,7 @@
 
 #include <cerrno>
 
+#include "engine/disk_sync.h"
 #include "engine/error.h"
 
 namespace quibbo {
@@ -66,6 +67,10 @@ void OutputFile::Commit() {
     throw OutputFailure(errno, path_);
   }
   temporary_path_.clear();
+  // The new name survives a power cut only once the folder is on the disk.
+  if (const int error = SyncFolderOf(path_); error != 0) {
+    throw OutputFailure(error, path_);
+  }
 }
 
 }  // namespace quibbo

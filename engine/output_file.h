@@ -4,7 +4,8 @@
 // The bytes go to a temporary file beside the final name, created readable
 // and writable by its owner alone (0600). Commit() flushes it to disk and
 // renames it to the final name in one step, so a failure, a full disk or a
-// crash never leaves a half-written file under that name. An OutputFile
+// crash never leaves a half-written file under that name, then syncs the
+// folder, so that the name survives a power cut too. An OutputFile
 // destroyed without Commit() removes its temporary file.
 #ifndef QUIBBO_ENGINE_OUTPUT_FILE_H_
 #define QUIBBO_ENGINE_OUTPUT_FILE_H_

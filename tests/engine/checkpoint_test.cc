@@ -17,17 +17,13 @@ TEST(CheckpointTest, TheLogStaysBoundedOverManyCommits) {
   constexpr int kPages = 16;
   constexpr uintmax_t kFrame = 4096 + 24;
   struct Case {
-    bool background;
     bool idle;  // a conversation that idles after each line, as programs do
     uintmax_t bound;
   };
-  for (const Case& c :
-       {Case{true, true, 2 * kPages * kFrame},
-        Case{true, false, (kLogBound + 4) * kPages * kFrame},
-        Case{false, false, (kLogBound + 4) * kPages * kFrame}}) {
+  for (const Case& c : {Case{true, 2 * kPages * kFrame},
+                        Case{false, (kLogBound + 4) * kPages * kFrame}}) {
     TempMemory memory;
-    const StoreOptions options = {.checkpoint_pages = kPages,
-                                  .checkpoint_in_background = c.background};
+    const StoreOptions options = {.checkpoint_pages = kPages};
     Engine engine(memory.path(), std::make_unique<SeededRandom>(1), nullptr,
                   options);
     auto store = Store::Open(memory.path(), Store::Access::kReadWrite, options);
@@ -48,7 +44,7 @@ TEST(CheckpointTest, TheLogStaysBoundedOverManyCommits) {
     }
     // Without copies the log would hold every page of every commit.
     EXPECT_LT(std::filesystem::file_size(memory.path() + "-wal"), c.bound)
-        << c.background << c.idle;
+        << c.idle;
   }
 }
 

@@ -224,7 +224,11 @@ std::map<std::string, std::string> PowerCut::StateAfter(size_t n,
     } else {
       // Not there when recording began, or made anew.
       if (file == files.end() || event.kind == Event::kCreate) {
-        file = files.insert_or_assign(event.path, OnDisk{.named = false}).first;
+        file = files
+                   .insert_or_assign(
+                       event.path,
+                       OnDisk{.durable = {}, .pending = {}, .named = false})
+                   .first;
       }
       if (event.kind > Event::kCreate) file->second.pending.push_back(i);
     }

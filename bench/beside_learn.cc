@@ -89,7 +89,16 @@ BesideLearnFigures MeasureBesideLearn(const BesideLearnSettings& settings,
     const size_t waits_before = figures.beside_ms.size();
     CliLearn learn(settings.cli, beside, book);
     for (pacer.Wait(); learn.Running(); pacer.Wait()) {
-      figures.beside_ms.push_back(TimeExchange(chat, next_line()));
+      // A failed line is a finding, not the end of the run; a chat that
+      // died fails at Finish() below.
+      Clock::time_point start = Clock::now();
+      try {
+        chat.Exchange(next_line());
+      } catch (const std::runtime_error& error) {
+        Log(std::string("beside a learn: ") + error.what());
+        ++figures.failed;
+      }
+      figures.beside_ms.push_back(Milliseconds(Clock::now() - start));
     }
     const LearnRun with_chat = learn.Wait();
     chat.Finish();

@@ -36,6 +36,9 @@ struct BesideLearnFigures {
   // rounds: with no learn running, and while the learn runs.
   std::vector<double> quiet_ms;
   std::vector<double> beside_ms;
+  // Lines beside the learn that got no reply or reported trouble (a memory
+  // busy past the timeout, say); their waits count all the same.
+  int failed = 0;
   // The learn's speed in each round, in words per second.
   std::vector<double> alone_words_per_second;
   std::vector<double> beside_words_per_second;

@@ -54,6 +54,8 @@ void BesideSection(std::ostream& out, const BesideLearnFigures& f,
       << Spread(f.quiet_ms) << " |\n"
       << "| Beside the learn | " << f.beside_ms.size() << " | "
       << Spread(f.beside_ms) << " |\n\n"
+      << f.failed << " of the lines beside the learn got no reply or one "
+      << "that reported trouble.\n\n"
       << "| The learn (words/s) | Alone | Beside the chat | Beside / alone "
          "|\n|---|---:|---:|---:|\n";
   for (size_t i = 0; i < f.alone_words_per_second.size(); ++i) {
@@ -142,8 +144,8 @@ void PersonGoals(std::ostream& out, const PersonFigures& figures) {
             "Chat beside a learn: 95th percentile of the reply wait <= " +
                 Fixed(kBesideWaitMs, 0) + " ms",
             Ms(wait) + " ms, " + Fixed(wait / Percentile(f.quiet_ms, 95), 1) +
-                " x with no learn",
-            wait <= kBesideWaitMs);
+                " x with no learn; " + std::to_string(f.failed) + " failed",
+            wait <= kBesideWaitMs && f.failed == 0);
     GoalRow(out,
             "Learn beside a chat >= " + Fixed(100 * kBesideShare, 0) +
                 "% of its speed alone",

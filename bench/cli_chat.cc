@@ -120,14 +120,25 @@ ChatFigures MeasureChat(const std::string& cli, const std::string& memory,
 
   CliChat chat(cli, memory);
   for (const std::string& line : corpus.warm_up) chat.Exchange(line);
-  for (size_t i = 0; i < lines; ++i) {
-    Clock::time_point start = Clock::now();
-    chat.Exchange(corpus.inputs[(first_input + i) % corpus.inputs.size()]);
-    figures.round_trip_ms.push_back(Milliseconds(Clock::now() - start));
-  }
+  figures.round_trip_ms =
+      TimeRoundTrips(chat, corpus.inputs, lines, first_input);
+  figures.sentence_round_trip_ms =
+      TimeRoundTrips(chat, corpus.sentences, lines);
   figures.peak_kib = chat.PeakKib();
   chat.Finish();
   return figures;
+}
+
+std::vector<double> TimeRoundTrips(CliChat& chat,
+                                   const std::vector<std::string>& lines,
+                                   size_t count, size_t first) {
+  std::vector<double> times;
+  for (size_t i = 0; i < count; ++i) {
+    Clock::time_point start = Clock::now();
+    chat.Exchange(lines[(first + i) % lines.size()]);
+    times.push_back(Milliseconds(Clock::now() - start));
+  }
+  return times;
 }
 
 }  // namespace quibbo::bench

@@ -49,17 +49,25 @@ struct ChatFigures {
   // `starts` starts after an unmeasured one.
   double first_reply_ms = 0;
   double first_reply_peak_kib = 0;
-  // Each line's round trip, one program answering line after line.
+  // Each line's round trip, one program answering line after line: the
+  // fragments (the corpus's inputs), then as many whole sentences.
   std::vector<double> round_trip_ms;
+  std::vector<double> sentence_round_trip_ms;
   double peak_kib = 0;  // after all those lines
 };
 
-// Measures both on the memory at `memory`, which keeps what was said. The
-// lines timed are the corpus's inputs from `first_input` on, round again as
-// needed.
+// Measures them on the memory at `memory`, which keeps what was said. The
+// fragments timed are the corpus's inputs from `first_input` on, round again
+// as needed.
 ChatFigures MeasureChat(const std::string& cli, const std::string& memory,
                         const Corpus& corpus, int starts, size_t lines,
                         size_t first_input);
+
+// The round trip of each of `count` lines through `chat`: `lines` from
+// `first` on, round again as needed.
+std::vector<double> TimeRoundTrips(CliChat& chat,
+                                   const std::vector<std::string>& lines,
+                                   size_t count, size_t first = 0);
 
 }  // namespace quibbo::bench
 

@@ -61,6 +61,15 @@ void RemoveMemory(const std::string& path) {
   }
 }
 
+void CopyMemory(const std::string& from, const std::string& to) {
+  RemoveMemory(to);
+  for (const char* suffix : {"", "-wal"}) {
+    if (std::filesystem::exists(from + suffix)) {
+      std::filesystem::copy_file(from + suffix, to + suffix);
+    }
+  }
+}
+
 std::string ReadFirstLine(const std::string& path, const std::string& key) {
   std::ifstream in(path);
   std::string line;

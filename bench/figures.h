@@ -29,6 +29,9 @@ std::string Mark(bool met);
 int64_t FileBytes(const std::string& path);
 // Removes a memory file with its write-ahead log and lock files.
 void RemoveMemory(const std::string& path);
+// Copies a memory that no program has open, with its write-ahead log if it
+// has one, over whatever `to` held.
+void CopyMemory(const std::string& from, const std::string& to);
 // The value after the colon of the first line of `path` that starts with
 // `key`, or "unknown".
 std::string ReadFirstLine(const std::string& path, const std::string& key);

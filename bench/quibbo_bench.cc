@@ -5,8 +5,12 @@
 // inserted into a bare SQLite table in this process), the bytes each stored
 // word costs, and reply latency in the steady state of a long conversation.
 // On the largest memory it also measures replies from outside, through a
-// live quibbo-cli, with its start-up time and peak resident memory. The
-// window's figures come from window_bench, run before, and join the report.
+// live quibbo-cli, with its start-up time and peak resident memory. Then
+// what a person meets beyond that: a chat beside a `quibbo-cli learn` on a
+// copy of that memory (beside_learn.h), a megabyte line said in a chat
+// against the same line learned (long_line.h), and replies from a memory of
+// millions of short sentences (short_memory.h). The window's figures come
+// from window_bench, run before, and join the report.
 //
 // With --rows N it compares a memory of N rows with one of a million
 // instead, and writes only that section of the report.
@@ -15,6 +19,7 @@
 //                [--window FILE] [--quick | --rows N]
 #include <signal.h>
 
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -24,6 +29,7 @@
 #include "bench/corpus.h"
 #include "bench/figures.h"
 #include "bench/learning.h"
+#include "bench/person_report.h"
 #include "bench/replies.h"
 #include "bench/report.h"
 
@@ -34,6 +40,17 @@ constexpr size_t kReplies = 600;
 constexpr size_t kChatLines = 500;
 constexpr int kChatStarts = 5;
 constexpr int64_t kMillion = 1000000;
+
+// What a person meets; --quick divides the sizes by kQuickShare.
+constexpr int64_t kBookWords = 2 * kMillion;
+constexpr std::chrono::milliseconds kPace{500};
+constexpr size_t kQuietLines = 20;
+constexpr int kBesideRounds = 2;
+constexpr int64_t kLineBytes = 1100000;
+constexpr int64_t kShortRows = 3 * kMillion;
+constexpr size_t kShortReplies = 500;
+constexpr int kLookupsPerPosition = 10;
+constexpr int kQuickShare = 10;
 
 struct Settings {
   std::string corpus = "/usr/share/games/fortunes";
@@ -94,8 +111,35 @@ SizeResult Measure(const Settings& settings, const Corpus& corpus,
         Fixed(result.chat->first_reply_ms, 1) + " ms; peak " +
         Fixed(result.chat->peak_kib / 1024, 1) + " MiB");
   }
-  RemoveMemory(memory);
   return result;
+}
+
+// On the memory at `memory`, which holds `rows` rows.
+PersonFigures MeasurePerson(const Settings& settings, const Corpus& corpus,
+                            const std::string& memory, int64_t rows) {
+  const int share = settings.quick ? kQuickShare : 1;
+  PersonFigures person;
+  person.memory_rows = rows;
+  BesideLearnSettings beside = {.cli = settings.cli,
+                                .memory = memory,
+                                .work = settings.work,
+                                .book_words = kBookWords / share,
+                                .pace = kPace,
+                                .quiet_lines = kQuietLines / share,
+                                .rounds = settings.quick ? 1 : kBesideRounds};
+  person.beside = MeasureBesideLearn(beside, corpus);
+  person.long_line = MeasureLongLine(settings.cli, memory, settings.work,
+                                     corpus, kLineBytes / share);
+  RemoveMemory(memory);
+  ShortMemorySettings short_memory = {
+      .cli = settings.cli,
+      .memory = settings.work + "/short.mdb",
+      .rows = kShortRows / share,
+      .replies = kShortReplies / share,
+      .lookups_per_position = std::max(1, kLookupsPerPosition / share),
+      .options = {}};
+  person.short_memory = MeasureShortMemory(short_memory, corpus);
+  return person;
 }
 
 int Run(const Settings& settings) {
@@ -105,7 +149,8 @@ int Run(const Settings& settings) {
   Corpus corpus = LoadCorpus(settings.corpus);
   Log("corpus: " + std::to_string(corpus.training.size()) +
       " training lines, " + std::to_string(corpus.words) + " words; " +
-      std::to_string(corpus.inputs.size()) + " held-back inputs");
+      std::to_string(corpus.inputs.size()) + " held-back inputs, " +
+      std::to_string(corpus.sentences.size()) + " whole sentences");
   std::filesystem::create_directories(settings.work);
 
   std::vector<Size> sizes = {{10000, 5, true, false},
@@ -120,11 +165,18 @@ int Run(const Settings& settings) {
   for (const Size& size : sizes) {
     results.push_back(Measure(settings, corpus, size));
   }
+  const std::string memory = settings.work + "/bench.mdb";
+  PersonFigures person;
+  if (!settings.large && !settings.cli.empty()) {
+    person = MeasurePerson(settings, corpus, memory, results.back().rows);
+  }
+  RemoveMemory(memory);
 
   info.corpus = settings.corpus;
   info.corpus_words = corpus.words;
   info.corpus_lines = corpus.training.size();
   info.inputs = corpus.inputs.size();
+  info.sentences = corpus.sentences.size();
   info.warm_up = corpus.warm_up.size();
   info.replies = kReplies;
   info.chat_lines = kChatLines;
@@ -140,7 +192,7 @@ int Run(const Settings& settings) {
   } else {
     std::vector<WindowFigure> window =
         ReadWindowFigures(settings.window, &info.window_exchanges);
-    standard = StandardReport(results, window, info);
+    standard = StandardReport(results, window, person, info);
     std::cout << "\n" << standard;
   }
   if (!settings.out.empty()) WriteResults(settings.out, standard, large);

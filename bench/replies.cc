@@ -10,8 +10,9 @@
 namespace quibbo::bench {
 
 std::vector<double> TimeReplies(const Corpus& corpus, const std::string& memory,
-                                size_t count, uint64_t seed) {
-  Engine engine(memory, std::make_unique<SeededRandom>(seed));
+                                size_t count, uint64_t seed,
+                                const StoreOptions& options) {
+  Engine engine(memory, std::make_unique<SeededRandom>(seed), nullptr, options);
   engine.SetReportErrors(true);
   for (const std::string& line : corpus.warm_up) engine.Respond(line);
   std::vector<double> times;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/corpus.h"
+#include "engine/memory_file.h"
 
 namespace quibbo::bench {
 
@@ -15,9 +16,12 @@ namespace quibbo::bench {
 // engine over the memory at `memory` itself, as the chat opens it: after the
 // warm-up inputs, the inputs in turn, round again as needed. Learning and
 // the commit are included, and so is every checkpoint of the write-ahead
-// log that falls inside a reply. Throws if a reply reports trouble.
+// log that falls inside a reply. The memory is opened with `options`, so
+// that settings can be compared in one run. Throws if a reply reports
+// trouble.
 std::vector<double> TimeReplies(const Corpus& corpus, const std::string& memory,
-                                size_t count, uint64_t seed);
+                                size_t count, uint64_t seed,
+                                const StoreOptions& options = {});
 
 }  // namespace quibbo::bench
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/cli_chat.h"
+#include "bench/person_report.h"
 
 namespace quibbo::bench {
 
@@ -37,6 +38,7 @@ struct RunInfo {
   int64_t corpus_words = 0;
   size_t corpus_lines = 0;
   size_t inputs = 0;
+  size_t sentences = 0;  // whole ones, as inputs too
   size_t warm_up = 0;
   size_t replies = 0;     // in a row through the engine, per memory
   size_t chat_lines = 0;  // in a row through quibbo-cli
@@ -53,10 +55,11 @@ struct RunInfo {
 std::vector<WindowFigure> ReadWindowFigures(const std::string& path,
                                             int* exchanges);
 
-// Results, goals, and how they were measured, for the usual sizes.
+// Results, goals, and how they were measured, for the usual sizes and what
+// a person meets.
 std::string StandardReport(const std::vector<SizeResult>& sizes,
                            const std::vector<WindowFigure>& window,
-                           const RunInfo& info);
+                           const PersonFigures& person, const RunInfo& info);
 
 // The section on how a memory far past a million rows compares with one of
 // a million.

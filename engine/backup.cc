@@ -101,8 +101,7 @@ int64_t CheckCopy(const std::string& temporary_path, const std::string& file) {
 int64_t BackupMemory(const std::string& memory_path, const std::string& file,
                      bool replace, const StopRequested& stop) {
   auto memory = MemoryFile::Open(memory_path, Access::kReadOnly);
-  if (SameFile(memory_path, file)) throw SameFileAsMemory(file);
-  OutputFile output(file, replace);
+  OutputFile output(file, replace, memory_path);
   try {
     sqlite::Connection copy(output.temporary_path(), SQLITE_OPEN_READWRITE |
                                                          SQLITE_OPEN_NOMUTEX |

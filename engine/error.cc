@@ -188,6 +188,35 @@ Error SameFileAsMemory(const std::string& path) {
                path + " is the memory itself; name another file.");
 }
 
+Error OverwritesMemory(const std::string& path) {
+  return Error(Kind::kExists,
+               path +
+                   " is the memory itself or one of its files, which this "
+                   "would destroy; name another file (restore puts a backup "
+                   "in place of the memory).");
+}
+
+Error OutputIsFolder(const std::string& path) {
+  return Error(
+      Kind::kExists,
+      path + " is a folder; name a file to write, in it or elsewhere.");
+}
+
+Error OutputNotRegular(const std::string& path) {
+  return Error(Kind::kExists, path +
+                                  " is not a regular file (a device or a "
+                                  "pipe, say), so it was left as it is; name "
+                                  "a regular file.");
+}
+
+Error OutputInUse(const std::string& path) {
+  return Error(Kind::kBusy,
+               path +
+                   " is a database that another program has open, which "
+                   "this would damage; name another file (restore puts a "
+                   "backup in place of a memory safely).");
+}
+
 Error OutputExists(const std::string& path) {
   return Error(Kind::kExists, path +
                                   " already exists and was left as it is; "

@@ -74,6 +74,10 @@ Error EmptyMemory();
 // said otherwise.
 Error SameFileAsMemory(const std::string& path);
 Error OutputExists(const std::string& path);
+Error OverwritesMemory(const std::string& path);
+Error OutputIsFolder(const std::string& path);
+Error OutputNotRegular(const std::string& path);
+Error OutputInUse(const std::string& path);
 Error OutputFailure(int error_number, const std::string& path);
 Error StandardOutputFailure(int error_number);
 Error CopyFailure(int code, std::string_view message, const std::string& path);

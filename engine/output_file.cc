@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "engine/disk_sync.h"
 #include "engine/error.h"
+#include "engine/file_id.h"
 
 namespace quibbo {
 namespace {
@@ -29,14 +31,39 @@ int Rename(const std::string& from, const std::string& to, bool replace) {
   return 0;
 }
 
+// The files SQLite and Quibbo keep beside a memory while it is in use.
+constexpr const char* kCompanions[] = {"-wal", "-shm", "-wait", "-journal"};
+
+// Whether `path` is the name of a memory's companion file, or holds a
+// memory that a program has open: it has a log or a journal beside it, or
+// another process holds a lock on it.
+bool InUse(const std::string& path) {
+  for (const char* suffix : kCompanions) {
+    if (access((path + suffix).c_str(), F_OK) == 0) return true;
+  }
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  const bool locked = fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+  close(fd);
+  return locked;
+}
+
+// The same file name, whichever way it is spelt, whether or not it exists.
+bool SameName(const std::string& a, const std::string& b) {
+  std::error_code ignored;
+  return std::filesystem::weakly_canonical(a, ignored) ==
+         std::filesystem::weakly_canonical(b, ignored);
+}
+
 }  // namespace
 
-OutputFile::OutputFile(std::string path, bool replace)
-    : path_(std::move(path)), replace_(replace) {
-  struct stat info;
-  if (!replace_ && lstat(path_.c_str(), &info) == 0) {
-    throw OutputExists(path_);
-  }
+OutputFile::OutputFile(std::string path, bool replace,
+                       const std::string& memory_path)
+    : path_(std::move(path)), replace_(replace), memory_path_(memory_path) {
+  CheckTarget();
   std::string pattern = path_ + ".partial-XXXXXX";
   // mkstemp creates the file with mode 0600.
   fd_ = mkostemp(pattern.data(), O_CLOEXEC);
@@ -56,7 +83,29 @@ OutputFile::~OutputFile() {
   }
 }
 
+void OutputFile::CheckTarget() const {
+  if (!memory_path_.empty()) {
+    if (SameFile(path_, memory_path_) || SameName(path_, memory_path_)) {
+      throw OverwritesMemory(path_);
+    }
+    for (const char* suffix : kCompanions) {
+      if (SameName(path_, memory_path_ + suffix)) throw OverwritesMemory(path_);
+    }
+  }
+  struct stat info;
+  if (lstat(path_.c_str(), &info) != 0) return;
+  // Not even --force replaces what is not a plain file of its own.
+  if (S_ISDIR(info.st_mode) ||
+      (stat(path_.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
+    throw OutputIsFolder(path_);
+  }
+  if (!S_ISREG(info.st_mode)) throw OutputNotRegular(path_);
+  if (InUse(path_)) throw OutputInUse(path_);
+  if (!replace_) throw OutputExists(path_);
+}
+
 void OutputFile::Commit() {
+  CheckTarget();
   writer_->Flush();
   if (fsync(fd_) != 0) throw OutputFailure(errno, path_);
   int fd = fd_;

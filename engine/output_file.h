@@ -20,10 +20,14 @@ namespace quibbo {
 
 class OutputFile {
  public:
-  // Prepares to write `path`. Unless `replace`, refuses with Error
-  // (kExists) when `path` exists. Throws Error when the temporary file
-  // cannot be created.
-  OutputFile(std::string path, bool replace);
+  // Prepares to write `path`, refusing with Error what it must never
+  // replace: the memory at `memory_path` or one of its companions (-wal,
+  // -shm, -wait, -journal), any memory another program has open (it has a
+  // log or a lock), and anything but a regular file (a folder, a device, a
+  // pipe). Unless `replace`, it also refuses (kExists) a `path` that exists.
+  // Throws Error when the temporary file cannot be created.
+  OutputFile(std::string path, bool replace,
+             const std::string& memory_path = "");
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -35,13 +39,18 @@ class OutputFile {
   // Appends `bytes`, buffered. Throws Error (kFull on a full disk).
   void Write(std::string_view bytes) { writer_->Write(bytes); }
 
-  // Puts the complete file at path(). Without `replace`, a file that
-  // appeared there meanwhile is kept and Error (kExists) thrown.
+  // Puts the complete file at path(), looking again at what is there now.
+  // Without `replace`, a file that appeared there meanwhile is kept and
+  // Error (kExists) thrown.
   void Commit();
 
  private:
+  // Throws when `path_` is something it must not replace (see above).
+  void CheckTarget() const;
+
   std::string path_;
   bool replace_;
+  std::string memory_path_;
   std::string temporary_path_;
   int fd_ = -1;
   std::unique_ptr<BufferedWriter> writer_;

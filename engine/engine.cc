@@ -76,6 +76,7 @@ void Engine::WipeMemory() {
   Store::Transaction transaction(store, Store::Transaction::Kind::kWrite);
   store.DeleteAll();
   transaction.Commit();
+  store.file().EmptyLog();
 }
 
 int32_t Engine::WordFrequency(std::string_view word) {

@@ -177,6 +177,14 @@ Error MissingRow(const std::string& path, int64_t row) {
                                    ", which another row points to.");
 }
 
+Error LogHeld(const std::string& path) {
+  return Error(Kind::kBusy,
+               File(path) +
+                   " lost what was deleted, but another program holds on to "
+                   "its log, where old copies remain until it lets go. Try "
+                   "again in a moment.");
+}
+
 Error InvalidText() {
   return Error(Kind::kInvalidText,
                "The sentence is not valid UTF-8 text, so nothing of it was "

@@ -66,6 +66,7 @@ Error AlreadyExists(const std::string& path);
 Error ReadOnlyMemory(const std::string& path);
 Error UnfinishedSentence(const std::string& path, int64_t row);
 Error MissingRow(const std::string& path, int64_t row);
+Error LogHeld(const std::string& path);
 Error InvalidText();
 Error EmptyMemory();
 

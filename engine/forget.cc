@@ -45,6 +45,7 @@ ForgetFigures Forget(const std::string& memory_path,
   figures.sentences = static_cast<int64_t>(doomed.size());
   figures.rows = store.DeleteSentences(doomed);
   transaction.Commit();
+  store.file().EmptyLog();
   return figures;
 }
 

@@ -30,6 +30,20 @@ void LogCopy::Committed(const char* name, int pages) {
   }
 }
 
+bool LogCopy::Empty() {
+  checkpointer_->Settle();
+  int log = 0;
+  int copied = 0;
+  if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, &log,
+                                &copied) != SQLITE_OK ||
+      log != 0) {
+    return false;
+  }
+  log_pages_ = 0;
+  checkpointer_->Restarted();
+  return true;
+}
+
 bool LogCopy::Idle() {
   if (log_pages_ < checkpoint_pages_) return true;
   // Lines that come back to back may never find the background copy at

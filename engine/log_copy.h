@@ -56,6 +56,11 @@ class LogCopy {
   // A commit left the log of database `name` `pages` long.
   void Committed(const char* name, int pages);
 
+  // Copies the whole log back and empties it, waiting for other programs as
+  // the busy handler allows: a deletion's old rows live on in the log's
+  // earlier frames until then. Returns whether the log is empty.
+  bool Empty();
+
  private:
   sqlite3* db_;
   int checkpoint_pages_;

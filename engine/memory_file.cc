@@ -88,8 +88,12 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
     if (!read_only && sqlite3_db_readonly(handle, "main")) {
       throw ReadOnlyMemory(path);
     }
-    std::string pragmas = "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -" +
-                          std::to_string(options.cache_kib) + ";";
+    // Secure deletion zeroes what a deletion frees, whatever the default
+    // SQLite was built with: forgotten words leave no trace in the file.
+    std::string pragmas =
+        "PRAGMA synchronous = NORMAL; PRAGMA secure_delete = ON; "
+        "PRAGMA cache_size = -" +
+        std::to_string(options.cache_kib) + ";";
     file->db_->Execute(pragmas.c_str());
     // A connection for reading never commits: nothing to copy or sync.
     if (!read_only) {
@@ -128,6 +132,10 @@ void MemoryFile::Create(const std::string& path) {
   if (const int error = SyncFolderOf(path); error != 0) {
     throw SystemFailure(error, "created", path);
   }
+}
+
+void MemoryFile::EmptyLog() {
+  if (log_copy_ && !log_copy_->Empty()) throw LogHeld(path_);
 }
 
 bool MemoryFile::StillAtPath() const { return FileIdOf(path_) == id_; }

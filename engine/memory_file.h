@@ -84,6 +84,12 @@ class MemoryFile {
   // disk. The syncs start at each commit, so this waits only for what is
   // left. Throws Error when a sync failed.
   void Durable();
+  // Leaves no trace of what was deleted in any file of the memory: the
+  // freed space is zeroed as rows are deleted (secure deletion), and this
+  // empties the log, whose earlier frames still hold the rows. Waits for
+  // other programs up to the busy timeout; throws Error (kBusy) when one
+  // holds on to the log longer. Call it after the commit of a deletion.
+  void EmptyLog();
   // Tells that a commit was written without a statement, by SQLite's backup
   // API, which SQLite's log hook does not see.
   void CommittedOutsideStatements() {

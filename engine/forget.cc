@@ -1,20 +1,47 @@
 #include "engine/forget.h"
 
 #include "engine/store.h"
+#include "engine/text.h"
 
 namespace quibbo {
 namespace {
 
-// The stored forms of the words to forget: each as typed, and with the full
-// stop that the last word of a sentence carries.
-std::vector<std::string> Forms(const std::vector<std::string>& words) {
-  std::vector<std::string> forms;
-  for (const std::string& word : words) {
-    std::string bare = word;
-    if (!bare.empty() && bare.back() == '.') bare.pop_back();
-    forms.push_back(bare);
-    forms.push_back(bare + ".");
+// A word as forget compares it: without the punctuation at its ends and a
+// possessive "'s" ("Bob's", "\"Bob\".", "Bob?." all give "Bob").
+std::string_view Core(std::string_view word) {
+  std::string_view core = TrimPunctuation(word);
+  for (std::string_view possessive : {"'s", "'S", "\u2019s", "\u2019S"}) {
+    if (core.size() > possessive.size() && core.ends_with(possessive)) {
+      return TrimPunctuation(core.substr(0, core.size() - possessive.size()));
+    }
   }
+  return core;
+}
+
+// Whether the stored word `stored` counts as the word `typed`: the same
+// core, letter case ignored. A typed word that is all punctuation matches
+// itself alone, with or without a sentence's full stop.
+bool SameWord(std::string_view stored, std::string_view typed) {
+  const std::string_view core = Core(typed);
+  if (core.empty()) {
+    return CompareIgnoringCase(stored, typed) == 0 ||
+           CompareIgnoringCase(stored, std::string(typed) + ".") == 0;
+  }
+  return CompareIgnoringCase(Core(stored), core) == 0;
+}
+
+// The stored words that count as any of `words`, one spelling of each.
+std::vector<std::string> Forms(Store& store,
+                               const std::vector<std::string>& words) {
+  std::vector<std::string> forms;
+  store.ForEachWord([&](const WordTally& tally) {
+    for (const std::string& word : words) {
+      if (SameWord(tally.word, word)) {
+        forms.push_back(tally.word);
+        return;
+      }
+    }
+  });
   return forms;
 }
 
@@ -25,8 +52,9 @@ ForgetFigures PreviewForget(const std::string& memory_path,
                             size_t examples) {
   Store store(MemoryFile::Open(memory_path, MemoryFile::Access::kReadOnly));
   Store::Transaction snapshot(store, Store::Transaction::Kind::kRead);
-  const std::vector<IdSpan> doomed = store.SentencesHolding(Forms(words));
   ForgetFigures figures;
+  figures.forms = Forms(store, words);
+  const std::vector<IdSpan> doomed = store.SentencesHolding(figures.forms);
   figures.sentences = static_cast<int64_t>(doomed.size());
   store.ForEachSentenceIn(doomed, [&](const std::string& text, int64_t rows) {
     figures.rows += rows;
@@ -40,8 +68,9 @@ ForgetFigures Forget(const std::string& memory_path,
                      const std::vector<std::string>& words) {
   Store store(MemoryFile::Open(memory_path, MemoryFile::Access::kReadWrite));
   Store::Transaction transaction(store, Store::Transaction::Kind::kWrite);
-  const std::vector<IdSpan> doomed = store.SentencesHolding(Forms(words));
   ForgetFigures figures;
+  figures.forms = Forms(store, words);
+  const std::vector<IdSpan> doomed = store.SentencesHolding(figures.forms);
   figures.sentences = static_cast<int64_t>(doomed.size());
   figures.rows = store.DeleteSentences(doomed);
   transaction.Commit();

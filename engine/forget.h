@@ -1,11 +1,14 @@
 // Forgetting: deleting every sentence that holds one of some words.
 //
 // A sentence goes whole or not at all: the run of rows from one at position 0
-// up to the next, as an export reads it. A word matches with letter case
-// ignored, as everywhere in the memory, and also with the full stop that
-// ends its sentence ("bob" matches "Bob."). Everything is deleted in one
-// write transaction, which also lowers the counts in word_count by exactly
-// the rows deleted, so replies afterwards come only from what remains.
+// up to the next, as an export reads it. A stored word counts as a word to
+// forget when the two are the same without the punctuation at their ends
+// (quotes, brackets, the sentence's full stop, "?", "!", ",") and without a
+// possessive "'s", letter case ignored: "bob" takes "Bob?.", "\"Bob\"." and
+// "Bob's", but not "bobcat", "Bobs" or "Bob-Smith". Everything is deleted in
+// one write transaction, which also lowers the counts in word_count by
+// exactly the rows deleted, so replies afterwards come only from what
+// remains; and no copy of what went stays in the memory's files.
 #ifndef QUIBBO_ENGINE_FORGET_H_
 #define QUIBBO_ENGINE_FORGET_H_
 
@@ -17,6 +20,7 @@
 namespace quibbo {
 
 struct ForgetFigures {
+  std::vector<std::string> forms;  // the stored words that count, one each
   int64_t sentences = 0;
   int64_t rows = 0;
   std::vector<std::string> examples;  // the oldest sentences, as text

@@ -150,6 +150,23 @@ std::string GroupDigits(int64_t value) {
   return out;
 }
 
+std::string_view TrimPunctuation(std::string_view text) {
+  size_t begin = text.size();
+  size_t end = 0;
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t start = pos;
+    const int32_t code_point = NextCodePoint(text, &pos);
+    const bool punctuation =
+        code_point < kInvalidByteBase &&
+        utf8proc_category(code_point) >= UTF8PROC_CATEGORY_PC &&
+        utf8proc_category(code_point) <= UTF8PROC_CATEGORY_PO;
+    if (punctuation) continue;
+    begin = std::min(begin, start);
+    end = pos;
+  }
+  return begin < end ? text.substr(begin, end - begin) : text.substr(0, 0);
+}
+
 size_t CharacterCount(std::string_view text) {
   size_t count = 0;
   size_t pos = 0;

@@ -33,6 +33,10 @@ std::string UpperCase(std::string_view text);
 // `value` in decimal with its digits in groups of three: "-1,234,567".
 std::string GroupDigits(int64_t value);
 
+// `text` without the punctuation at its ends: every character of a Unicode
+// punctuation category (quotes, brackets, full stops, commas, "?", "!").
+std::string_view TrimPunctuation(std::string_view text);
+
 // Number of characters (code points) in `text`.
 size_t CharacterCount(std::string_view text);
 

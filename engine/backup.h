@@ -34,9 +34,9 @@ int64_t CheckRestorable(const std::string& memory_path,
                         const std::string& file);
 
 // Replaces the whole contents of the memory at `memory_path` with those of
-// the memory in `file`, then brings its schema up to date. Returns the
-// number of rows restored. Throws Error; then the memory is exactly as it
-// was.
+// the memory in `file`, then brings its schema up to date. Refuses (kBusy)
+// while a learn runs on the memory. Returns the number of rows restored.
+// Throws Error; then the memory is exactly as it was.
 int64_t RestoreMemory(const std::string& memory_path, const std::string& file);
 
 }  // namespace quibbo

@@ -275,6 +275,13 @@ Error PageSizesDiffer(const std::string& path, const std::string& memory_path) {
                    "instead.");
 }
 
+Error LearnUnderWay(const std::string& memory_path) {
+  return Error(Kind::kBusy,
+               "A learn is under way on the memory file " + memory_path +
+                   ", and would go on into the restored memory; let it "
+                   "finish, or stop it with Ctrl+C, then restore.");
+}
+
 Error Interrupted(const std::string& path) {
   return Error(Kind::kInterrupted, "Stopped before " + path +
                                        " was complete; nothing was left in "

@@ -84,6 +84,7 @@ Error StandardOutputFailure(int error_number);
 Error CopyFailure(int code, std::string_view message, const std::string& path);
 Error CopyDamaged(const std::string& path, std::string_view detail);
 Error PageSizesDiffer(const std::string& path, const std::string& memory_path);
+Error LearnUnderWay(const std::string& memory_path);
 // A command writing `path` was stopped (Ctrl+C, say) before it finished.
 Error Interrupted(const std::string& path);
 

@@ -27,6 +27,15 @@ int OpenOwn(const std::string& path) {
   return fd;
 }
 
+// Marks `fd` as the file of a live learner; best effort, as a second
+// learner on the same memory finds it held.
+void Hold(int fd) {
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  fcntl(fd, F_OFD_SETLK, &lock);
+}
+
 // Whether `path` still names the file open as `fd`.
 bool StillNames(const std::string& path, int fd) {
   const std::optional<FileId> named = FileIdOf(path);
@@ -70,6 +79,19 @@ int BusyWait::Handle(void* self, int attempt) {
   return 1;
 }
 
+bool LearnerRunning(const std::string& memory_path) {
+  const int fd = open(WaitSignalPath(memory_path).c_str(),
+                      O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  const bool held =
+      fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+  close(fd);
+  return held;
+}
+
 std::unique_ptr<WaitSignal> WaitSignal::Create(const std::string& memory_path) {
   std::string path = WaitSignalPath(memory_path);
   int fd = OpenOwn(path);
@@ -79,6 +101,7 @@ std::unique_ptr<WaitSignal> WaitSignal::Create(const std::string& memory_path) {
     close(fd);
     return nullptr;
   }
+  Hold(fd);
   return std::unique_ptr<WaitSignal>(new WaitSignal(std::move(path), fd));
 }
 
@@ -105,6 +128,7 @@ void WaitSignal::Renew() {
   if (fd < 0) return;
   close(fd_);
   fd_ = fd;
+  Hold(fd_);
 }
 
 }  // namespace quibbo

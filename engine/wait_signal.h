@@ -13,7 +13,9 @@
 // stale request (from a program that gave up or died) costs one early
 // commit, and the file a killed learner leaves behind is taken over by the
 // next one. Neither side follows a symbolic link or writes to anything but a
-// regular file, and the learner only uses a file its own user owns.
+// regular file, and the learner only uses a file its own user owns. While it
+// runs, the learner holds a lock on the file, which tells a live learner
+// from a file one left behind (LearnerRunning).
 #ifndef QUIBBO_ENGINE_WAIT_SIGNAL_H_
 #define QUIBBO_ENGINE_WAIT_SIGNAL_H_
 
@@ -32,6 +34,9 @@ std::string WaitSignalPath(const std::string& memory_path);
 // Asks a learner working on the memory at `memory_path`, if any, to commit
 // and let others in. Never fails.
 void AskToMakeWay(const std::string& memory_path);
+
+// Whether a learner is working on the memory at `memory_path` right now.
+bool LearnerRunning(const std::string& memory_path);
 
 // The waiting side: SQLite's busy handler on a connection to the memory at
 // `memory_path`. It waits up to `timeout` for the other program, trying

@@ -60,14 +60,14 @@ touch "$scratch/some book.txt" "$scratch/some.mdb"
 cd "$scratch"
 while read -r expected words; do
   # shellcheck disable=SC2086
-  [ "$(complete $words so | LC_ALL=C sort | tr ' ' _ | paste -sd, -)" = "${expected#-}" ] ||
-    fail "completion of '$words so' is not '$expected'"
+  [ "$(complete $words s | LC_ALL=C sort | tr ' ' _ | paste -sd, -)" = "${expected#-}" ] ||
+    fail "completion of '$words s' is not '$expected'"
 done <<EOF2
 some_book.txt learn
 some_book.txt,some.mdb --memory
 some_book.txt,some.mdb --memory =
 some_book.txt,some.mdb backup
-- --memory learn
+stats --memory learn
 some_book.txt --memory = x learn
 - --seed =
 - stats

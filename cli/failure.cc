@@ -77,7 +77,9 @@ std::string TerminalTrouble(const Error& failure,
                             const std::string& memory_path) {
   const std::string_view description = failure.description();
   std::string message = TroubleMessage(description);
-  message.resize(message.find(description) + description.size());
+  // Up to the description, which follows the first sentence.
+  message.resize(message.find(description, message.find("\n\n")) +
+                 description.size());
   std::string advice = RowOf(failure.kind()).advice;
   for (size_t at = 0; (at = advice.find('@', at)) != std::string::npos;
        at += memory_path.size()) {

@@ -40,20 +40,17 @@ bool LineReader::Next(std::string* line) {
 }
 
 bool LineReader::WaitForInput() {
-  // Lines fed by another program come within a millisecond, a person's
-  // never do: only then is it worth tidying up before the wait.
   pollfd ready = {.fd = fd_, .events = POLLIN, .revents = 0};
-  int result = poll(&ready, 1, 1);
-  if (result > 0 || (result < 0 && errno != EINTR)) return !Interrupted();
-  if (Interrupted()) return false;
-  if (before_wait_) before_wait_();
-  // A signal that arrives just before a blocking read would not interrupt
-  // it, so the wait polls in short steps and looks at the flag between.
-  while (!Interrupted()) {
-    result = poll(&ready, 1, 100);
+  // Lines fed by another program come within a millisecond, a person's
+  // never do: only then is it worth tidying up before waiting on. A signal
+  // that arrives just before a blocking read would not interrupt it, so the
+  // wait polls in short steps and looks at the flag between them.
+  for (int step = 1;; step = 100) {
+    if (Interrupted()) return false;
+    const int result = poll(&ready, 1, step);
     if (result > 0 || (result < 0 && errno != EINTR)) return true;
+    if (result == 0 && step == 1 && before_wait_) before_wait_();
   }
-  return false;
 }
 
 }  // namespace quibbo::cli

@@ -68,7 +68,7 @@ int RunLearn(const Settings& settings) {
       for (int64_t number = 1; reader.Next(&line); ++number) {
         if ((settings.json && !DecodeJsonLine(&line)) || !IsValidUtf8(line)) {
           if (skipped.size() < kListedSkips) {
-            skipped.push_back(input->name + ":" + std::to_string(number));
+            skipped.push_back(input->name + " line " + GroupDigits(number));
           }
           ++skipped_count;
           continue;

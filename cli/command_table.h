@@ -6,6 +6,7 @@
 #define QUIBBO_CLI_COMMAND_TABLE_H_
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "cli/options.h"
@@ -71,7 +72,7 @@ enum class Knob {
 constexpr uint32_t Bit(Command command) {
   return 1u << static_cast<int>(command);
 }
-inline constexpr uint32_t kEveryCommand = (1u << 9) - 1;
+inline constexpr uint32_t kEveryCommand = (1u << std::size(kCommands)) - 1;
 
 struct OptionSpec {
   Knob knob;

@@ -1,6 +1,7 @@
 // quibbo-cli learn FILE... [--json]
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +23,7 @@
 namespace quibbo::cli {
 namespace {
 
-// Lines skipped that the summary names.
+// Lines or files skipped that the summary names.
 constexpr size_t kListedSkips = 5;
 
 // Replaces a line of `learn --json` with the text of its JSON string; false
@@ -34,12 +35,13 @@ bool DecodeJsonLine(std::string* line) {
   return true;
 }
 
-// "a, b, c" of the first names, with ", ..." when there are more.
+// "a, b, c" of the first kListedSkips of `count` names, with ", ..." when
+// there are more.
 std::string List(const std::vector<std::string>& names, int64_t count) {
   std::string list;
-  for (const std::string& name : names)
-    list += (list.empty() ? "" : ", ") + name;
-  return list + (count > static_cast<int64_t>(names.size()) ? ", ..." : "");
+  for (size_t i = 0; i < std::min(names.size(), kListedSkips); ++i)
+    list += (list.empty() ? "" : ", ") + names[i];
+  return list + (count > static_cast<int64_t>(kListedSkips) ? ", ..." : "");
 }
 
 }  // namespace

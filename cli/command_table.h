@@ -87,7 +87,8 @@ struct OptionSpec {
 inline constexpr OptionSpec kOptions[] = {
     {Knob::kHelp, "-h, --help", nullptr, kEveryCommand,
      "Show the options (of the command) and exit."},
-    {Knob::kVersion, "--version", nullptr, 0, "Print the version and exit."},
+    {Knob::kVersion, "--version", nullptr, 0,
+     "Print the program's name and version, and exit."},
     {Knob::kMemory, "--memory", "FILE", kEveryCommand,
      "Use FILE as the memory instead of qvd.mdb beside the program."},
     {Knob::kJson, "--json", nullptr, Bit(Command::kChat),

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 
 extern char** environ;
@@ -76,7 +77,7 @@ std::string CliChat::Exchange(std::string_view line) {
   }
   std::string reply = unread_.substr(0, end);
   unread_.erase(0, end + 1);
-  if (reply.find("I am having trouble") != std::string::npos) {
+  if (nlohmann::json::parse(reply, nullptr, false).contains("error")) {
     throw std::runtime_error("quibbo-cli failed: " + reply);
   }
   return reply;

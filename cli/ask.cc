@@ -1,49 +1,36 @@
 #include "cli/ask.h"
 
-#include <algorithm>
 #include <cctype>
-#include <istream>
-#include <ostream>
+#include <iostream>
 #include <string>
 
-#include "cli/lines.h"
+#include "engine/text.h"
 
 namespace quibbo::cli {
-namespace {
 
-// The answer in lower case; nullopt at the end of the input.
-std::optional<std::string> Answer(std::istream& in, std::ostream& out) {
+bool AskYesNo(std::string_view question) {
+  std::cout << question << " [y/N] " << std::flush;
   std::string answer;
-  if (!ReadLine(in, &answer)) {
-    out << "\n";
-    return std::nullopt;
+  if (!std::getline(std::cin, answer)) {
+    std::cout << "\n";
+    return false;
   }
-  std::transform(answer.begin(), answer.end(), answer.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  return answer;
+  answer = UpperCase(answer);
+  std::string_view word = answer;
+  while (!word.empty() && std::isspace(static_cast<unsigned char>(word[0])))
+    word.remove_prefix(1);
+  while (!word.empty() && std::isspace(static_cast<unsigned char>(word.back())))
+    word.remove_suffix(1);
+  return word == "Y" || word == "YES" || word == "OK";
 }
 
-}  // namespace
-
-bool AskYesNo(std::string_view question, std::istream& in, std::ostream& out) {
-  out << question << " [y/N] " << std::flush;
-  std::optional<std::string> answer = Answer(in, out);
-  return answer == "y" || answer == "yes";
+bool Ask(const WipeQuestion& question) {
+  std::cout << question.title << "\n";
+  return AskYesNo(question.text);
 }
 
-bool Ask(const WipeQuestion& question, std::istream& in, std::ostream& out) {
-  out << question.title << "\n";
-  if (question.buttons == WipeQuestion::Buttons::kYesNo) {
-    return AskYesNo(question.text, in, out);
-  }
-  out << question.text << " [ok/Cancel] " << std::flush;
-  std::optional<std::string> answer = Answer(in, out);
-  return answer == "ok" || answer == "o";
-}
-
-bool ConfirmBoth(bool assume_yes, std::istream& in, std::ostream& out) {
-  if (assume_yes) return true;
-  return Ask(kWipeFirstQuestion, in, out) && Ask(kWipeSecondQuestion, in, out);
+bool ConfirmBoth(bool assume_yes) {
+  return assume_yes || (Ask(kWipeFirstQuestion) && Ask(kWipeSecondQuestion));
 }
 
 }  // namespace quibbo::cli

@@ -1,25 +1,48 @@
-// quibbo-cli backup FILE [--force]
+// quibbo-cli backup FILE [--force], and restore FILE [--yes]
 #include "engine/backup.h"
 
-#include <ostream>
+#include <iostream>
 
-#include "cli/memory_commands.h"
+#include "cli/ask.h"
+#include "cli/commands.h"
+#include "cli/failure.h"
+#include "cli/interrupt.h"
+#include "cli/wording.h"
 #include "engine/error.h"
 
 namespace quibbo::cli {
-
-int RunBackup(const std::string& memory_path, const std::string& file,
-              bool force, std::ostream& out, std::ostream& err) {
+int RunBackup(const Settings& settings) {
+  const std::string& file = settings.arguments.at(0);
   int64_t rows = 0;
   try {
-    rows = BackupMemory(memory_path, file, force);
+    rows = BackupMemory(settings.memory, file, settings.force, Interrupted);
   } catch (const Error& error) {
-    err << "quibbo-cli: " << error.description() << "\n";
-    return 1;
+    return Fail(error);
   }
-  out << "Copied " << rows << (rows == 1 ? " row" : " rows") << " of "
-      << memory_path << " to " << file << "; the copy checks out.\n";
+  std::cout << "Copied " << Count(rows, "row", "rows") << " of "
+            << settings.memory << " to " << file << "; the copy checks out.\n";
   return 0;
+}
+
+int RunRestore(const Settings& settings) {
+  const std::string& file = settings.arguments.at(0);
+  try {
+    // Refused before anything is asked: a file that is no memory, say.
+    int64_t rows = CheckRestorable(settings.memory, file);
+    std::cout << "Restoring replaces everything in " << settings.memory
+              << " with the " << Count(rows, "row", "rows") << " of " << file
+              << ".\n";
+    if (!ConfirmBoth(settings.yes)) {
+      std::cout << "Nothing was changed.\n";
+      return 0;
+    }
+    rows = RestoreMemory(settings.memory, file);
+    std::cout << "Restored " << Count(rows, "row", "rows") << " from " << file
+              << " into " << settings.memory << ".\n";
+    return 0;
+  } catch (const Error& error) {
+    return Fail(error, "The memory was left as it was.");
+  }
 }
 
 }  // namespace quibbo::cli

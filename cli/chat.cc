@@ -1,62 +1,88 @@
-#include "cli/chat.h"
+// quibbo-cli [chat] [--json] [--seed N] [--no-learn]
+#include <unistd.h>
 
-#include <poll.h>
-
-#include <istream>
+#include <cstring>
+#include <iostream>
+#include <memory>
 #include <nlohmann/json.hpp>
-#include <ostream>
 #include <string>
 
-#include "cli/lines.h"
+#include "cli/commands.h"
+#include "cli/failure.h"
+#include "cli/interrupt.h"
+#include "cli/line_reader.h"
+#include "engine/engine.h"
 #include "engine/text.h"
 
 namespace quibbo::cli {
 namespace {
 
-void WriteJson(std::ostream& out, const std::string& line,
-               const std::optional<std::string>& reply) {
-  nlohmann::json object = {{"you", line}, {"quibbo", nullptr}};
+using Kind = Error::Kind;
+
+void WriteJson(const std::string& line, const std::optional<std::string>& reply,
+               const std::optional<Error>& failure) {
+  nlohmann::ordered_json object = {{"you", line}, {"quibbo", nullptr}};
   if (reply) object["quibbo"] = *reply;
+  if (failure) object["error"] = KindName(failure->kind());
   // Replacement characters stand in for bytes that are not UTF-8, so the
   // output stays valid JSON whatever the memory holds.
-  out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
-      << std::endl;
-}
-
-// Whether more input is at hand, or comes within a millisecond: lines fed
-// by another program come that fast, a person's never do.
-bool MoreInput(std::istream& in, int fd) {
-  if (in.rdbuf()->in_avail() > 0) return true;
-  pollfd ready = {.fd = fd, .events = POLLIN, .revents = 0};
-  return fd >= 0 && poll(&ready, 1, 1) > 0;
+  std::cout << object.dump(-1, ' ', false,
+                           nlohmann::json::error_handler_t::replace)
+            << std::endl;
 }
 
 }  // namespace
 
-int RunChat(Engine& engine, std::istream& in, std::ostream& out,
-            std::ostream& err, const ChatOptions& options) {
+int RunChat(const Settings& settings) {
+  std::unique_ptr<RandomSource> random;
+  if (settings.seed) random = std::make_unique<SeededRandom>(*settings.seed);
+  Engine engine(settings.memory, std::move(random));
+  engine.SetLearning(!settings.no_learn);
+  const bool prompt = !settings.json && isatty(STDIN_FILENO);
+  // What is left of a commit's housekeeping is done while the person reads
+  // the reply, unless the next line is already there.
+  LineReader reader(STDIN_FILENO, [&engine] { engine.Idle(); });
+  bool reached = false;  // whether any line reached the memory
+  std::optional<Kind> unreachable;
   std::string line;
   for (int64_t number = 1;; ++number) {
-    if (options.prompt) out << "You: " << std::flush;
-    if (!ReadLine(in, &line)) break;
-    std::optional<std::string> reply;
+    if (prompt) std::cout << "You: " << std::flush;
+    if (!reader.Next(&line)) break;
+    Response response;
     if (!IsValidUtf8(line)) {
-      err << "quibbo-cli: line " << number
-          << " is not valid UTF-8 text; it was not learned." << std::endl;
+      std::cout.flush();
+      std::cerr << "quibbo-cli: line " << GroupDigits(number)
+                << " is not valid UTF-8 text; it was not learned." << std::endl;
+      response.failure = InvalidText();
     } else {
-      reply = engine.Respond(line).text;
+      response = engine.Respond(line);
     }
-    if (options.json) {
-      WriteJson(out, line, reply);
-    } else {
-      out << "Quibbo: " << reply.value_or("") << "\n\n" << std::flush;
+    if (response.failure && response.failure->kind() != Kind::kInvalidText) {
+      response.text = TerminalTrouble(*response.failure, settings.memory);
     }
-    // The reply is out; what is left of the commit's housekeeping is done
-    // while the user reads it, unless the next line is already there.
-    if (!MoreInput(in, options.input_fd)) engine.Idle();
+    // A blank line and a line not in UTF-8 never reach the memory; an empty
+    // memory was reached.
+    if (!response.failure) {
+      reached = reached || !TrimSpaces(line).empty();
+    } else if (response.failure->kind() == Kind::kEmpty) {
+      reached = true;
+    } else if (response.failure->kind() != Kind::kInvalidText) {
+      unreachable = response.failure->kind();
+    }
+    if (settings.json) {
+      WriteJson(line, response.text, response.failure);
+    } else if (response.text) {
+      std::cout << "Quibbo: " << *response.text << "\n\n" << std::flush;
+    }
   }
-  if (options.prompt) out << "\n";
-  return 0;
+  if (prompt) std::cout << "\n";
+  if (Interrupted()) return InterruptedStatus();
+  if (reader.error() != 0) {
+    return Fail(Error(KindOfErrno(reader.error()),
+                      std::string("Reading the standard input failed (") +
+                          std::strerror(reader.error()) + ")."));
+  }
+  return unreachable && !reached ? StatusOf(*unreachable) : 0;
 }
 
 }  // namespace quibbo::cli

@@ -3,38 +3,48 @@
 
 #include <unistd.h>
 
+#include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <ostream>
 
-#include "cli/memory_commands.h"
+#include "cli/commands.h"
+#include "cli/failure.h"
+#include "cli/interrupt.h"
+#include "cli/wording.h"
 #include "engine/buffered_writer.h"
 #include "engine/error.h"
 #include "engine/output_file.h"
 
 namespace quibbo::cli {
-int RunExport(const std::string& memory_path, const ExportOptions& options,
-              std::ostream& out, std::ostream& err) {
-  const bool to_file = options.file != "-";
+
+int RunExport(const Settings& settings) {
+  const std::string file =
+      settings.arguments.empty() ? "-" : settings.arguments[0];
   int64_t with_line_breaks = 0;
   try {
-    std::unique_ptr<OutputFile> file;
-    if (to_file)
-      file = std::make_unique<OutputFile>(options.file, options.force);
+    std::unique_ptr<OutputFile> output;
+    if (file != "-")
+      output = std::make_unique<OutputFile>(file, settings.force);
     // Straight to the file descriptor, so that a failure is seen with its
     // cause.
     BufferedWriter standard_output(STDOUT_FILENO, StandardOutputFailure);
-    out.flush();
+    std::cout.flush();
     auto write = [&](std::string_view bytes) {
-      if (file) {
-        file->Write(bytes);
+      if (output) {
+        output->Write(bytes);
       } else {
         standard_output.Write(bytes);
       }
     };
-    ExportFigures figures =
-        ForEachSentence(memory_path, [&](const std::string& sentence) {
-          if (options.json) {
+    const ExportFigures figures =
+        ForEachSentence(settings.memory, [&](const std::string& sentence) {
+          if (Interrupted()) {
+            throw output ? quibbo::Interrupted(file)
+                         : Error(Error::Kind::kInterrupted,
+                                 "Stopped before every sentence was written "
+                                 "to the standard output.");
+          }
+          if (settings.json) {
             // Replacement characters stand in for bytes that are not UTF-8,
             // which only an edit by hand can have stored.
             write(nlohmann::json(sentence).dump(
@@ -45,24 +55,24 @@ int RunExport(const std::string& memory_path, const ExportOptions& options,
           }
           write("\n");
         });
-    if (file) {
-      file->Commit();
-      out << "Exported " << figures.sentences
-          << (figures.sentences == 1 ? " sentence" : " sentences") << " ("
-          << figures.rows << (figures.rows == 1 ? " word" : " words") << ") to "
-          << options.file << ".\n";
+    if (output) {
+      output->Commit();
+      std::cout << "Exported "
+                << Count(figures.sentences, "sentence", "sentences") << " ("
+                << Count(figures.rows, "word", "words") << ") to " << file
+                << ".\n";
     } else {
       standard_output.Flush();
     }
   } catch (const Error& error) {
-    err << "quibbo-cli: " << error.description() << "\n";
-    return 1;
+    return Fail(error);
   }
   if (with_line_breaks > 0) {
-    err << "quibbo-cli: " << with_line_breaks
-        << (with_line_breaks == 1 ? " sentence holds" : " sentences hold")
-        << " a line break, which plain text cannot keep; export with --json "
-           "to keep every sentence exact.\n";
+    std::cerr << "quibbo-cli: "
+              << Count(with_line_breaks, "sentence holds", "sentences hold")
+              << " a line break, which plain text cannot keep; export with "
+                 "--json to keep every sentence exact."
+              << std::endl;
   }
   return 0;
 }

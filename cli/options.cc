@@ -1,141 +1,204 @@
 #include "cli/options.h"
 
-#include <CLI/CLI.hpp>
+#include <charconv>
 #include <iostream>
+#include <set>
+#include <string_view>
 
+#include "cli/command_table.h"
+#include "cli/failure.h"
 #include "engine/version.h"
 
 namespace quibbo::cli {
 namespace {
 
-constexpr char kMemoryHelp[] =
-    "The memory file (default: qvd.mdb beside the program)";
-constexpr char kChatJsonHelp[] =
-    "One JSON object per line: {\"you\": ..., \"quibbo\": ...}";
-constexpr char kSeedHelp[] = "Fixed random seed, for repeatable replies";
+// A mistake in the command line, told in one line.
+struct Mistake {
+  std::string message;
+};
 
-CLI::App* Subcommand(CLI::App& app, const char* name, const char* help,
-                     Settings* settings) {
-  CLI::App* command = app.add_subcommand(name, help);
-  command->add_option("--memory", settings->memory, kMemoryHelp);
-  return command;
+std::string Quoted(std::string_view word) {
+  return "'" + std::string(word) + "'";
+}
+
+const CommandSpec* FindCommand(std::string_view name) {
+  for (const CommandSpec& command : kCommands) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+// Any row of the option, whatever command it is for; null when none.
+const OptionSpec* FindOption(std::string_view name) {
+  for (const OptionSpec& option : kOptions) {
+    for (std::string_view names = option.names; !names.empty();) {
+      const size_t comma = names.find(", ");
+      if (names.substr(0, comma) == name) return &option;
+      names = comma == names.npos ? "" : names.substr(comma + 2);
+    }
+  }
+  return nullptr;
+}
+
+// The row of the option for `command`; null when it does not apply.
+const OptionSpec* OptionFor(const OptionSpec& any, const CommandSpec* command,
+                            bool named) {
+  for (const OptionSpec& option : kOptions) {
+    if (option.knob != any.knob) continue;
+    if (named ? (option.commands & Bit(command->command)) != 0
+              : option.commands == 0 || (option.commands & Bit(Command::kChat)))
+      return &option;
+  }
+  return nullptr;
+}
+
+uint64_t Seed(std::string_view text) {
+  uint64_t seed = 0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), seed);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    throw Mistake{
+        "--seed takes a whole number from 0 to "
+        "18446744073709551615, and " +
+        Quoted(text) + " is not one."};
+  return seed;
+}
+
+struct Given {
+  const OptionSpec* option;
+  std::string name;
+  std::string value;
+};
+
+// The options given, the command named (null if none) and its arguments.
+struct CommandLine {
+  std::vector<Given> options;
+  const CommandSpec* command = nullptr;
+  std::vector<std::string> arguments;
+};
+
+CommandLine Split(int argc, char** argv) {
+  CommandLine line;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (options_ended || word == "-" || !word.starts_with("-")) {
+      if (line.command == nullptr && line.arguments.empty()) {
+        line.command = FindCommand(word);
+        if (line.command == nullptr) {
+          throw Mistake{Quoted(word) +
+                        " is not a command; see quibbo-cli --help."};
+        }
+      } else {
+        line.arguments.emplace_back(word);
+      }
+      continue;
+    }
+    if (word == "--") {
+      options_ended = true;
+      continue;
+    }
+    const size_t equals = word.starts_with("--") ? word.find('=') : word.npos;
+    Given given{FindOption(word.substr(0, equals)),
+                std::string(word.substr(0, equals)), ""};
+    if (given.option == nullptr) {
+      throw Mistake{"there is no option " + given.name +
+                    "; see quibbo-cli --help."};
+    }
+    if (given.option->value == nullptr) {
+      if (equals != word.npos) throw Mistake{given.name + " takes no value."};
+    } else if (equals != word.npos) {
+      given.value = word.substr(equals + 1);
+    } else if (i + 1 < argc) {
+      given.value = argv[++i];
+    } else {
+      throw Mistake{
+          given.name + " needs " +
+          (given.option->knob == Knob::kSeed ? "a number." : "a file name.")};
+    }
+    line.options.push_back(std::move(given));
+  }
+  return line;
+}
+
+// Sets what the command line asks for in `s`; true when the program is to
+// stop after --help or --version.
+bool Apply(const CommandLine& line, Settings& s) {
+  const bool named = line.command != nullptr;
+  const CommandSpec* command = named ? line.command : FindCommand("chat");
+  for (const Given& given : line.options) {
+    if (given.option->knob == Knob::kHelp) {
+      std::cout << HelpText(line.command);
+      return true;
+    }
+  }
+  std::set<std::string> seen;
+  for (const Given& given : line.options) {
+    if (OptionFor(*given.option, command, named) == nullptr) {
+      throw Mistake{given.name + " does not apply to " + command->name + "."};
+    }
+    if (given.option->value && !seen.insert(given.name).second) {
+      throw Mistake{given.name + " is given twice."};
+    }
+    switch (given.option->knob) {
+      case Knob::kHelp:
+        break;
+      case Knob::kVersion:
+        std::cout << "quibbo-cli " << kVersion << "\n";
+        return true;
+      case Knob::kMemory:
+        if (given.value.empty()) {
+          throw Mistake{"--memory needs a file name, not an empty one."};
+        }
+        s.memory = given.value;
+        break;
+      case Knob::kSeed:
+        s.seed = Seed(given.value);
+        break;
+      case Knob::kJson:
+        s.json = true;
+        break;
+      case Knob::kNoLearn:
+        s.no_learn = true;
+        break;
+      case Knob::kYes:
+        s.yes = true;
+        break;
+      case Knob::kForce:
+        s.force = true;
+        break;
+    }
+  }
+  const size_t count = line.arguments.size();
+  if (count < command->min_arguments) throw Mistake{command->too_few};
+  if (count > command->max_arguments) {
+    throw Mistake{std::string(command->name) +
+                  (command->max_arguments == 0 ? " takes no argument"
+                                               : " takes one FILE") +
+                  ", and " + Quoted(line.arguments[command->max_arguments]) +
+                  " is one too many."};
+  }
+  if (command->command != Command::kForget) {
+    for (const std::string& file : line.arguments) {
+      if (file.empty()) {
+        throw Mistake{std::string(command->name) +
+                      " needs a file name, not an empty one."};
+      }
+    }
+  }
+  s.command = command->command;
+  s.arguments = line.arguments;
+  return false;
 }
 
 }  // namespace
 
 std::optional<int> ParseCommandLine(int argc, char** argv, Settings* settings) {
-  CLI::App app("Quibbo, the chatterbot that learns to talk from you.",
-               "quibbo-cli");
-  app.set_version_flag("--version", std::string(kVersion));
-  app.require_subcommand(0, 1);
-  Settings& s = *settings;
-
-  app.add_option("--memory", s.memory, kMemoryHelp);
-  app.add_flag("--json", s.json, kChatJsonHelp);
-  app.add_option("--seed", s.seed, kSeedHelp);
-  app.add_flag("--no-learn", s.no_learn,
-               "Reply without storing anything, to try out a memory");
-
-  CLI::App* chat =
-      Subcommand(app, "chat", "Talk to Quibbo (the default)", settings);
-  chat->add_flag("--json", s.json, kChatJsonHelp);
-  chat->add_option("--seed", s.seed, kSeedHelp);
-  chat->add_flag("--no-learn", s.no_learn,
-                 "Reply from the memory as it is, storing nothing: for trying "
-                 "out a memory without changing it");
-
-  CLI::App* init = Subcommand(app, "init", "Create an empty memory", settings);
-
-  CLI::App* wipe = Subcommand(
-      app, "wipe", "Delete everything Quibbo has learned, after two questions",
-      settings);
-  wipe->add_flag("--yes", s.yes, "Answer yes to both questions");
-
-  CLI::App* learn = Subcommand(
-      app, "learn",
-      "Learn every line of the files as if it had been said, without "
-      "replying. Ctrl+C stops after the current batch of sentences; what was "
-      "learned stays, and the exit status is 130",
-      settings);
-  learn
-      ->add_option("files", s.learn.files,
-                   "Text files, one sentence or more per line; - reads the "
-                   "standard input")
-      ->required();
-  learn->add_flag("--json", s.learn.json,
-                  "Each line is one JSON string, as `export --json` writes "
-                  "them: words may hold line breaks and tabs");
-
-  CLI::App* stats = Subcommand(
-      app, "stats", "Show what the memory holds: words, sentences, size",
-      settings);
-  stats->add_flag("--json", s.json, "One JSON object instead of text");
-
-  CLI::App* backup = Subcommand(
-      app, "backup",
-      "Copy the memory to FILE, readable by you alone, while other programs "
-      "go on using it; the copy is checked before it is put in place",
-      settings);
-  backup->add_option("FILE", s.file, "The copy to write")->required();
-  backup->add_flag("--force", s.force, "Replace FILE if it exists");
-
-  CLI::App* restore = Subcommand(
-      app, "restore",
-      "Replace everything in the memory with the memory in FILE (a backup), "
-      "after the two questions wipe asks. Programs using the memory go on "
-      "with the restored one; a failure changes nothing",
-      settings);
-  restore->add_option("FILE", s.file, "A Quibbo memory, such as a backup")
-      ->required();
-  restore->add_flag("--yes", s.yes, "Answer yes to both questions");
-
-  ExportOptions& out = s.export_options;
-  CLI::App* export_command = Subcommand(
-      app, "export",
-      "Write every stored sentence, oldest first, one per line; `learn` of "
-      "the result stores the same rows again",
-      settings);
-  export_command->add_option(
-      "FILE", out.file,
-      "Where to write, readable by you alone; - or nothing is the standard "
-      "output");
-  export_command->add_flag("--json", out.json,
-                           "One JSON string per line, which keeps line "
-                           "breaks inside words; read back with learn --json");
-  export_command->add_flag("--force", out.force, "Replace FILE if it exists");
-
-  CLI::App* forget = Subcommand(
-      app, "forget",
-      "Delete every sentence that holds any of the words (letter case "
-      "ignored), after showing how many and some of them",
-      settings);
-  forget->add_option("WORD", s.words, "Words to forget, each on its own")
-      ->required();
-  forget->add_flag("--yes", s.yes, "Delete without asking");
-
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::cerr << "quibbo-cli: " << e.what() << "\n"
-              << "Run 'quibbo-cli --help' for usage.\n";
-    return 2;
-  }
-
-  const std::pair<CLI::App*, Command> commands[] = {
-      {init, Command::kInit},
-      {wipe, Command::kWipe},
-      {learn, Command::kLearn},
-      {stats, Command::kStats},
-      {backup, Command::kBackup},
-      {restore, Command::kRestore},
-      {export_command, Command::kExport},
-      {forget, Command::kForget}};
-  for (const auto& [command, id] : commands) {
-    if (*command) s.command = id;
+    if (Apply(Split(argc, argv), *settings)) return 0;
+  } catch (const Mistake& mistake) {
+    std::cerr << "quibbo-cli: " << mistake.message << "\n";
+    return kUsageStatus;
   }
   return std::nullopt;
 }

@@ -1,4 +1,5 @@
-// The command line of quibbo-cli: its subcommands and their options.
+// The command line of quibbo-cli: its commands, their options, and the one
+// Settings that every command reads.
 #ifndef QUIBBO_CLI_OPTIONS_H_
 #define QUIBBO_CLI_OPTIONS_H_
 
@@ -6,9 +7,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "cli/learn.h"
-#include "cli/memory_commands.h"
 
 namespace quibbo::cli {
 
@@ -24,25 +22,24 @@ enum class Command {
   kForget,
 };
 
-// Everything the command line can set; each command reads its own part.
+// Everything the command line can set. An option is accepted only by the
+// commands it applies to (options.cc says which); the others refuse it.
 struct Settings {
   Command command = Command::kChat;
-  std::string memory;  // the memory file
-  bool json = false;
-  std::optional<uint64_t> seed;
-  bool no_learn = false;           // chat: reply without storing
-  bool yes = false;                // wipe, restore, forget: do not ask
-  bool force = false;              // backup: replace an existing file
-  std::string file;                // backup, restore
-  std::vector<std::string> words;  // forget
-  LearnOptions learn;
-  ExportOptions export_options;
+  std::string memory;  // --memory, preset to the memory beside the program
+  // The command's FILEs (learn, backup, restore, export) or WORDs (forget).
+  std::vector<std::string> arguments;
+  std::optional<uint64_t> seed;  // chat: a fixed random seed
+  bool json = false;      // chat, stats, export: write JSON; learn: read it
+  bool no_learn = false;  // chat: reply without storing
+  bool yes = false;       // wipe, restore, forget: do not ask
+  bool force = false;     // backup, export: replace an existing FILE
 };
 
 // Parses the command line into `settings`, whose memory is preset to the
 // default. Returns the exit status when the program is to stop at once: 0
-// after --help or --version, 2 after a usage mistake, whose message is
-// already on standard error; nullopt when the command is to run.
+// after --help or --version, kUsageStatus after a mistake, told in one line
+// on standard error; nullopt when the command is to run.
 std::optional<int> ParseCommandLine(int argc, char** argv, Settings* settings);
 
 }  // namespace quibbo::cli

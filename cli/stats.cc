@@ -1,11 +1,14 @@
-#include "cli/stats.h"
-
+// quibbo-cli stats [--json]
 #include <cstdio>
+#include <iostream>
 #include <nlohmann/json.hpp>
-#include <ostream>
 
+#include "cli/commands.h"
+#include "cli/failure.h"
+#include "cli/wording.h"
 #include "engine/error.h"
 #include "engine/statistics.h"
+#include "engine/text.h"
 
 namespace quibbo::cli {
 namespace {
@@ -23,60 +26,60 @@ std::string Format(const char* format, double value) {
   return text;
 }
 
-void WriteText(const std::string& path, const MemoryStatistics& stats,
-               std::ostream& out) {
-  out << "Memory:          " << path << "\n"
-      << "Rows:            " << stats.rows << " (one per stored word)\n"
-      << "Distinct words:  " << stats.distinct_words
-      << " (letter case ignored)\n"
-      << "Sentences:       " << stats.sentences << "\n"
-      << "File size:       " << Format("%.1f MB", stats.file_bytes / 1e6);
+void WriteText(const std::string& path, const MemoryStatistics& stats) {
+  std::cout << "Memory:          " << path << "\n"
+            << "Rows:            " << GroupDigits(stats.rows)
+            << " (one per stored word)\n"
+            << "Distinct words:  " << GroupDigits(stats.distinct_words)
+            << " (letter case ignored)\n"
+            << "Sentences:       " << GroupDigits(stats.sentences) << "\n"
+            << "File size:       " << Size(stats.file_bytes);
   if (stats.rows > 0) {
-    out << Format(" (%.1f bytes per row)", BytesPerRow(stats));
+    std::cout << Format(" (%.1f bytes per row)", BytesPerRow(stats));
   }
-  out << "\n";
+  std::cout << "\n";
   if (stats.top_words.empty()) return;
-  out << "Most frequent words:\n";
+  std::cout << "Most frequent words:\n";
   for (size_t i = 0; i < stats.top_words.size(); ++i) {
     char rank[32];
     std::snprintf(rank, sizeof rank, "%4zu. ", i + 1);
-    out << rank << stats.top_words[i].word << "  " << stats.top_words[i].count
-        << "\n";
+    std::cout << rank << Printable(stats.top_words[i].word) << "  "
+              << GroupDigits(stats.top_words[i].count) << "\n";
   }
 }
 
-void WriteJson(const std::string& path, const MemoryStatistics& stats,
-               std::ostream& out) {
-  nlohmann::json top = nlohmann::json::array();
+// The members in the order the manual gives them.
+void WriteJson(const std::string& path, const MemoryStatistics& stats) {
+  nlohmann::ordered_json top = nlohmann::ordered_json::array();
   for (const WordTally& tally : stats.top_words) {
     top.push_back({{"word", tally.word}, {"count", tally.count}});
   }
-  nlohmann::json object = {{"memory", path},
-                           {"rows", stats.rows},
-                           {"distinct_words", stats.distinct_words},
-                           {"sentences", stats.sentences},
-                           {"top_words", top},
-                           {"file_bytes", stats.file_bytes},
-                           {"bytes_per_row", BytesPerRow(stats)}};
-  out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
-      << std::endl;
+  const nlohmann::ordered_json object = {
+      {"memory", path},
+      {"rows", stats.rows},
+      {"distinct_words", stats.distinct_words},
+      {"sentences", stats.sentences},
+      {"file_bytes", stats.file_bytes},
+      {"bytes_per_row", BytesPerRow(stats)},
+      {"top_words", top}};
+  std::cout << object.dump(-1, ' ', false,
+                           nlohmann::json::error_handler_t::replace)
+            << std::endl;
 }
 
 }  // namespace
 
-int RunStats(const std::string& memory_path, bool json, std::ostream& out,
-             std::ostream& err) {
+int RunStats(const Settings& settings) {
   MemoryStatistics stats;
   try {
-    stats = ReadStatistics(memory_path, kTopWords);
+    stats = ReadStatistics(settings.memory, kTopWords);
   } catch (const Error& error) {
-    err << "quibbo-cli: " << error.description() << "\n";
-    return 1;
+    return Fail(error);
   }
-  if (json) {
-    WriteJson(memory_path, stats, out);
+  if (settings.json) {
+    WriteJson(settings.memory, stats);
   } else {
-    WriteText(memory_path, stats, out);
+    WriteText(settings.memory, stats);
   }
   return 0;
 }

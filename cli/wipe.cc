@@ -1,29 +1,45 @@
-#include "cli/wipe.h"
-
-#include <ostream>
+// quibbo-cli init, and quibbo-cli wipe [--yes]
+#include <iostream>
 
 #include "cli/ask.h"
+#include "cli/commands.h"
+#include "cli/failure.h"
 #include "engine/engine.h"
+#include "engine/memory_file.h"
 
 namespace quibbo::cli {
 
-int RunWipe(const std::string& memory_path, bool assume_yes, std::istream& in,
-            std::ostream& out, std::ostream& err) {
+int RunInit(const Settings& settings) {
+  try {
+    MemoryFile::Create(settings.memory);
+  } catch (const Error& error) {
+    return Fail(error);
+  }
+  std::cout << "Created an empty memory in " << settings.memory << ".\n";
+  return 0;
+}
+
+int RunWipe(const Settings& settings) {
   int yes_answers = 0;
-  Engine engine(memory_path, nullptr, [&](const WipeQuestion& question) {
-    bool yes = assume_yes || Ask(question, in, out);
+  Engine engine(settings.memory, nullptr, [&](const WipeQuestion& question) {
+    if (!settings.yes && yes_answers == 0) {
+      std::cout << "Wiping deletes everything stored in " << settings.memory
+                << ".\n";
+    }
+    const bool yes = settings.yes || Ask(question);
     yes_answers += yes;
     return yes;
   });
   try {
     engine.WipeMemory();
   } catch (const Error& error) {
-    err << "quibbo-cli: " << error.description() << "\n";
-    err << "Nothing was deleted.\n";
-    return 1;
+    return Fail(error, "Nothing was deleted.");
   }
-  out << (yes_answers == 2 ? "The memory is now empty.\n"
-                           : "Nothing was deleted.\n");
+  if (yes_answers < 2) {
+    std::cout << "Nothing was deleted.\n";
+  } else {
+    std::cout << "The memory " << settings.memory << " is now empty.\n";
+  }
   return 0;
 }
 

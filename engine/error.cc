@@ -1,6 +1,7 @@
 #include "engine/error.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -29,6 +30,14 @@ Kind KindOfErrno(int error_number) {
     default:
       return Kind::kIo;
   }
+}
+
+// A folder where a file is to be written: neither --force nor the system's
+// "Is a directory" tells what to do.
+Error FolderInTheWay(const std::string& path) {
+  return Error(
+      Kind::kExists,
+      path + " is a folder; name a file to write, in it or elsewhere.");
 }
 
 }  // namespace
@@ -226,12 +235,17 @@ Error OutputInUse(const std::string& path) {
 }
 
 Error OutputExists(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    return FolderInTheWay(path);
+  }
   return Error(Kind::kExists, path +
                                   " already exists and was left as it is; "
                                   "give --force to replace it.");
 }
 
 Error OutputFailure(int error_number, const std::string& path) {
+  if (error_number == EISDIR) return FolderInTheWay(path);
   const std::string after = "; nothing was left in its place.";
   if (error_number == ENOSPC || error_number == EDQUOT) {
     return Error(Kind::kFull,
@@ -261,10 +275,14 @@ Error CopyFailure(int code, std::string_view message, const std::string& path) {
 }
 
 Error CopyDamaged(const std::string& path, std::string_view detail) {
-  return Error(Kind::kDamaged, "The copy " + path + " failed its check (" +
-                                   std::string(detail) +
-                                   ") and was removed. The memory itself is "
-                                   "unchanged; check the disk and try again.");
+  // One line, however much the check found: its first finding, cut short.
+  std::string first(detail.substr(0, detail.find('\n')));
+  if (first.size() > 100) first = first.substr(0, 97) + "...";
+  return Error(Kind::kDamaged,
+               "The copy " + path + " failed its check (" + first +
+                   ") and was removed; the memory itself is unchanged. Try "
+                   "again; should the check fail again, the memory itself "
+                   "may be damaged.");
 }
 
 Error PageSizesDiffer(const std::string& path, const std::string& memory_path) {

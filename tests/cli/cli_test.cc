@@ -1,9 +1,14 @@
-// quibbo-cli end to end, on temporary memories: the conversation in both
-// output forms, the wipe, and the mistakes it refuses.
+// quibbo-cli end to end, on temporary memories: the conversation, the
+// questions before a deletion, the command line, learn, stats and export,
+// the exit status of each kind of failure, and interrupts. Also the progress
+// bar's estimate of the time left.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
+#include "cli/progress.h"
 #include "tests/support/child.h"
 #include "tests/support/failure.h"
 #include "tests/support/temp_memory.h"
@@ -11,75 +16,322 @@
 namespace quibbo::testing {
 namespace {
 
-TEST(CliTest, ChatAnswersEachLineAsTextOrJson) {
+namespace fs = std::filesystem;
+using Kinds = std::vector<std::optional<Kind>>;
+
+// Every failure is told in one line.
+bool OneLine(const std::string& text) {
+  return text.starts_with("quibbo-cli: ") && text.find('\n') == text.size() - 1;
+}
+
+// The words of `line` ("@" stands for the memory's folder), then --memory
+// and the memory unless they name one.
+Strings Words(const std::string& line, const TempMemory& memory) {
+  Strings words = Cut(line, ' ');
+  for (std::string& word : words) {
+    if (word.starts_with("@")) word.replace(0, 1, memory.folder());
+  }
+  if (line.find("--memory") == line.npos) {
+    words.insert(words.end(), {"--memory", memory.path()});
+  }
+  return words;
+}
+
+TEST(CliTest, ChatRepliesAndNamesEachFailure) {
   TempMemory memory;
-  // Only the line end goes, LF or CRLF; a line not in UTF-8 is refused, and
-  // a blank one is not learned.
-  const Outcome chat = Cli({"chat", "--json", "--memory", memory.path()},
-                           "say \"hi\\\"\r\nbad \xff\n   \n");
-  EXPECT_TRUE(chat.out.starts_with(
-      "{\"quibbo\":\"Say \\\"hi\\\\\\\".\",\"you\":\"say \\\"hi\\\\\\\"\"}\n"
-      "{\"quibbo\":null,\"you\":\"bad \uFFFD\"}\n"))
-      << chat.out;
-  EXPECT_EQ(memory.Rows().size(), 2u);
+  ASSERT_EQ(Cli({"init", "--memory", memory.folder() + "/empty"}).status, 0);
+  const struct {
+    std::string arguments, input;
+    Kinds failures;
+    int status;  // not 0 when no line reached the memory
+  } kCases[] = {
+      // Only the line end goes, LF or CRLF; a line not in UTF-8 is refused.
+      {"--json",
+       "say \"hi\\\"\r\nbad \xff\n   \n",
+       {{}, Kind::kInvalidText, {}},
+       0},
+      {"--json --memory @/none",
+       "hi\nbad \xff\nthere\n",
+       {Kind::kMissing, Kind::kInvalidText, Kind::kMissing},
+       3},
+      {"--json --memory @", "hi\n", {Kind::kNotAMemory}, 4},
+      // An empty memory was reached, though it has nothing to say.
+      {"--json --no-learn --memory @/empty", "hi\n", {Kind::kEmpty}, 0}};
+  for (const auto& [arguments, input, failures, status] : kCases) {
+    const Strings words = Words(arguments, memory);
+    const Outcome chat = Cli(words, input);
+    EXPECT_EQ(Failures(chat.out), failures) << arguments;
+    EXPECT_EQ(chat.status, status) << arguments;
+    for (const auto& reply : Replies(chat.out)) {
+      if (!reply || !IsTrouble(*reply)) continue;
+      // What went wrong and what to do here, never through a window's menu
+      // or by wiping the memory.
+      EXPECT_NE(reply->find(*++std::ranges::find(words, "--memory")),
+                reply->npos);
+      EXPECT_NE(reply->find("quibbo-cli"), reply->npos) << *reply;
+      for (const char* advice : {"Wipe", " wipe", "menu"}) {
+        EXPECT_EQ(reply->find(advice), reply->npos) << *reply;
+      }
+    }
+  }
+  EXPECT_NE(Cli(Words("--memory @/none", memory), "hi\n")
+                .out.find("quibbo-cli init --memory " + memory.folder()),
+            std::string::npos);
+  // The members in the documented order.
+  EXPECT_TRUE(Cli(Words("--json", memory), "say\n\xff\n")
+                  .out.ends_with("{\"you\":\"\uFFFD\",\"quibbo\":null,"
+                                 "\"error\":\"invalid-text\"}\n"));
+  // A plain conversation shows no reply for a line it refused; the message
+  // names the line.
+  const Outcome plain = Cli(Words("chat", memory), "\xff\n \n\xfe\n");
+  EXPECT_EQ(plain.out, "Quibbo: Please say something\n\n");
+  EXPECT_NE(plain.err.find(" line 3 "), std::string::npos) << plain.err;
   // Bytes not in UTF-8 in the memory still make valid JSON.
   memory.Execute(
       "DELETE FROM word WHERE id > 1; UPDATE word SET next = NULL,"
       "middle = CAST(x'ff' AS TEXT)");
-  EXPECT_EQ(Replies(Cli({"--json", "--memory", memory.path()}, ".\n").out),
+  EXPECT_EQ(Replies(Cli(Words("--json", memory), ".\n").out),
             std::vector<std::optional<std::string>>{"\uFFFD"});
-  // Failures come back as the trouble message.
-  const std::string none = memory.folder() + "/none.mdb";
-  EXPECT_EQ(
-      KindOf(*Replies(Cli({"--json", "--memory", none}, "hi\n").out).at(0)),
-      Kind::kMissing);
 }
 
-// Only Yes then OK, in any letter case, or --yes, empty the memory.
-TEST(CliTest, WipeAsksTwiceAndKeepsByDefault) {
-  for (const std::string answers :
-       {"", "\n", "n\nok\n", "y\n\n", "yes\ncancel\n", "Y\nOK\n", "--yes"}) {
+// Only yes-words, at every question, delete or replace anything, and the
+// memory is named before the first question.
+TEST(CliTest, QuestionsTakeYesWordsAndNameTheMemory) {
+  const struct {
+    std::string command, answers;
+    bool done;
+  } kCases[] = {{"wipe", "", false},
+                {"wipe", "n\nok\n", false},
+                {"wipe", "y\n\n", false},
+                {"wipe", "yep\ny\n", false},
+                {"wipe", "y\ny\n", true},
+                {"wipe", " Yes \nOK\n", true},
+                {"wipe --yes", "", true},
+                {"restore @/backup", "ok\nYES\n", true},
+                {"restore @/backup", "y\nno\n", false},
+                {"forget bob", "y\n", true},
+                {"forget bob keep", "Ok\n", true},
+                {"forget bob", "sure\n", false}};
+  for (const auto& [command, answers, done] : kCases) {
     TempMemory memory;
-    memory.Fill({"Keep this."});
-    Strings arguments = {"wipe", "--memory", memory.path()};
-    if (answers == "--yes") arguments.push_back(answers);
-    EXPECT_EQ(Cli(arguments, answers).status, 0);
-    EXPECT_EQ(memory.Rows().empty(), answers == "Y\nOK\n" || answers == "--yes")
-        << answers;
+    memory.Fill({"Keep this.", "Bob is here."});
+    Cli(Words("init --memory @/backup", memory));
+    const Outcome outcome = Cli(Words(command, memory), answers);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(memory.Sentences().size() < 2, done) << command << answers;
+    if (command.ends_with("--yes")) continue;
+    EXPECT_LT(outcome.out.find(memory.path()), outcome.out.find('?'));
+    if (command.starts_with("forget")) {
+      EXPECT_NE(outcome.out.find(command.ends_with("keep") ? "Forget them?"
+                                                           : "Forget it?"),
+                std::string::npos)
+          << outcome.out;
+    }
   }
 }
 
-TEST(CliTest, MistakesAreRefusedAndChangeNothing) {
+TEST(CliTest, CommandLineMistakesAreToldInOneLine) {
   TempMemory memory;
   memory.Fill({"Keep this."});
-  const std::string none = memory.folder() + "/none", &path = memory.path();
-  const std::pair<std::vector<std::string>, int> cases[] = {
-      {{"--no-such-option"}, 2},
-      {{"learn", "--memory", path}, 2},
-      {{"init", "--memory", path}, 1},
-      {{"wipe", "--yes", "--memory", none}, 1},
-      {{"learn", none, "--memory", path}, 1}};
-  for (const auto& [arguments, status] : cases) {
-    const Outcome outcome = Cli(arguments);
-    EXPECT_TRUE(outcome.status == status && outcome.err != "")
-        << arguments.back();
+  const char* kMistakes[] = {"--seed -1",
+                             "--seed 18446744073709551616",
+                             "learn",
+                             "--no-learn learn @/qvd.mdb",
+                             "--json wipe --yes",
+                             "wipe --yes --version",
+                             "backup ",
+                             "chta",
+                             "stats x",
+                             "--frob",
+                             "--json=1",
+                             "--memory @/qvd.mdb --memory @/qvd.mdb",
+                             "--memory"};
+  for (const char* mistake : kMistakes) {
+    const Outcome outcome = Cli(Words(mistake, memory));
+    EXPECT_EQ(outcome.status, 2) << mistake;
+    EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+    for (const char* parser_word : {"TEXT", "UINT", "required", "expected"}) {
+      EXPECT_EQ(outcome.err.find(parser_word), std::string::npos);
+    }
   }
+  EXPECT_EQ(memory.Sentences(), Strings{"Keep this."});
+  EXPECT_EQ(
+      Cli(Words("--seed 18446744073709551615 --no-learn", memory), "keep\n")
+          .out,
+      "Quibbo: Keep this.\n\n");
+  // Both programs tell their version alike.
+  if (fs::exists(Program("quibbo"))) {
+    EXPECT_EQ("quibbo-cli" + RunProgram(Program("quibbo"), {"--version"})
+                                 .out.substr(strlen("quibbo")),
+              Cli({"--version"}).out);
+  }
+}
+
+TEST(CliTest, LearnReadsEachTextFileOnceAndNeverTheMemory) {
+  TempMemory memory;
+  const std::string dir = memory.folder() + "/";
+  std::ofstream(dir + "a.txt") << "one two. three\nfour\n";
+  std::ofstream(dir + "bin.dat") << std::string("text\0more\n", 10);
+  fs::create_symlink(dir + "a.txt", dir + "link.txt");
+  fs::copy_file(memory.path(), dir + "copy.mdb");
+  fs::create_symlink(memory.path(), dir + "memory.txt");
+  const std::string other_spelling =
+      "@/../" + fs::path(memory.folder()).filename().string() + "/qvd.mdb";
+  const struct {
+    std::string files;
+    Kind refused;  // kInterrupted: nothing refused
+    size_t rows;
+  } kCases[] = {{"@/a.txt @/link.txt @/bin.dat @/copy.mdb @/./a.txt @",
+                 Kind::kInterrupted, 4},
+                {"@/a.txt @/memory.txt", Kind::kExists, 0},
+                {other_spelling, Kind::kExists, 0},
+                {"@/qvd.mdb-wait", Kind::kExists, 0},
+                {"@/none.txt", Kind::kMissing, 0}};
+  for (const auto& [files, refused, rows] : kCases) {
+    std::ofstream(memory.path() + "-wait").flush();  // as a learner leaves it
+    const size_t before = memory.Rows().size();
+    const Outcome learn = Cli(Words("learn " + files, memory));
+    EXPECT_EQ(memory.Rows().size(), before + rows) << files;
+    if (refused == Kind::kInterrupted) {
+      EXPECT_EQ(learn.status, 0) << learn.err;
+      EXPECT_NE(learn.out.find("; skipped 3 files not text ("),
+                std::string::npos)
+          << learn.out;
+    } else {
+      EXPECT_EQ(learn.status, ExitStatusOf(refused)) << files;
+      EXPECT_TRUE(OneLine(learn.err)) << learn.err;
+    }
+  }
+}
+
+TEST(CliTest, StatsAndExportShowWhatIsStored) {
+  TempMemory memory;
+  Strings lines(400, "the same words");
+  lines.push_back("tab\there bell\x01 line\nbreak");
+  memory.Fill(lines);
+  const Outcome text = Cli(Words("stats", memory));
+  for (const char* shown : {"1,203 ", " KB", "Tab\\there", "bell\\x01",
+                            "line\\nbreak.", " 400\n"}) {
+    EXPECT_NE(text.out.find(shown), std::string::npos) << shown << text.out;
+  }
+  EXPECT_TRUE(std::ranges::all_of(text.out, [](unsigned char c) {
+    return c == '\n' || (c >= ' ' && c != 0x7f);
+  })) << text.out;
+  const auto json =
+      nlohmann::ordered_json::parse(Cli(Words("stats --json", memory)).out);
+  Strings members;
+  for (const auto& [member, value] : json.items()) members.push_back(member);
+  EXPECT_EQ(members, (Strings{"memory", "rows", "distinct_words", "sentences",
+                              "file_bytes", "bytes_per_row", "top_words"}));
+  EXPECT_EQ(json["rows"], 1203);
+
+  // Export writes to the standard output unless told otherwise, and warns
+  // in one line of what plain text cannot keep.
+  const Strings sentences = memory.Sentences();
+  const Outcome plain = Cli(Words("export", memory));
+  EXPECT_EQ(plain.out, Lines(sentences));
+  EXPECT_TRUE(OneLine(plain.err)) << plain.err;
+  const Outcome exact = Cli(Words("export - --json", memory));
+  std::string strings;
+  for (const std::string& sentence : sentences) {
+    strings += nlohmann::json(sentence).dump() + "\n";
+  }
+  EXPECT_EQ(exact.out, strings);
+  EXPECT_EQ(exact.err, "");
+}
+
+TEST(CliTest, EachFailureIsOneLineWithTheStatusOfItsKind) {
+  TempMemory memory;
+  memory.Fill({"Keep this."});
+  const std::string dir = memory.folder() + "/";
+  fs::create_symlink(memory.path(), dir + "link.mdb");
+  fs::create_hard_link(memory.path(), dir + "hard.mdb");
+  fs::create_directory(dir + "folder");
+  std::ofstream(dir + "exists") << "x";
+  const std::pair<const char*, Kind> kCases[] = {
+      {"stats --memory @/none", Kind::kMissing},
+      {"wipe --yes --memory @/none", Kind::kMissing},
+      {"stats --memory @/folder", Kind::kNotAMemory},
+      {"forget keep --yes --memory @", Kind::kNotAMemory},
+      {"restore /etc/hostname --yes", Kind::kNotAMemory},
+      {"restore @/none --yes", Kind::kMissing},
+      {"init", Kind::kExists},
+      {"backup @/exists", Kind::kExists},
+      {"export @/exists", Kind::kExists},
+      {"backup @/folder --force", Kind::kExists},
+      // The memory itself, under any name.
+      {"backup @/qvd.mdb", Kind::kExists},
+      {"backup @/./qvd.mdb --force", Kind::kExists},
+      {"backup @/link.mdb --force", Kind::kExists},
+      {"backup @/hard.mdb --force", Kind::kExists},
+      {"restore @/link.mdb --yes", Kind::kExists}};
+  for (const auto& [command, kind] : kCases) {
+    const Outcome outcome = Cli(Words(command, memory));
+    EXPECT_EQ(outcome.status, ExitStatusOf(kind)) << command;
+    EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+  }
+  EXPECT_EQ(memory.Sentences(), Strings{"Keep this."});
+  EXPECT_EQ(FileBytes(dir + "exists"), "x");
 #ifndef __SANITIZE_ADDRESS__  // which cannot run within a memory limit
   // A fault of the program itself, here memory running out on an endless
   // line, ends with status 70.
   const Outcome endless = RunProgram(
       "/bin/sh",
       {"-c", "ulimit -v 200000; exec \"$0\" learn - \"$@\" </dev/zero",
-       Program("quibbo-cli"), "--memory", path});
+       Program("quibbo-cli"), "--memory", memory.path()});
   EXPECT_EQ(endless.status, 70) << endless.err;
 #endif
-  // Nor does a conversation that is not to be learned.
-  EXPECT_EQ(Cli({"--no-learn", "--memory", path}, "new\n").out,
-            "Quibbo: Keep this.\n\n");
-  EXPECT_EQ(memory.Sentences(), std::vector<std::string>{"Keep this."});
-  EXPECT_FALSE(std::filesystem::exists(none));
-  EXPECT_EQ(Cli({"init", "--memory", none}).status, 0);
-  EXPECT_EQ(Cli({"--memory", none}, "hi\n").out, "Quibbo: Hi.\n\n");
+}
+
+// Ctrl+C and SIGTERM end a command as the end of its work would, keeping
+// what is stored and removing what is half written.
+TEST(CliTest, InterruptsEndCleanly) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    TempMemory memory;
+    Child chat(Program("quibbo-cli"), Words("chat", memory), "hello there\n",
+               true);
+    ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("\n\n"); }));
+    chat.Signal(signal);
+    EXPECT_EQ(chat.Wait(Clock::now() + std::chrono::seconds(10)), 128 + signal);
+    // The log is copied back into the memory file and removed.
+    EXPECT_FALSE(fs::exists(memory.path() + "-wal"));
+    EXPECT_EQ(memory.Rows().size(), 2u);
+  }
+  TempMemory memory;
+  memory.Fill(Script("kept", 50));
+  for (const char* command :
+       {"backup @/out --force", "export @/out", "export"}) {
+    for (int signal : {SIGINT, SIGTERM}) {
+      // Held, so that the command waits for the memory once it has begun.
+      auto holder = memory.Connect();
+      holder->Execute("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;");
+      Child child(Program("quibbo-cli"), Words(command, memory));
+      ASSERT_TRUE(WaitUntil([&] { return child.HasOpen(memory.path()); }));
+      child.Signal(signal);
+      holder.reset();
+      EXPECT_EQ(child.Wait(Clock::now() + std::chrono::seconds(10)),
+                128 + signal);
+      EXPECT_TRUE(OneLine(child.err()) && child.out().empty()) << child.err();
+      for (const auto& file : fs::directory_iterator(memory.folder())) {
+        EXPECT_TRUE(file.path().filename().string().starts_with("qvd.mdb"))
+            << file.path();
+      }
+    }
+  }
+}
+
+TEST(TimeLeftTest, FollowsThePaceOfTheRecentPast) {
+  cli::TimeLeft left;
+  left.Add(0, 0);
+  left.Add(1, 100);
+  EXPECT_EQ(left.Seconds(10000), std::nullopt);  // too soon to tell
+  for (int second = 2; second <= 20; ++second) left.Add(second, 100 * second);
+  EXPECT_DOUBLE_EQ(*left.Seconds(10000), 80);
+  // Slower now: ten a second, which the whole run's pace would hide.
+  for (int second = 21; second <= 40; ++second)
+    left.Add(second, 2000 + 10 * (second - 20));
+  EXPECT_DOUBLE_EQ(*left.Seconds(10000), (10000 - 2200) / 10.0);
+  EXPECT_DOUBLE_EQ(*left.Seconds(1000), 0);
 }
 
 }  // namespace

@@ -12,9 +12,9 @@ pages=$build/share/man/man1
 completion=$build/share/bash-completion/completions/quibbo-cli
 fail() { echo "FAIL: $*" >&2 && exit 1; }
 
-# The options and subcommands that a --help text lists.
-options() { sed -n 's/^  \(-[^ ]*\).*/\1/p' | tr ',' '\n' | grep .; }
-subcommands() { sed -n '/^Subcommands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p'; }
+# The options and commands that a --help text lists.
+options() { grep -oE '^  -[-a-z]+(, -[-a-z]+)?' | tr -d ' ' | tr ',' '\n'; }
+subcommands() { sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p'; }
 # The page as text, hyphens and all.
 page_text() { sed 's/\\-/-/g' "$pages/$1"; }
 # What the completion offers for the command line "quibbo-cli $*".
@@ -46,21 +46,33 @@ if [ -x "$build/bin/quibbo" ]; then
     "$(page_text quibbo.1)"
 fi
 
-# File names where a file is expected, and nothing ("-") where none is.
+# Help fits the width of a terminal that is not there: 80 columns.
+for command in "" $(echo "$help" | subcommands); do
+  # shellcheck disable=SC2086
+  "$cli" $command --help | awk 'length > 80 { exit 1 }' || fail "$command --help is too wide"
+done
+
+# File names where a file is expected (a memory only where a memory may
+# go), and nothing ("-") where none is.
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-touch "$scratch/some book.txt"
+touch "$scratch/some book.txt" "$scratch/some.mdb"
 cd "$scratch"
 while read -r expected words; do
   # shellcheck disable=SC2086
-  [ "$(complete $words so | tr ' ' _)" = "${expected#-}" ] ||
-    fail "completion of '$words so' is not '$expected'"
+  [ "$(complete $words s | LC_ALL=C sort | tr ' ' _ | paste -sd, -)" = "${expected#-}" ] ||
+    fail "completion of '$words s' is not '$expected'"
 done <<EOF2
 some_book.txt learn
-some_book.txt --memory
-- --memory learn
+some_book.txt,some.mdb --memory
+some_book.txt,some.mdb --memory =
+some_book.txt,some.mdb backup
+stats --memory learn
+some_book.txt --memory = x learn
+- --seed =
 - stats
 - --seed
+- frob
 EOF2
 
 command -v groff >/dev/null && for page in "$pages"/*.1; do

@@ -35,11 +35,11 @@ void ExpectReported(Engine* engine, const std::string& path, Kind kind) {
   const std::string line = "these words must not be stored. nor these";
   const Response response = engine->Respond(line);
   EXPECT_EQ(KindOf(response), kind);
-  for (const auto& reply :
-       {response.text,
-        Replies(Cli({"--json", "--memory", path}, line + "\n").out).at(0)}) {
+  const Outcome chat = Cli({"--json", "--memory", path}, line + "\n");
+  EXPECT_EQ(Failures(chat.out), std::vector<std::optional<Kind>>{kind});
+  EXPECT_EQ(chat.status, ExitStatusOf(kind));  // no line reached the memory
+  for (const auto& reply : {response.text, Replies(chat.out).at(0)}) {
     EXPECT_TRUE(reply && IsTrouble(*reply)) << reply.value_or("no reply");
-    EXPECT_EQ(KindOf(reply.value_or("")), kind);
     EXPECT_NE(reply.value_or("").find(path), std::string::npos);
   }
   try {

@@ -61,7 +61,8 @@ TEST(LearnCommandTest, StoresWhatAConversationWouldAndSkipsBadLines) {
       grouped(static_cast<int64_t>(rows.size())) + " words"))
       << learn.out;
   EXPECT_TRUE(learn.out.ends_with("; skipped 3 lines not in UTF-8 (" + a +
-                                  ":1, " + a + ":11, standard input:1).\n"))
+                                  " line 1, " + a +
+                                  " line 11, standard input line 1).\n"))
       << learn.out;
 }
 

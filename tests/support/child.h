@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -96,6 +97,16 @@ class Child {
     }
     return *status_ >= 0 ? status_ : std::nullopt;
   }
+  // Whether it has `path` open, under any name.
+  bool HasOpen(const std::string& path) const {
+    std::error_code error;
+    const auto wanted = std::filesystem::weakly_canonical(path, error);
+    for (const auto& fd : std::filesystem::directory_iterator(
+             "/proc/" + std::to_string(pid_) + "/fd", error)) {
+      if (std::filesystem::read_symlink(fd, error) == wanted) return true;
+    }
+    return false;
+  }
   // What it has written so far.
   std::string out() const { return FileBytes(Path(out_)); }
   std::string err() const { return FileBytes(Path(err_)); }
@@ -135,6 +146,16 @@ inline Outcome Cli(const Strings& arguments, const std::string& input = "") {
   return RunProgram(Program("quibbo-cli"), arguments, input);
 }
 
+// Waits until `ready()` holds, for at most `limit`; whether it came.
+inline bool WaitUntil(const std::function<bool()>& ready,
+                      std::chrono::seconds limit = std::chrono::seconds(30)) {
+  for (const auto until = Clock::now() + limit; !ready();) {
+    if (Clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 // Each of `lines` followed by a line feed.
 inline std::string Lines(const Strings& lines) {
   std::string text;
@@ -152,6 +173,18 @@ inline std::vector<std::optional<std::string>> Replies(const std::string& out) {
                                         : std::optional<std::string>());
   }
   return replies;
+}
+
+// The failure named by each line of a --json conversation: the kind of its
+// "error" member, or nullopt when it has none.
+inline std::vector<std::optional<Kind>> Failures(const std::string& out) {
+  std::vector<std::optional<Kind>> failures;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    failures.push_back(
+        KindNamed(nlohmann::json::parse(line).value("error", "")));
+  }
+  return failures;
 }
 
 // `count` lines of two or three sentences, each sentence in no other line.

@@ -1,5 +1,5 @@
-// Test support: which failure a reply or an error reports. Tests check the
-// kind of a failure, never its wording; the wording is read here only.
+// Test support: which failure a reply, an exit status or a --json line
+// reports. Tests check the kind of a failure, never its wording.
 #ifndef QUIBBO_TESTS_SUPPORT_FAILURE_H_
 #define QUIBBO_TESTS_SUPPORT_FAILURE_H_
 
@@ -14,20 +14,21 @@ namespace quibbo::testing {
 
 using Kind = Error::Kind;
 
-// The kind of failure that `text` reports: a description, or a reply or an
-// error output holding one; nullopt when it reports none.
-inline std::optional<Kind> KindOf(std::string_view text) {
-  const std::pair<const char*, Kind> kWording[] = {
-      {"does not exist", Kind::kMissing},
-      {"in use by another program", Kind::kBusy},
-      {"is damaged", Kind::kDamaged},
-      {"not valid UTF-8", Kind::kInvalidText},
-      {"nothing to reply with", Kind::kEmpty},
-      {"not a Quibbo memory", Kind::kNotAMemory}};
-  for (const auto& [wording, kind] : kWording) {
-    if (text.find(wording) != std::string_view::npos) return kind;
+// The kind KindName calls `name` ("busy"...); nullopt for any other text.
+inline std::optional<Kind> KindNamed(std::string_view name) {
+  for (int kind = 0; kind <= static_cast<int>(Kind::kInterrupted); ++kind) {
+    if (name == KindName(static_cast<Kind>(kind)))
+      return static_cast<Kind>(kind);
   }
   return std::nullopt;
+}
+
+// The exit status quibbo-cli(1) lists for a failure of `kind`.
+inline int ExitStatusOf(Kind kind) {
+  // missing, not-a-memory, exists, busy, read-only, full, damaged, io,
+  // invalid-text, empty, interrupted (by Ctrl+C).
+  const int kStatuses[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 130};
+  return kStatuses[static_cast<int>(kind)];
 }
 
 // The kind of failure a response reports; nullopt when it reports none.

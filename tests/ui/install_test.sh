@@ -35,7 +35,7 @@ grep -qx "Exec=\"$lib/quibbo\"" "$entry" && grep -qx "Icon=quibbo" "$entry" || f
 [ "$(stat -c %a "$lib/qvd.mdb")" = 600 ] || fail "the memory is not private"
 # The installed launcher talks to the installed memory, which starts empty.
 reply=$(echo "hello there" | as_user "$home/.local/bin/quibbo-cli" --json)
-[ "$reply" = '{"quibbo":"Hello there.","you":"hello there"}' ] || fail "quibbo-cli answered: $reply"
+[ "$reply" = '{"you":"hello there","quibbo":"Hello there."}' ] || fail "quibbo-cli answered: $reply"
 learned=$(cksum <"$lib/qvd.mdb")
 
 # Reinstalling keeps the memory and someone else's launcher; uninstalling

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -24,10 +25,19 @@ int RunExport(const Settings& settings) {
   try {
     std::unique_ptr<OutputFile> output;
     if (file != "-")
-      output = std::make_unique<OutputFile>(file, settings.force);
+      output =
+          std::make_unique<OutputFile>(file, settings.force, settings.memory);
     // Straight to the file descriptor, so that a failure is seen with its
-    // cause.
-    BufferedWriter standard_output(STDOUT_FILENO, StandardOutputFailure);
+    // cause, and so that Ctrl+C ends a write that waits for a slow reader.
+    const Error stopped(Error::Kind::kInterrupted,
+                        "Stopped before every sentence was written to the "
+                        "standard output.");
+    BufferedWriter standard_output(
+        STDOUT_FILENO,
+        [&](int error) {
+          return error == EINTR ? stopped : StandardOutputFailure(error);
+        },
+        Interrupted);
     std::cout.flush();
     auto write = [&](std::string_view bytes) {
       if (output) {
@@ -38,12 +48,7 @@ int RunExport(const Settings& settings) {
     };
     const ExportFigures figures =
         ForEachSentence(settings.memory, [&](const std::string& sentence) {
-          if (Interrupted()) {
-            throw output ? quibbo::Interrupted(file)
-                         : Error(Error::Kind::kInterrupted,
-                                 "Stopped before every sentence was written "
-                                 "to the standard output.");
-          }
+          if (Interrupted()) throw output ? quibbo::Interrupted(file) : stopped;
           if (settings.json) {
             // Replacement characters stand in for bytes that are not UTF-8,
             // which only an edit by hand can have stored.

@@ -75,21 +75,12 @@ int Fail(const Error& error, std::string_view after) {
 
 std::string TerminalTrouble(const Error& failure,
                             const std::string& memory_path) {
-  const std::string_view description = failure.description();
-  std::string message = TroubleMessage(description);
-  // Up to the description, which follows the first sentence.
-  message.resize(message.find(description, message.find("\n\n")) +
-                 description.size());
   std::string advice = RowOf(failure.kind()).advice;
   for (size_t at = 0; (at = advice.find('@', at)) != std::string::npos;
        at += memory_path.size()) {
     advice.replace(at, 1, memory_path);
   }
-  return message + "\n\n" + advice;
-}
-
-Kind KindOfErrno(int error_number) {
-  return SystemFailure(error_number, "", "").kind();
+  return TroubleMessage(failure.description(), advice);
 }
 
 }  // namespace quibbo::cli

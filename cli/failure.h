@@ -31,9 +31,6 @@ int Fail(const Error& error, std::string_view after = {});
 std::string TerminalTrouble(const Error& failure,
                             const std::string& memory_path);
 
-// The kind a system call's `error_number` stands for, as the engine sees it.
-Error::Kind KindOfErrno(int error_number);
-
 }  // namespace quibbo::cli
 
 #endif  // QUIBBO_CLI_FAILURE_H_

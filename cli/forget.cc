@@ -13,6 +13,7 @@ namespace quibbo::cli {
 namespace {
 
 constexpr size_t kExamples = 5;
+constexpr size_t kForms = 12;
 
 std::string Sentences(int64_t count) {
   return Count(count, "sentence", "sentences");
@@ -42,6 +43,14 @@ int RunForget(const Settings& settings) {
     if (preview.sentences > static_cast<int64_t>(preview.examples.size())) {
       std::cout << "  ...\n";
     }
+    // What counts as the same word, so that no one expects more or less.
+    std::cout << "Counted as the same word:";
+    for (size_t i = 0; i < preview.forms.size() && i < kForms; ++i) {
+      std::cout << " [" << Printable(preview.forms[i]) << "]";
+    }
+    std::cout << (preview.forms.size() > kForms ? " ..." : "")
+              << "\n(letter case, punctuation at either end and a possessive "
+                 "'s aside; other forms, such as plurals, stay).\n";
     if (!settings.yes &&
         !AskYesNo(preview.sentences == 1 ? "Forget it?" : "Forget them?")) {
       std::cout << "Nothing was deleted.\n";

@@ -11,8 +11,9 @@ constexpr size_t kBufferBytes = 1 << 16;
 
 }  // namespace
 
-BufferedWriter::BufferedWriter(int fd, Failure failure)
-    : fd_(fd), failure_(std::move(failure)) {
+BufferedWriter::BufferedWriter(int fd, Failure failure,
+                               std::function<bool()> stop)
+    : fd_(fd), failure_(std::move(failure)), stop_(std::move(stop)) {
   buffer_.reserve(kBufferBytes);
 }
 
@@ -25,7 +26,7 @@ void BufferedWriter::Flush() {
   size_t done = 0;
   while (done < buffer_.size()) {
     ssize_t written = write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno == EINTR && !(stop_ && stop_())) continue;
     if (written < 0) {
       buffer_.clear();
       throw failure_(errno);

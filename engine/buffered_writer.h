@@ -16,8 +16,9 @@ class BufferedWriter {
   // Turns the errno of a failed write into the Error to throw.
   using Failure = std::function<Error(int error_number)>;
 
-  // Writes to `fd`, which it does not own.
-  BufferedWriter(int fd, Failure failure);
+  // Writes to `fd`, which it does not own. A write that a signal interrupts
+  // is tried again, unless `stop` says to give up: then it fails with EINTR.
+  BufferedWriter(int fd, Failure failure, std::function<bool()> stop = nullptr);
   BufferedWriter(const BufferedWriter&) = delete;
   BufferedWriter& operator=(const BufferedWriter&) = delete;
 
@@ -30,6 +31,7 @@ class BufferedWriter {
  private:
   int fd_;
   Failure failure_;
+  std::function<bool()> stop_;
   std::string buffer_;
 };
 

@@ -59,9 +59,6 @@ inline constexpr WipeQuestion kWipeSecondQuestion = {
 // What Respond answers to an input of nothing but spaces.
 inline constexpr char kEmptyInputReply[] = "Please say something";
 
-// The reply that reports a failure, with the failure's description inside.
-std::string TroubleMessage(std::string_view description);
-
 // What Respond gives back: the text to show, and the failure it reports, if
 // any, so that a program can act on its kind without reading the text.
 struct Response {

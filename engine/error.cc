@@ -13,6 +13,23 @@ using Kind = Error::Kind;
 
 std::string File(const std::string& path) { return "The memory file " + path; }
 
+}  // namespace
+
+const char kWindowTroubleAdvice[] =
+    "Could you please click on the Help/Email Quibbo Creator menu option and "
+    "paste this message into the Email. This will help future versions of "
+    "Quibbo become more stable.\nYou should be able to continue using Quibbo. "
+    "If you cant, please select the File/Wipe Quibbos Memory menu option.";
+
+std::string TroubleMessage(std::string_view description,
+                           std::string_view advice) {
+  std::string message = "I am having trouble with your last sentence.\n\n";
+  message += description;
+  message += "\n\n";
+  message += advice;
+  return message;
+}
+
 Kind KindOfErrno(int error_number) {
   switch (error_number) {
     case ENOENT:
@@ -31,16 +48,6 @@ Kind KindOfErrno(int error_number) {
       return Kind::kIo;
   }
 }
-
-// A folder where a file is to be written: neither --force nor the system's
-// "Is a directory" tells what to do.
-Error FolderInTheWay(const std::string& path) {
-  return Error(
-      Kind::kExists,
-      path + " is a folder; name a file to write, in it or elsewhere.");
-}
-
-}  // namespace
 
 const char* KindName(Error::Kind kind) {
   switch (kind) {
@@ -237,7 +244,7 @@ Error OutputInUse(const std::string& path) {
 Error OutputExists(const std::string& path) {
   struct stat info;
   if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    return FolderInTheWay(path);
+    return OutputIsFolder(path);
   }
   return Error(Kind::kExists, path +
                                   " already exists and was left as it is; "
@@ -245,7 +252,7 @@ Error OutputExists(const std::string& path) {
 }
 
 Error OutputFailure(int error_number, const std::string& path) {
-  if (error_number == EISDIR) return FolderInTheWay(path);
+  if (error_number == EISDIR) return OutputIsFolder(path);
   const std::string after = "; nothing was left in its place.";
   if (error_number == ENOSPC || error_number == EDQUOT) {
     return Error(Kind::kFull,

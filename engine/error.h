@@ -41,8 +41,19 @@ class Error : public std::runtime_error {
   Kind kind_;
 };
 
+// What the window advises after a failure (Help menu, then a wipe).
+extern const char kWindowTroubleAdvice[];
+
+// The reply that reports a failure: the first sentence, the failure's
+// description, and `advice`.
+std::string TroubleMessage(std::string_view description,
+                           std::string_view advice = kWindowTroubleAdvice);
+
 // A short name of `kind` for programs to read: "missing", "busy"...
 const char* KindName(Error::Kind kind);
+
+// The kind of failure the system's `error_number` (errno) stands for.
+Error::Kind KindOfErrno(int error_number);
 
 // The kind of failure SQLite's (extended) result `code` stands for.
 Error::Kind KindOfSqliteCode(int code);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "engine/schema.h"
 #include "engine/unicase.h"
@@ -13,7 +14,32 @@
 namespace quibbo {
 namespace {
 
-std::unique_ptr<sqlite::Connection> Connect(const std::string& path) {
+// How a connection reaches the file.
+enum class Reach {
+  kWrite,      // read and write; for reading, SQLite refuses changes
+  kReadOnly,   // through another program's log, which it may not change
+  kImmutable,  // the file alone, as it lies: no log, nothing created
+};
+
+// The name SQLite opens the file by; a URI for kImmutable.
+std::string NameFor(const std::string& path, Reach reach) {
+  if (reach != Reach::kImmutable) return path;
+  std::string uri = "file:";
+  for (unsigned char c : path) {
+    if (c == '%' || c == '?' || c == '#' || c < 0x20 || c == 0x7f) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+std::unique_ptr<sqlite::Connection> Connect(const std::string& path,
+                                            Reach reach = Reach::kWrite) {
   // SQLite counts every allocation under a process-wide mutex, for figures
   // nothing here reads. It can be told so only before its first connection;
   // later, the call changes nothing.
@@ -21,8 +47,10 @@ std::unique_ptr<sqlite::Connection> Connect(const std::string& path) {
       sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
   (void)kConfigured;
   auto db = std::make_unique<sqlite::Connection>(
-      path,
-      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE);
+      NameFor(path, reach),
+      (reach == Reach::kWrite ? SQLITE_OPEN_READWRITE
+                              : SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) |
+          SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE);
   sqlite3* handle = db->handle();
   // Double-quoted strings are identifiers only, never string literals.
   sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -53,6 +81,30 @@ void RestoreCompanionModes(const std::string& path, mode_t mode) {
   }
 }
 
+// Whether this process may write `path`.
+bool Writable(const std::string& path) {
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// How to reach the memory at `path` for `access`. A memory this user may not
+// write, or whose folder they may not write, leaves nothing behind when it
+// is read: with no log beside it, no program has it open, and the file alone
+// holds everything; with one, the other program's log and index are read as
+// they are.
+Reach ReachFor(const std::string& path, MemoryFile::Access access) {
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  const bool may_write =
+      Writable(path) && Writable(folder.empty() ? "." : folder);
+  if (access == MemoryFile::Access::kReadWrite) {
+    // SQLite would report that it cannot open the log it must create.
+    if (!may_write) throw ReadOnlyMemory(path);
+    return Reach::kWrite;
+  }
+  if (may_write) return Reach::kWrite;
+  return ::access((path + "-wal").c_str(), F_OK) == 0 ? Reach::kReadOnly
+                                                      : Reach::kImmutable;
+}
+
 }  // namespace
 
 MemoryFile::MemoryFile(std::string path, FileId id,
@@ -75,12 +127,13 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
   std::unique_ptr<MemoryFile> file(
       new MemoryFile(path, {info.st_dev, info.st_ino}, options.busy_timeout));
   const bool read_only = access == Access::kReadOnly;
+  const Reach reach = ReachFor(path, access);
   file->Guard([&] {
-    file->db_ = Connect(path);
+    file->db_ = Connect(path, reach);
     sqlite3* handle = file->db_->handle();
     file->busy_wait_.Install(handle);
     // SQLite itself refuses every change through a connection for reading.
-    // It is opened for writing all the same, so that, as the last program
+    // It is opened for writing where it may, so that, as the last program
     // to close the memory, it removes the log and its index as a writer
     // would.
     if (read_only) file->db_->Execute("PRAGMA query_only = 1;");

@@ -181,10 +181,16 @@ Error ReadOnlyMemory(const std::string& path) {
                                     "read-only.");
 }
 
-Error UnfinishedSentence(const std::string& path, int64_t row) {
-  return Error(Kind::kDamaged,
-               File(path) + " holds an unfinished sentence at row " +
-                   std::to_string(row) + ": a word next to it is not stored.");
+Error BrokenSentence(const std::string& path, const WordRecord& row,
+                     Direction direction) {
+  const bool forward = direction == Direction::kForward;
+  const std::string pair = forward
+                               ? row.middle + " " + row.next.value_or("")
+                               : row.previous.value_or("") + " " + row.middle;
+  return Error(Kind::kDamaged, File(path) + " has a broken sentence at row " +
+                                   std::to_string(row.id) + ": no stored row " +
+                                   (forward ? "goes on from" : "leads to") +
+                                   " it with the words \"" + pair + "\".");
 }
 
 Error MissingRow(const std::string& path, int64_t row) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/word_record.h"
+
 namespace quibbo {
 
 class Error : public std::runtime_error {
@@ -75,7 +77,10 @@ Error WithoutTableWord(const std::string& path);
 Error LacksColumns(const std::string& path, std::string_view columns);
 Error AlreadyExists(const std::string& path);
 Error ReadOnlyMemory(const std::string& path);
-Error UnfinishedSentence(const std::string& path, int64_t row);
+// A walk from `row` toward `direction` found no row to step to: no stored
+// row holds the word pair `row` names on that side.
+Error BrokenSentence(const std::string& path, const WordRecord& row,
+                     Direction direction);
 Error MissingRow(const std::string& path, int64_t row);
 Error LogHeld(const std::string& path);
 Error InvalidText();

@@ -156,7 +156,9 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
       sqlite3_wal_hook(handle, &MemoryFile::Committed, file.get());
     }
     if (!read_only) schema::Upgrade(*file->db_);
-    file->counted_ = schema::Version(*file->db_) >= schema::kCountedVersion;
+    const int64_t version = schema::Version(*file->db_);
+    file->counted_ = version >= schema::kCountedVersion;
+    file->marks_edits_ = version >= schema::kMarkedVersion;
   });
   return file;
 }

@@ -71,6 +71,9 @@ class MemoryFile {
   // always when opened for writing, which brings it up to date; a memory of
   // an earlier version opened for reading does not.
   bool counted() const { return counted_; }
+  // Whether the memory marks edits by hand (see schema.h); likewise always
+  // when opened for writing.
+  bool marks_edits() const { return marks_edits_; }
 
   // The connection, for the engine's own statements.
   sqlite::Connection& connection() { return *db_; }
@@ -116,6 +119,7 @@ class MemoryFile {
   BusyWait busy_wait_;  // outlives the connection it serves
   std::unique_ptr<sqlite::Connection> db_;
   bool counted_ = false;
+  bool marks_edits_ = false;
   // Declared after the connection, so they stop before it closes.
   std::unique_ptr<LogCopy> log_copy_;
   std::unique_ptr<LogSync> log_sync_;

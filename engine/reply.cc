@@ -87,14 +87,13 @@ std::string ComposeReply(Store& store, RandomSource& random,
     WalkBackward(store, random, start, &reply);
     reply = std::string(TrimSpaces(reply));
     if (start.next) {
-      // The forward walk goes on from the word that followed the start word
-      // where it was learned. Only in a memory edited by hand can that row
-      // be missing; a step to another row holding the pair stands in.
-      std::optional<WordRecord> after = store.NextInSentence(start);
-      WalkForward(
-          store, random,
-          after ? *after : Step(store, random, Direction::kForward, start),
-          &reply);
+      // The forward walk goes on from the row stored right after the start:
+      // the word that followed the start word where it was learned, in a
+      // memory only Quibbo wrote. After the last row there is none to go on
+      // from, and the reply ends with the start word.
+      if (std::optional<WordRecord> after = store.RowAfter(start.id)) {
+        WalkForward(store, random, *after, &reply);
+      }
     }
 
     jitter = true;

@@ -62,14 +62,74 @@ CREATE TRIGGER IF NOT EXISTS word_changed AFTER UPDATE OF middle ON word BEGIN
 END;
 )sql";
 
+// Added in version 4. INSERT OR REPLACE deletes the row it replaces without
+// firing a delete trigger (unless recursive triggers are on, which the
+// sqlite3 shell does not turn on): its count goes down beforehand. Any edit
+// marks the memory: row 1 of memory_edited, "edited since the last check";
+// row 2 is "found inconsistent", which stays until the next edit.
+constexpr char kEditTriggers[] = R"sql(
+CREATE TABLE IF NOT EXISTS memory_edited (id INTEGER PRIMARY KEY);
+CREATE TRIGGER IF NOT EXISTS word_replacing BEFORE INSERT ON word
+  WHEN EXISTS (SELECT 1 FROM word WHERE id = new.id) BEGIN
+  UPDATE word_count SET count = count - 1
+    WHERE word = (SELECT middle FROM word WHERE id = new.id);
+  DELETE FROM word_count WHERE count <= 0;
+END;
+CREATE TRIGGER IF NOT EXISTS word_replacing_by_id BEFORE UPDATE OF id ON word
+  WHEN new.id IS NOT old.id AND EXISTS (SELECT 1 FROM word WHERE id = new.id)
+  BEGIN
+  UPDATE word_count SET count = count - 1
+    WHERE word = (SELECT middle FROM word WHERE id = new.id);
+  DELETE FROM word_count WHERE count <= 0;
+END;
+CREATE TRIGGER IF NOT EXISTS word_edited_by_insert AFTER INSERT ON word BEGIN
+  INSERT OR IGNORE INTO memory_edited (id) VALUES (1);
+END;
+CREATE TRIGGER IF NOT EXISTS word_edited_by_delete AFTER DELETE ON word BEGIN
+  INSERT OR IGNORE INTO memory_edited (id) VALUES (1);
+END;
+CREATE TRIGGER IF NOT EXISTS word_edited_by_update AFTER UPDATE ON word BEGIN
+  INSERT OR IGNORE INTO memory_edited (id) VALUES (1);
+END;
+)sql";
+
+// Whether some row disagrees with the row stored right before or after it:
+// its neighbour word, its position, or a missing neighbour.
+constexpr char kInconsistent[] = R"sql(
+SELECT EXISTS (SELECT 1 FROM word AS b LEFT JOIN word AS a ON a.id = b.id - 1
+  WHERE b.previous IS NOT NULL AND (a.id IS NULL OR a.next IS NULL
+    OR a.middle <> b.previous OR a.next <> b.middle
+    OR a.position <> b.position - 1))
+OR EXISTS (SELECT 1 FROM word AS a LEFT JOIN word AS b ON b.id = a.id + 1
+  WHERE a.next IS NOT NULL AND (b.id IS NULL OR b.previous IS NULL
+    OR b.previous <> a.middle OR b.middle <> a.next
+    OR b.position <> a.position + 1))
+)sql";
+
 // Counts every word anew: in a memory of version 0 for the first time, in
 // one of version 1 because an edit made without the triggers may have left
-// the counts behind.
+// the counts behind, and in one of version 3 because INSERT OR REPLACE may
+// have.
 constexpr char kRecount[] = R"sql(
 DELETE FROM word_count;
 INSERT INTO word_count (word, count)
   SELECT middle, count(*) FROM word GROUP BY middle COLLATE unicase;
 )sql";
+
+bool Query(sqlite::Connection& db, const char* sql) {
+  sqlite::Statement query(db, sql);
+  return query.Step() && query.ColumnInt(0) != 0;
+}
+
+// Clears the mark of an edit when every row is consistent with its
+// neighbours, or keeps it, checked, when some are not; reading every row
+// once per edit rather than at every start.
+void CheckConsistency(sqlite::Connection& db) {
+  db.Execute("DELETE FROM memory_edited;");
+  if (Query(db, kInconsistent)) {
+    db.Execute("INSERT INTO memory_edited (id) VALUES (2);");
+  }
+}
 
 void SetVersion(sqlite::Connection& db) {
   db.Execute(
@@ -97,6 +157,7 @@ void Create(sqlite::Connection& db) {
     db.Execute(kLatePositionIndex);
     db.Execute(kWordCountSchema);
     db.Execute(kCountTriggers);
+    db.Execute(kEditTriggers);
     SetVersion(db);
   });
 }
@@ -129,11 +190,16 @@ int64_t Version(sqlite::Connection& db) {
 }
 
 void Upgrade(sqlite::Connection& db) {
-  if (Version(db) >= kVersion) return;
+  constexpr char kUnchecked[] =
+      "SELECT EXISTS (SELECT 1 FROM memory_edited WHERE id = 1)";
+  if (Version(db) >= kVersion && !Query(db, kUnchecked)) return;
   InWriteTransaction(db, [&] {
-    // Another program may have upgraded it while this one waited.
+    // Another program may have done it while this one waited.
     const int64_t version = Version(db);
-    if (version >= kVersion) return;
+    if (version >= kVersion) {
+      if (Query(db, kUnchecked)) CheckConsistency(db);
+      return;
+    }
     if (version < 1) {
       db.Execute(kWordCountSchema);
       // Forward steps use word_by_middle now.
@@ -144,6 +210,11 @@ void Upgrade(sqlite::Connection& db) {
       db.Execute(kCountTriggers);
     }
     if (version < 3) db.Execute(kLatePositionIndex);
+    if (version < 4) {
+      if (version >= 2) db.Execute(kRecount);
+      db.Execute(kEditTriggers);
+      CheckConsistency(db);
+    }
     SetVersion(db);
   });
 }

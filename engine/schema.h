@@ -6,8 +6,15 @@
 // rebuilt from it: the indexes, and table `word_count`, which keeps the
 // number of rows of each word (letter case ignored) so that choosing the
 // rarest word of a line never counts rows. Triggers on `word` keep the
-// counts exact when another program edits the rows; Quibbo's own
-// connections turn them off and keep the counts themselves.
+// counts exact when another program edits the rows (through INSERT OR
+// REPLACE too), and mark the memory as edited in table `memory_edited`;
+// Quibbo's own connections turn them off and keep the counts themselves.
+//
+// Quibbo only ever appends whole sentences and deletes whole sentences, so
+// in a memory it alone wrote, each row's neighbours are the rows stored
+// right before and after it (the store's fast walk steps rely on that). An
+// edit by hand can break that; the mark says so until the next program to
+// open the memory for writing finds every row consistent again.
 #ifndef QUIBBO_ENGINE_SCHEMA_H_
 #define QUIBBO_ENGINE_SCHEMA_H_
 
@@ -20,7 +27,9 @@
 namespace quibbo::schema {
 
 // The version PRAGMA user_version holds in an up-to-date memory.
-inline constexpr int kVersion = 3;
+inline constexpr int kVersion = 4;
+// The first version that marks edits by hand.
+inline constexpr int kMarkedVersion = 4;
 // The first version that keeps table word_count.
 inline constexpr int kCountedVersion = 1;
 
@@ -49,8 +58,10 @@ void Check(sqlite::Connection& db, const std::string& path);
 // The schema version the memory records.
 int64_t Version(sqlite::Connection& db);
 
-// Brings a memory of an earlier version up to date; does nothing to a
-// current one. Safe when two programs try at once: one of them does it.
+// Brings a memory of an earlier version up to date, and clears the mark of
+// an edit by hand once every row is consistent with its neighbours again.
+// Does nothing to a current, unmarked one. Safe when two programs try at
+// once: one of them does it.
 void Upgrade(sqlite::Connection& db);
 
 }  // namespace quibbo::schema

@@ -142,7 +142,9 @@ void Store::FlushCounts() {
 
 void Store::DeleteAll() {
   Guard([&] {
-    for (int which : {store_sql::kDeleteAll, store_sql::kDeleteCounts}) {
+    // An empty memory is consistent, however it was edited before.
+    for (int which : {store_sql::kDeleteAll, store_sql::kDeleteCounts,
+                      store_sql::kForgetEdits}) {
       Statement& remove = Prepared(which);
       sqlite::ScopedReset scope(remove);
       remove.Run();
@@ -251,14 +253,19 @@ std::optional<WordRecord> Store::RowAfter(int64_t id) {
   });
 }
 
-std::optional<WordRecord> Store::NextInSentence(const WordRecord& row) {
-  if (!row.next) return std::nullopt;
-  std::optional<WordRecord> after = RowAfter(row.id);
-  if (after && Continues(*after, row.middle, *row.next, row.position + 1) &&
-      after->position == row.position + 1) {
-    return after;
-  }
-  return std::nullopt;
+bool Store::Edited() {
+  // A memory of an earlier version, read as it is, may have been edited.
+  if (!file_->marks_edits()) return true;
+  if (known_.edited) return *known_.edited;
+  return Guard([&] {
+    Statement& edited = Prepared(store_sql::kEdited);
+    sqlite::ScopedReset scope(edited);
+    const bool result = edited.Step() && edited.ColumnInt(0) != 0;
+    if (!sqlite3_get_autocommit(file_->connection().handle())) {
+      known_.edited = result;
+    }
+    return result;
+  });
 }
 
 std::optional<int64_t> Store::NextIdWithWord(std::string_view word,
@@ -349,23 +356,25 @@ WordRecord Store::Step(Direction direction, const WordRecord& from,
   if (direction == Direction::kBackward) {
     std::vector<int64_t> ids = Ids(store_sql::kBackwardIds, Text(from.previous),
                                    from.middle, from.position);
-    if (ids.empty()) throw UnfinishedSentence(path(), from.id);
+    if (ids.empty()) throw BrokenSentence(path(), from, direction);
     return Row(ids[choose(ids.size())]);
   }
-  std::vector<int64_t> before = Ids(store_sql::kForwardBeforeIds, from.middle,
-                                    Text(from.next), from.position);
-  if (!before.empty()) {
-    // The row after the one picked continues the pair in a memory that only
-    // this program wrote; rows removed or added by hand may break that.
+  if (!Edited()) {
+    // The rows after those holding the pair as word and next: in a memory
+    // that only Quibbo wrote, in the same order as the candidates.
+    std::vector<int64_t> before = Ids(store_sql::kForwardBeforeIds, from.middle,
+                                      Text(from.next), from.position);
+    if (before.empty()) throw BrokenSentence(path(), from, direction);
     std::optional<WordRecord> after = RowAfter(before[choose(before.size())]);
-    if (after &&
-        Continues(*after, from.middle, Text(from.next), from.position)) {
-      return *after;
+    if (!after ||
+        !Continues(*after, from.middle, Text(from.next), from.position)) {
+      throw BrokenSentence(path(), from, direction);
     }
+    return *after;
   }
   std::vector<int64_t> ids =
       Ids(store_sql::kForwardIds, from.middle, Text(from.next), from.position);
-  if (ids.empty()) throw UnfinishedSentence(path(), from.id);
+  if (ids.empty()) throw BrokenSentence(path(), from, direction);
   return Row(ids[choose(ids.size())]);
 }
 

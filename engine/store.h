@@ -32,22 +32,9 @@
 
 #include "engine/memory_file.h"
 #include "engine/sqlite.h"
+#include "engine/word_record.h"
 
 namespace quibbo {
-
-// One row of table `word`: one occurrence of one word in one sentence.
-struct WordRecord {
-  int64_t id = 0;                       // assigned by the store, grows
-  std::optional<std::string> previous;  // unset for a sentence's first word
-  std::string middle;                   // the word itself
-  std::optional<std::string> next;      // unset for a sentence's last word
-  int64_t position = 0;                 // index in the sentence, from 0
-
-  bool operator==(const WordRecord&) const = default;
-};
-
-// Which way a walk heads. Used for neighbouring rows and walk candidates.
-enum class Direction { kBackward, kForward };
 
 // The rows with ids first <= id < end: a sentence, say.
 struct IdSpan {
@@ -110,11 +97,8 @@ class Store {
   // The row with this id; an Error (kDamaged) when there is none.
   WordRecord Row(int64_t id);
 
-  // The row that continues `row`'s sentence: stored right after it, holding
-  // `row`'s next word with `row`'s word before it, one position on. Unset
-  // when `row` ends its sentence or the row after it is no continuation (a
-  // memory edited by hand).
-  std::optional<WordRecord> NextInSentence(const WordRecord& row);
+  // The row stored right after row `id`; unset when it is the last.
+  std::optional<WordRecord> RowAfter(int64_t id);
 
   // Nearest row after `id` whose word is `word`.
   std::optional<int64_t> NextIdWithWord(std::string_view word, int64_t id);
@@ -144,7 +128,9 @@ class Store {
   //  kBackward: word = from.previous, next = from.middle, position <= from's;
   //  kForward: previous = from.middle, word = from.next, position >= from's.
   // `choose` picks among them, ordered by position, then id; it is called
-  // once, and once more only in a memory edited by hand. Throws Error
+  // once. In a memory only Quibbo wrote, the forward candidates are the rows
+  // right after those holding the pair as word and next, which one index
+  // finds; in one edited by hand they are looked for as such. Throws Error
   // (kDamaged) when there is none, which only such a memory can cause.
   WordRecord Step(Direction direction, const WordRecord& from,
                   const Chooser& choose);
@@ -190,7 +176,8 @@ class Store {
   std::optional<std::pair<int64_t, int64_t>> IdRange();
   std::vector<int64_t> Ids(int which, std::string_view first,
                            std::string_view second, int64_t position);
-  std::optional<WordRecord> RowAfter(int64_t id);
+  // Whether the memory was edited by hand and not found consistent since.
+  bool Edited();
   template <typename Body>
   auto Guard(Body&& body) -> decltype(body()) {
     return file_->Guard(std::forward<Body>(body));
@@ -211,6 +198,8 @@ class Store {
     // snapshot no other connection can change: a reply asks for the count a
     // few times and reads data_version once.
     bool version_current = false;
+    // Edited(), as read in the open transaction.
+    std::optional<bool> edited;
     // The words the open transaction appended, not yet counted in
     // word_count.
     std::vector<std::string> uncounted;
@@ -218,6 +207,7 @@ class Store {
     // A transaction begins or ends; what it wrote is gone if `rolled_back`.
     void Ended(bool rolled_back) {
       version_current = false;
+      edited.reset();
       if (!rolled_back) return;
       rows.reset();
       uncounted.clear();

@@ -48,6 +48,8 @@ enum StatementId : int {
   kCountCountedWords,
   kMostCountedWords,
   kWordGroups,
+  kEdited,
+  kForgetEdits,
   kStatementCount,
 };
 
@@ -139,6 +141,8 @@ inline constexpr StatementText kStatements[] = {
     {kWordGroups,
      "SELECT max(middle COLLATE BINARY), count(*) FROM word "
      "GROUP BY middle COLLATE unicase"},
+    {kEdited, "SELECT EXISTS (SELECT 1 FROM memory_edited)"},
+    {kForgetEdits, "DELETE FROM memory_edited"},
 };
 
 constexpr bool InIdOrder() {

@@ -2,6 +2,7 @@
 // forget, and unicase.so in the sqlite3 shell. Properties over generated
 // memories, and each command beside a running conversation.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -118,6 +119,127 @@ TEST(BackupTest, BackupThenRestoreBesideAConversation) {
   EXPECT_EQ(MiscountedWords(memory), 0);
 }
 
+// No command writes over the memory or its files, over a memory another
+// program has open, or over anything but a regular file; a refusal leaves
+// everything as it was.
+TEST(BackupTest, NothingIsWrittenOverAMemoryOrASpecialFile) {
+  TempMemory memory, other;
+  memory.Fill(Script("mine", 20));
+  other.Fill(Script("other", 20));
+  Child chat(Program("quibbo-cli"), {"--json", "--memory", other.path()},
+             "hello\n", true);
+  ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
+  const std::string dir = memory.folder() + "/", fifo = dir + "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::vector<WordRecord> mine = memory.Rows(), theirs = other.Rows();
+  const struct {
+    Strings command;
+    Kind kind;
+  } kCases[] = {{{"export", dir + "./qvd.mdb"}, Kind::kExists},
+                {{"export", memory.path() + "-wal"}, Kind::kExists},
+                {{"backup", other.path()}, Kind::kBusy},
+                {{"export", other.path()}, Kind::kBusy},
+                {{"export", fifo}, Kind::kExists},
+                {{"backup", fifo}, Kind::kExists}};
+  for (const auto& [command, kind] : kCases) {
+    Strings arguments = command;
+    arguments.insert(arguments.end(), {"--force", "--memory", memory.path()});
+    EXPECT_EQ(Cli(arguments).status, ExitStatusOf(kind)) << command[1];
+  }
+  EXPECT_EQ(memory.Rows(), mine);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  chat.Write("still here\n");
+  ASSERT_TRUE(WaitUntil([&] { return Failures(chat.out()).size() == 2; }));
+  EXPECT_EQ(Failures(chat.out()).back(), std::nullopt);
+  EXPECT_EQ(other.Rows().size(), theirs.size() + 2);
+}
+
+// Forget takes a word with the punctuation around it and a possessive, and
+// neither it nor a wipe leaves a copy of what went in the memory's files,
+// beside a conversation that keeps them open.
+TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
+  const Strings said = {"Is that Bob?",   "Hey Bob!",        "I met Bob.",
+                        "Bob, come here", "This is \"Bob\"", "Bob's car is red",
+                        "The bobcat ran", "Bobs are here",   "Bob-Smith came"};
+  for (const char* command : {"forget", "wipe"}) {
+    TempMemory memory;
+    memory.Fill(said);
+    Child chat(Program("quibbo-cli"), {"--json", "--memory", memory.path()},
+               "Zanzibarquux is bob\n", true);
+    ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
+    const Strings arguments =
+        *command == 'f'
+            ? Strings{command, "BOB", "--yes", "--memory", memory.path()}
+            : Strings{command, "--yes", "--memory", memory.path()};
+    ASSERT_EQ(Cli(arguments).status, 0);
+    const Strings kept = {"The bobcat ran.", "Bobs are here.",
+                          "Bob-Smith came."};
+    EXPECT_EQ(memory.Sentences(), *command == 'f' ? kept : Strings());
+    for (const std::string& file : {memory.path(), memory.path() + "-wal"}) {
+      const std::string bytes = FileBytes(file);
+      EXPECT_EQ(bytes.find("anzibarquux"), std::string::npos) << file;
+      EXPECT_EQ(bytes.find(" red"), std::string::npos) << file;
+    }
+  }
+}
+
+// A restore would mix with a learn that goes on appending to the memory: it
+// is refused until the learn ends.
+TEST(BackupTest, RestoreWaitsForALearnToEnd) {
+  TempMemory memory, copy;
+  memory.Fill({"Before the learn."});
+  std::filesystem::remove(copy.path());
+  ASSERT_EQ(Cli({"backup", copy.path(), "--memory", memory.path()}).status, 0);
+  Child learn(Program("quibbo-cli"), {"learn", "-", "--memory", memory.path()},
+              "the learn goes on\n", true);
+  ASSERT_TRUE(WaitUntil([&] { return memory.Rows().size() == 7; }));
+  const Strings restore = {"restore", copy.path(), "--yes", "--memory",
+                           memory.path()};
+  EXPECT_EQ(Cli(restore).status, ExitStatusOf(Kind::kBusy));
+  EXPECT_EQ(memory.Rows().size(), 7u);
+  learn.Signal(SIGINT);
+  learn.Wait(Clock::now() + std::chrono::seconds(10));
+  EXPECT_EQ(Cli(restore).status, 0);
+  EXPECT_EQ(memory.Sentences(), Strings{"Before the learn."});
+}
+
+// A memory someone may read but not write, in a folder they may not write,
+// can be read, and reading it leaves nothing behind.
+TEST(BackupTest, AMemoryThatCannotBeWrittenCanBeRead) {
+  TempMemory memory;
+  memory.Fill({"Read me."});
+  const std::string out = memory.folder() + "/out";
+  std::filesystem::create_directory(out);
+  std::filesystem::permissions(out, std::filesystem::perms::all);
+  // Root may write anything: the commands run as nobody instead.
+  const bool root = geteuid() == 0;
+  chmod(memory.folder().c_str(), root ? 0755 : 0555);
+  chmod(memory.path().c_str(), root ? 0644 : 0444);
+  const struct {
+    Strings command;
+    std::string input;
+    int status;
+  } kCases[] = {{{"stats"}, "", 0},
+                {{"export", "-"}, "", 0},
+                {{"backup", out + "/copy"}, "", 0},
+                {{"chat", "--no-learn"}, "read\n", 0},
+                {{"chat"}, "read\n", ExitStatusOf(Kind::kReadOnly)}};
+  for (const auto& [command, input, status] : kCases) {
+    Strings arguments = {"--reuid=65534", "--regid=65534", "--clear-groups",
+                         Program("quibbo-cli")};
+    if (!root) arguments.clear();
+    arguments.insert(arguments.end(), command.begin(), command.end());
+    arguments.insert(arguments.end(), {"--memory", memory.path()});
+    const Outcome outcome = RunProgram(
+        root ? "/usr/bin/setpriv" : Program("quibbo-cli"), arguments, input);
+    EXPECT_EQ(outcome.status, status) << command[0] << outcome.err;
+  }
+  size_t files = 0;
+  for (const auto& file : std::filesystem::directory_iterator(memory.folder()))
+    files += file.path() != out;
+  EXPECT_EQ(files, 1u);
+}
+
 // The sqlite3 shell with unicase.so: queries compare words, edits keep the
 // counts exact, and Quibbo replies afterwards.
 TEST(ExtensionTest, TheShellCanQueryAndEditTheMemory) {
@@ -141,7 +263,9 @@ TEST(ExtensionTest, TheShellCanQueryAndEditTheMemory) {
       "UPDATE word SET previous = 'Dog' WHERE previous = 'cat';"
       "UPDATE word SET next = 'Dog' WHERE next = 'cat'",
       "DELETE FROM word WHERE id BETWEEN 8 AND 14",
-      "INSERT INTO word VALUES (1000, NULL, 'Gap.', NULL, 0)"};
+      "INSERT INTO word VALUES (1000, NULL, 'Gap.', NULL, 0)",
+      // A replaced row fires no delete trigger of its own.
+      "INSERT OR REPLACE INTO word VALUES (2, NULL, 'Cherry.', NULL, 0)"};
   for (const std::string& edit : edits) {
     const Outcome edited = RunProgram("/usr/bin/sqlite3", shell, edit);
     ASSERT_EQ(edited.status, 0) << edit << ": " << edited.err;

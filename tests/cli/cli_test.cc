@@ -3,6 +3,7 @@
 // the exit status of each kind of failure, and interrupts. Also the progress
 // bar's estimate of the time left.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstring>
 #include <filesystem>
@@ -248,6 +249,11 @@ TEST(CliTest, EachFailureIsOneLineWithTheStatusOfItsKind) {
   fs::create_hard_link(memory.path(), dir + "hard.mdb");
   fs::create_directory(dir + "folder");
   std::ofstream(dir + "exists") << "x";
+  // A memory whose pages are of another size cannot replace it in place.
+  sqlite::Connection(dir + "big", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
+      .Execute(
+          "PRAGMA page_size = 8192; PRAGMA journal_mode = WAL; CREATE "
+          "TABLE word (id, previous, middle, next, position);");
   const std::pair<const char*, Kind> kCases[] = {
       {"stats --memory @/none", Kind::kMissing},
       {"wipe --yes --memory @/none", Kind::kMissing},
@@ -255,6 +261,7 @@ TEST(CliTest, EachFailureIsOneLineWithTheStatusOfItsKind) {
       {"forget keep --yes --memory @", Kind::kNotAMemory},
       {"restore /etc/hostname --yes", Kind::kNotAMemory},
       {"restore @/none --yes", Kind::kMissing},
+      {"restore @/big --yes", Kind::kNotAMemory},
       {"init", Kind::kExists},
       {"backup @/exists", Kind::kExists},
       {"export @/exists", Kind::kExists},

@@ -2,6 +2,8 @@
 // word counts stay exact however rows arrive.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "engine/learner.h"
 #include "engine/random.h"
 #include "engine/text.h"
@@ -53,6 +55,30 @@ TEST(StoreTest, SearchesNearAnIdFindWhatReadingEveryRowFinds) {
     EXPECT_EQ(store->NearestIdAtPosition(position, id, Direction::kForward),
               next_at)
         << position << " " << id;
+  }
+}
+
+// A drawn row is one of the rows, each as likely, however far apart their
+// ids lie: when most ids of the range name no row, the draw falls back on
+// counting rows.
+TEST(StoreTest, DrawsOnlyRowsThatExist) {
+  for (const int64_t stride : {1, 3, 50}) {
+    TempMemory memory;
+    memory.Fill({"One two three four."});
+    memory.Execute(
+        ("UPDATE word SET id = id * " + std::to_string(stride) + " + 1000;")
+            .c_str());
+    auto store = Store::Open(memory.path(), Store::Access::kReadOnly);
+    SeededRandom random(stride);
+    std::map<int64_t, int> drawn;
+    for (int i = 0; i < 400; ++i) {
+      ++drawn[store->DrawId([&](uint64_t n) { return random.Below(n); })];
+    }
+    ASSERT_EQ(drawn.size(), 4u) << stride;
+    for (const auto& [id, times] : drawn) {
+      EXPECT_EQ((id - 1000) % stride, 0);
+      EXPECT_GT(times, 60) << stride;
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #include "tests/support/power_cut.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -204,6 +205,7 @@ std::map<std::string, std::string> PowerCut::StateAfter(size_t n,
     std::string durable;          // as its last sync left it
     std::vector<size_t> pending;  // writes since then, in order
     bool named = true;            // its folder holds its name
+    bool renamed = false;         // the name goes at the folder's sync
   };
   std::map<std::string, OnDisk> files;
   for (const auto& [path, bytes] : initial_) files[path].durable = bytes;
@@ -212,10 +214,21 @@ std::map<std::string, std::string> PowerCut::StateAfter(size_t n,
     auto file = files.find(event.path);
     if (event.kind == Event::kDelete) {
       if (file != files.end()) files.erase(file);
+    } else if (event.kind == Event::kRename) {
+      if (file == files.end()) continue;
+      OnDisk moved = file->second;
+      moved.named = false;
+      file->second.renamed = true;
+      files.insert_or_assign(event.bytes, std::move(moved));
     } else if (event.kind == Event::kSync) {
+      std::erase_if(files, [&](const auto& other) {
+        return other.second.renamed &&
+               fs::path(other.first).parent_path() == event.path;
+      });
       for (auto& [path, other] : files) {
         other.named |= fs::path(path).parent_path() == event.path;
       }
+      file = files.find(event.path);
       if (file == files.end()) continue;
       auto synced = std::ranges::stable_partition(
           file->second.pending, [&](size_t j) { return j >= event.covers; });
@@ -247,6 +260,24 @@ std::map<std::string, std::string> PowerCut::StateAfter(size_t n,
 }
 
 }  // namespace quibbo::testing
+
+// Every rename of the test program is seen here.
+extern "C" int renameat2(int from_folder, const char* from, int to_folder,
+                         const char* to, unsigned int flags) {
+  static auto real =
+      reinterpret_cast<int (*)(int, const char*, int, const char*,
+                               unsigned int)>(dlsym(RTLD_NEXT, "renameat2"));
+  const int rc = real(from_folder, from, to_folder, to, flags);
+  if (rc == 0) {
+    quibbo::testing::Log({quibbo::testing::Event::kRename,
+                          quibbo::testing::Key(from), 0,
+                          quibbo::testing::Key(to)});
+  }
+  return rc;
+}
+extern "C" int rename(const char* from, const char* to) {
+  return renameat2(AT_FDCWD, from, AT_FDCWD, to, 0);
+}
 
 // Every sync of the test program, Quibbo's own and SQLite's, is seen here.
 extern "C" int fsync(int fd) {

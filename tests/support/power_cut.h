@@ -5,7 +5,8 @@
 // through it. It passes every call on to the VFS that was the default, and
 // logs in order each opening, creation, write, truncation and deletion of
 // the files opened through it. Syncs are logged where they reach the system,
-// in fsync and fdatasync, whoever makes them: SQLite, Quibbo, any thread.
+// in fsync and fdatasync, whoever makes them: SQLite, Quibbo, any thread;
+// and so are renames, in rename and renameat2.
 // While a PowerCut lives, before Stop() and after, no sync reaches the disk:
 // no file of a test need survive a real power cut, and the tests run faster.
 //
@@ -18,8 +19,10 @@
 //    folder was synced after it was created (or first opened, when it was
 //    created outside SQLite), as SQLite itself assumes; the unix VFS syncs
 //    the folder at a new log's first sync. A deletion holds at once;
+//  - a file renamed keeps its content, and takes its new name (leaving its
+//    old one) once the folder is synced after the rename; a name it
+//    replaces is taken to have been free;
 //  - the -shm file never reaches the log: SQLite rebuilds it.
-// A file renamed into place outside SQLite is seen under its old name only.
 #ifndef QUIBBO_TESTS_SUPPORT_POWER_CUT_H_
 #define QUIBBO_TESTS_SUPPORT_POWER_CUT_H_
 
@@ -34,10 +37,11 @@ namespace quibbo::testing {
 class PowerCut {
  public:
   struct Event {
-    enum Kind { kOpen, kCreate, kWrite, kTruncate, kSync, kDelete } kind;
+    enum Kind { kOpen, kCreate, kWrite, kTruncate, kSync, kDelete, kRename };
+    Kind kind;
     std::string path;
     int64_t offset = 0;   // of a write; the new size for a truncation
-    std::string bytes{};  // written
+    std::string bytes{};  // written; the new name of a rename
     size_t covers = 0;    // a sync keeps the writes before this event
   };
   static constexpr size_t kTornBytes = 512;

@@ -12,7 +12,8 @@
 # shellcheck disable=SC2015
 set -eu
 work=$(mktemp -d)
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+window=""
+trap '[ -z "$window" ] || kill "$window" 2>/dev/null || true; chmod -R u+w "$work"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2 && exit 1; }
 chmod 755 "$work"
 system=$work/system writable=$work/writable
@@ -25,8 +26,7 @@ if [ "$(id -u)" -eq 0 ]; then
   chown 65534:65534 "$a" "$b" "$c" "$d" "$writable"
 fi
 chmod a-w "$system"
-# Runs a program as the user whose home is $1, in place of this shell, so
-# that $! of `as_user ... &` is the program's.
+# Runs a program as the user whose home is $1.
 as_user() (home=$1 && shift && exec $as env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 "$@")
 said() { as_user "$1" "$system/quibbo-cli" export --memory "$2" | tr '\n' ' '; }
 
@@ -43,10 +43,13 @@ modes=$(stat -c %a "$mine" "$bobs" "$a/.local" "$a/.local/share" "$a/.local/shar
 
 # The window names the same memory in --help, and makes it at its first start.
 as_user "$c" "$system/quibbo" --help | grep -qx "  $hers" && [ ! -e "$hers" ] || fail "quibbo --help for carol"
-as_user "$c" QT_QPA_PLATFORM=offscreen "$system/quibbo" >/dev/null 2>&1 &
+# Started here, not through as_user, so that $! is the window's own pid.
+$as env -i PATH=/usr/bin:/bin HOME="$c" QT_QPA_PLATFORM=offscreen "$system/quibbo" >/dev/null 2>&1 &
 window=$!
 for _ in $(seq 100); do [ -e "$hers" ] && break; sleep 0.1; done
-kill $window && wait $window 2>/dev/null || true
+kill "$window" 2>/dev/null || true
+{ wait "$window"; } 2>/dev/null || true
+window=""
 [ "$(stat -c %a "$hers")" = 600 ] || fail "the window made no memory for carol"
 
 # --memory and a writable folder: the missing memory is named, none is made.

@@ -75,6 +75,11 @@ int main(int argc, char** argv) {
           quibbo::cli::ParseCommandLine(argc, argv, &settings)) {
     return *status;
   }
+  if (settings.memory == quibbo::DefaultMemoryPath()) {
+    if (auto failure = quibbo::PrepareDefaultMemory()) {
+      std::cerr << "quibbo-cli: " << failure->description() << "\n";
+    }
+  }
   try {
     return Run(settings);
   } catch (const std::exception& fault) {

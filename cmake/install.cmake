@@ -7,17 +7,25 @@
 #                                 self
 #   PREFIX/bin/                   links to the two programs
 #   PREFIX/share/man/man1/        quibbo.1, quibbo-cli.1
-#   PREFIX/share/applications/    the menu entry, quibbo.desktop
-#   PREFIX/share/icons/hicolor/   the icons, 16 and 32 pixels
+#   PREFIX/share/applications/    the menu entry, org.example.quibbo.desktop
+#   PREFIX/share/metainfo/        what software centres show about Quibbo
+#   PREFIX/share/icons/hicolor/   the icons, 16 to 256 pixels and scalable
 #   PREFIX/share/bash-completion/completions/quibbo-cli
 #
 # Components: "programs" (programs, readme, links, manual pages), "desktop"
-# (menu entry, icons, completion) and "memory", an empty memory made only
-# where none exists and never listed in install_manifest.txt, so that
-# nothing that removes the listed files deletes what Quibbo learned.
+# (menu entry, metainfo, icons, completion) and "memory", an empty memory
+# made only where none exists and never listed in install_manifest.txt, so
+# that nothing that removes the listed files deletes what Quibbo learned.
+# A system install leaves the memory out (QUIBBO_INSTALL_MEMORY=OFF): its
+# users cannot write beside the programs, and each gets a memory of their own
+# at their first start (engine/program_folder.h).
 
 set(QUIBBO_INSTALL_PROGRAM_DIR "${CMAKE_INSTALL_LIBDIR}/quibbo" CACHE STRING
   "Where the programs, their readme and their memory go, under the prefix")
+option(QUIBBO_INSTALL_MEMORY
+  "Install an empty memory beside the programs (off for a system install)" ON)
+# The desktop's name for Quibbo: its menu entry, metainfo and icons.
+set(QUIBBO_APP_ID org.example.quibbo)
 
 set(programs quibbo-cli)
 if(TARGET quibbo)
@@ -42,11 +50,17 @@ install(FILES ${QUIBBO_COMPLETION}
   COMPONENT desktop)
 
 if(TARGET quibbo)
-  foreach(size 16 32)
-    install(FILES ${PROJECT_SOURCE_DIR}/ui/icons/quibbo-${size}.png
+  set(icons ${PROJECT_SOURCE_DIR}/ui/icons)
+  foreach(size 16 22 24 32 48 64 128 256)
+    install(FILES ${icons}/quibbo-${size}.png
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
-      RENAME quibbo.png COMPONENT desktop)
+      RENAME ${QUIBBO_APP_ID}.png COMPONENT desktop)
   endforeach()
+  install(FILES ${icons}/quibbo.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+    RENAME ${QUIBBO_APP_ID}.svg COMPONENT desktop)
+  install(FILES ${PROJECT_SOURCE_DIR}/ui/${QUIBBO_APP_ID}.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT desktop)
 endif()
 
 # The links in bin/ are relative, so that they survive DESTDIR and a moved
@@ -65,8 +79,10 @@ set(steps ${CMAKE_BINARY_DIR}/install_steps.cmake)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/install_steps.cmake.in ${steps} @ONLY)
 install(CODE "include(\"${steps}\")\nquibbo_install_links()"
   COMPONENT programs)
-install(CODE "include(\"${steps}\")\nquibbo_install_memory()"
-  COMPONENT memory)
+if(QUIBBO_INSTALL_MEMORY)
+  install(CODE "include(\"${steps}\")\nquibbo_install_memory()"
+    COMPONENT memory)
+endif()
 if(TARGET quibbo)
   install(CODE "include(\"${steps}\")\nquibbo_install_menu_entry()"
     COMPONENT desktop)

@@ -1,5 +1,5 @@
-// quibbo: the conversation window, over the memory beside the program or
-// the one given with --memory FILE.
+// quibbo: the conversation window, over the memory the program finds (see
+// engine/program_folder.h) or the one given with --memory FILE.
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
@@ -27,26 +27,33 @@ constexpr int kInternalError = 70;
 
 constexpr char kUsageText[] =
     "Usage: quibbo [OPTIONS]\n"
-    "Quibbo's conversation window, over the memory beside the program.\n"
+    "Quibbo's conversation window.\n"
     "\n"
     "Options:\n"
-    "  --memory FILE  the memory file (default: qvd.mdb beside the program)\n"
+    "  --memory FILE  the memory file, instead of the one named below\n"
     "  -h, --help     print this help and exit\n"
     "  --version      print the version and exit\n"
-    "Qt's own options, such as -platform NAME, are taken too.\n";
+    "Qt's own options, such as -platform NAME, are taken too.\n"
+    "\n"
+    "The memory is qvd.mdb beside the program where there is one or where\n"
+    "the program's folder can be written. Otherwise, as in a system install,\n"
+    "each user has their own, $XDG_DATA_HOME/quibbo/qvd.mdb (by default\n"
+    "~/.local/share/quibbo/qvd.mdb), made empty at their first start.\n"
+    "This program uses:\n"
+    "  %s\n";
 
 // Takes --memory FILE (or --memory=FILE), --help and --version out of the
 // command line before Qt sees it, as they need no display; Qt's own options
-// (-platform, -style...) stay for Qt. Returns the memory to use, or exits
-// after --help, --version or a mistake.
-std::string TakeOptions(int* argc, char** argv) {
+// (-platform, -style...) stay for Qt. Returns the memory named, if any, or
+// exits after --help, --version or a mistake.
+std::optional<std::string> TakeOptions(int* argc, char** argv) {
   std::optional<std::string> memory;
   int kept = 1;
   for (int i = 1; i < *argc; ++i) {
     const char* argument = argv[i];
     if (std::strcmp(argument, "--help") == 0 ||
         std::strcmp(argument, "-h") == 0) {
-      std::fputs(kUsageText, stdout);
+      std::printf(kUsageText, quibbo::DefaultMemoryPath().c_str());
       std::exit(0);
     }
     if (std::strcmp(argument, "--version") == 0) {
@@ -71,7 +78,18 @@ std::string TakeOptions(int* argc, char** argv) {
     std::fputs("quibbo: --memory needs a FILE\n", stderr);
     std::exit(kUsage);
   }
-  return memory ? *memory : quibbo::DefaultMemoryPath();
+  return memory;
+}
+
+// The memory named on the command line, or the one the program finds,
+// made first where a system install leaves each user to have their own.
+std::string ChooseMemory(const std::optional<std::string>& named) {
+  if (named) return *named;
+  if (std::optional<quibbo::Error> failure = quibbo::PrepareDefaultMemory()) {
+    // The replies name the missing memory; this says why it is missing.
+    std::fprintf(stderr, "quibbo: %s\n", failure->description());
+  }
+  return quibbo::DefaultMemoryPath();
 }
 
 bool IsSet(const char* name) {
@@ -127,7 +145,7 @@ class Application : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string memory = TakeOptions(&argc, argv);
+  const std::optional<std::string> named = TakeOptions(&argc, argv);
   if (!IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") &&
       !IsSet("WAYLAND_DISPLAY")) {
     NoDisplay("no display is set (neither DISPLAY nor WAYLAND_DISPLAY)");
@@ -135,9 +153,10 @@ int main(int argc, char** argv) {
   QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
   Application app(argc, argv);
   qInstallMessageHandler(previous);
-  QGuiApplication::setDesktopFileName(QStringLiteral("quibbo"));
+  // Matches the menu entry, so the desktop shows the window under its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.quibbo"));
 
-  quibbo::Engine engine(memory);
+  quibbo::Engine engine(ChooseMemory(named));
   quibbo::ui::EngineConversation conversation(engine);
   quibbo::ui::DesktopOpener opener;
   quibbo::ui::MainWindow window(conversation, opener);

@@ -11,17 +11,21 @@ home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 fail() { echo "FAIL: $*" >&2 && exit 1; }
 as_user() { env -u XDG_DATA_HOME -u PREFIX HOME="$home" "$@"; }
-names() { find "$@" ! -type d -printf '%f\n' | sort | tr '\n' ' '; }
+# The files under a folder, one path a line, relative to it.
+files() { find "$1" ! -type d -printf '%P\n' | sort; }
 lib=$home/.local/lib/quibbo
-entry=$home/.local/share/applications/quibbo.desktop
+id=org.example.quibbo
+entry=$home/.local/share/applications/$id.desktop
+icons="16 22 24 32 48 64 128 256"
 
 as_user "$src/scripts/install" "$build" >/dev/null
 while read -r installed origin; do
   cmp -s "$home/.local/$installed" "$origin" || fail "$installed not installed"
 done <<EOF
 lib/quibbo/readme.txt $src/ui/readme.txt
-share/icons/hicolor/16x16/apps/quibbo.png $src/ui/icons/quibbo-16.png
-share/icons/hicolor/32x32/apps/quibbo.png $src/ui/icons/quibbo-32.png
+$(for size in $icons; do echo "share/icons/hicolor/${size}x$size/apps/$id.png $src/ui/icons/quibbo-$size.png"; done)
+share/icons/hicolor/scalable/apps/$id.svg $src/ui/icons/quibbo.svg
+share/metainfo/$id.metainfo.xml $src/ui/$id.metainfo.xml
 share/man/man1/quibbo.1 $build/share/man/man1/quibbo.1
 share/man/man1/quibbo-cli.1 $build/share/man/man1/quibbo-cli.1
 share/bash-completion/completions/quibbo-cli $build/share/bash-completion/completions/quibbo-cli
@@ -30,8 +34,11 @@ for program in quibbo quibbo-cli; do
   [ -x "$lib/$program" ] && [ "$(readlink -f "$home/.local/bin/$program")" = "$lib/$program" ] ||
     fail "$program is not installed and linked from bin"
 done
-grep -qx "Exec=\"$lib/quibbo\"" "$entry" && grep -qx "Icon=quibbo" "$entry" || fail "menu entry"
+grep -qx "Exec=\"$lib/quibbo\"" "$entry" && grep -qx "Icon=$id" "$entry" || fail "menu entry"
 ! command -v desktop-file-validate >/dev/null || desktop-file-validate "$entry" || fail "menu entry"
+! command -v appstreamcli >/dev/null ||
+  appstreamcli validate --pedantic --no-net "$home/.local/share/metainfo/$id.metainfo.xml" >/dev/null ||
+  fail "metainfo: $(appstreamcli validate --pedantic --no-net "$home/.local/share/metainfo/$id.metainfo.xml")"
 [ "$(stat -c %a "$lib/qvd.mdb")" = 600 ] || fail "the memory is not private"
 # The installed launcher talks to the installed memory, which starts empty.
 reply=$(echo "hello there" | as_user "$home/.local/bin/quibbo-cli" --json)
@@ -50,8 +57,13 @@ as_user "$src/scripts/uninstall" >/dev/null
 # PREFIX and XDG_DATA_HOME move everything, spaces and all.
 prefix="$home/my apps" data="$home/my data"
 HOME="$home" PREFIX="$prefix" XDG_DATA_HOME="$data" "$src/scripts/install" "$build" >/dev/null
-[ "$(names "$data")" = "quibbo-cli quibbo.desktop quibbo.png quibbo.png " ] || fail "in XDG_DATA_HOME: $(names "$data")"
-grep -qx "Exec=\"$prefix/lib/quibbo/quibbo\"" "$data/applications/quibbo.desktop" || fail "menu entry under PREFIX"
+desktop_files="applications/$id.desktop
+bash-completion/completions/quibbo-cli
+$(for size in $icons; do echo "icons/hicolor/${size}x$size/apps/$id.png"; done)
+icons/hicolor/scalable/apps/$id.svg
+metainfo/$id.metainfo.xml"
+[ "$(files "$data")" = "$(echo "$desktop_files" | sort)" ] || fail "in XDG_DATA_HOME: $(files "$data")"
+grep -qx "Exec=\"$prefix/lib/quibbo/quibbo\"" "$data/applications/$id.desktop" || fail "menu entry under PREFIX"
 HOME="$home" PREFIX="$prefix" XDG_DATA_HOME="$data" "$src/scripts/uninstall" >/dev/null
 [ "$(find "$prefix" "$data" ! -type d)" = "$prefix/lib/quibbo/qvd.mdb" ] || fail "uninstall under PREFIX"
 
@@ -61,8 +73,8 @@ root=$home/root
 DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
 target=$(readlink "$root/usr/bin/quibbo")
 [ "${target#/}" = "$target" ] && [ -x "$root/usr/bin/$target" ] || fail "the link in bin: $target"
-exec=$(sed -n 's/^Exec="\(.*\)"$/\1/p' "$root/usr/share/applications/quibbo.desktop")
+exec=$(sed -n 's/^Exec="\(.*\)"$/\1/p' "$root/usr/share/applications/$id.desktop")
 [ -x "$root$exec" ] || fail "the menu entry runs $exec"
-[ "$(names "$root")" = "quibbo quibbo quibbo-cli quibbo-cli quibbo-cli quibbo-cli.1 quibbo.1 \
-quibbo.desktop quibbo.png quibbo.png qvd.mdb readme.txt unicase.so " ] || fail "installed: $(names "$root")"
+[ "$(files "$root${exec%/quibbo}" | tr '\n' ' ')" = "quibbo quibbo-cli qvd.mdb readme.txt unicase.so " ] ||
+  fail "installed: $(files "$root")"
 echo "install and uninstall: all files checked"

@@ -11,9 +11,10 @@
 namespace quibbo {
 
 int SyncFolderOf(const std::string& path) {
-  std::string folder = std::filesystem::path(path).parent_path().string();
-  if (folder.empty()) folder = ".";
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::filesystem::path folder =
+      std::filesystem::path(path).parent_path();
+  const int fd = open(folder.empty() ? "." : folder.c_str(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
   const int result = fsync(fd) == 0 ? 0 : errno;
   close(fd);

@@ -53,8 +53,9 @@ inline constexpr CommandSpec kCommands[] = {
      "FILE or the standard output."},
     {Command::kForget, "forget", "WORD...", 1, kAny,
      "forget needs at least one WORD.",
-     "Delete every sentence that holds one of the words (letter case "
-     "ignored), after showing what goes and asking."},
+     "Delete every sentence that holds one of the words (letter case, "
+     "punctuation at either end and a possessive 's aside), after showing "
+     "what goes and asking."},
 };
 
 // What an option sets.
@@ -90,7 +91,8 @@ inline constexpr OptionSpec kOptions[] = {
     {Knob::kVersion, "--version", nullptr, 0,
      "Print the program's name and version, and exit."},
     {Knob::kMemory, "--memory", "FILE", kEveryCommand,
-     "Use FILE as the memory instead of qvd.mdb beside the program."},
+     "Use FILE as the memory instead of the one named at the end of "
+     "quibbo-cli --help."},
     {Knob::kJson, "--json", nullptr, Bit(Command::kChat),
      "Write {\"you\": LINE, \"quibbo\": REPLY or null} for every line, with "
      "\"error\": KIND after them when the line met a failure, and nothing "

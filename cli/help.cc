@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/command_table.h"
+#include "engine/program_folder.h"
 #include "engine/text.h"
 
 namespace quibbo::cli {
@@ -90,7 +91,7 @@ std::string HelpText(const CommandSpec* command) {
         std::string(each.name) + (*each.arguments ? " " : "") + each.arguments,
         each.help, width);
   }
-  return help;
+  return help + "\n" + WhereTheMemoryIs();
 }
 
 }  // namespace quibbo::cli

@@ -100,4 +100,14 @@ std::optional<Error> PrepareDefaultMemory() {
   return std::nullopt;
 }
 
+std::string WhereTheMemoryIs() {
+  return "The memory is qvd.mdb beside the program where there is one or "
+         "where\nthe program's folder can be written. Otherwise, as in a "
+         "system install,\neach user has their own, "
+         "$XDG_DATA_HOME/quibbo/qvd.mdb (by default\n"
+         "~/.local/share/quibbo/qvd.mdb), made empty at their first start.\n"
+         "This program uses:\n  " +
+         DefaultMemoryPath() + "\n";
+}
+
 }  // namespace quibbo

@@ -33,6 +33,10 @@ std::string DefaultMemoryPath();
 // every reply names it.
 std::optional<Error> PrepareDefaultMemory();
 
+// The rule above, for a program's --help to tell, followed by the memory
+// DefaultMemoryPath() gives this program.
+std::string WhereTheMemoryIs();
+
 }  // namespace quibbo
 
 #endif  // QUIBBO_ENGINE_PROGRAM_FOLDER_H_

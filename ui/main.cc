@@ -34,13 +34,7 @@ constexpr char kUsageText[] =
     "  -h, --help     print this help and exit\n"
     "  --version      print the version and exit\n"
     "Qt's own options, such as -platform NAME, are taken too.\n"
-    "\n"
-    "The memory is qvd.mdb beside the program where there is one or where\n"
-    "the program's folder can be written. Otherwise, as in a system install,\n"
-    "each user has their own, $XDG_DATA_HOME/quibbo/qvd.mdb (by default\n"
-    "~/.local/share/quibbo/qvd.mdb), made empty at their first start.\n"
-    "This program uses:\n"
-    "  %s\n";
+    "\n";
 
 // Takes --memory FILE (or --memory=FILE), --help and --version out of the
 // command line before Qt sees it, as they need no display; Qt's own options
@@ -53,7 +47,8 @@ std::optional<std::string> TakeOptions(int* argc, char** argv) {
     const char* argument = argv[i];
     if (std::strcmp(argument, "--help") == 0 ||
         std::strcmp(argument, "-h") == 0) {
-      std::printf(kUsageText, quibbo::DefaultMemoryPath().c_str());
+      std::fputs(kUsageText, stdout);
+      std::fputs(quibbo::WhereTheMemoryIs().c_str(), stdout);
       std::exit(0);
     }
     if (std::strcmp(argument, "--version") == 0) {

@@ -11,6 +11,7 @@
 #include "engine/engine.h"
 #include "engine/program_folder.h"
 #include "engine/version.h"
+#include "ui/command_line.h"
 #include "ui/conversation.h"
 #include "ui/main_window.h"
 #include "ui/opener.h"
@@ -19,73 +20,9 @@ namespace {
 
 // Tells scripts/run to fall back to the terminal conversation.
 constexpr int kNoDisplay = 3;
-// A mistake on the command line, as in quibbo-cli.
-constexpr int kUsage = 2;
 
 // A fault of the program itself (sysexits' EX_SOFTWARE).
 constexpr int kInternalError = 70;
-
-constexpr char kUsageText[] =
-    "Usage: quibbo [OPTIONS]\n"
-    "Quibbo's conversation window.\n"
-    "\n"
-    "Options:\n"
-    "  --memory FILE  the memory file, instead of the one named below\n"
-    "  -h, --help     print this help and exit\n"
-    "  --version      print the version and exit\n"
-    "Qt's own options, such as -platform NAME, are taken too.\n"
-    "\n";
-
-// Takes --memory FILE (or --memory=FILE), --help and --version out of the
-// command line before Qt sees it, as they need no display; Qt's own options
-// (-platform, -style...) stay for Qt. Returns the memory named, if any, or
-// exits after --help, --version or a mistake.
-std::optional<std::string> TakeOptions(int* argc, char** argv) {
-  std::optional<std::string> memory;
-  int kept = 1;
-  for (int i = 1; i < *argc; ++i) {
-    const char* argument = argv[i];
-    if (std::strcmp(argument, "--help") == 0 ||
-        std::strcmp(argument, "-h") == 0) {
-      std::fputs(kUsageText, stdout);
-      std::fputs(quibbo::WhereTheMemoryIs().c_str(), stdout);
-      std::exit(0);
-    }
-    if (std::strcmp(argument, "--version") == 0) {
-      std::printf("quibbo %s\n", quibbo::kVersion);
-      std::exit(0);
-    }
-    if (std::strncmp(argument, "--memory=", 9) == 0) {
-      memory = argument + 9;
-    } else if (std::strcmp(argument, "--memory") == 0) {
-      if (i + 1 == *argc) {
-        std::fputs("quibbo: --memory needs a FILE\n", stderr);
-        std::exit(kUsage);
-      }
-      memory = argv[++i];
-    } else {
-      argv[kept++] = argv[i];
-    }
-  }
-  *argc = kept;
-  argv[kept] = nullptr;
-  if (memory && memory->empty()) {
-    std::fputs("quibbo: --memory needs a FILE\n", stderr);
-    std::exit(kUsage);
-  }
-  return memory;
-}
-
-// The memory named on the command line, or the one the program finds,
-// made first where a system install leaves each user to have their own.
-std::string ChooseMemory(const std::optional<std::string>& named) {
-  if (named) return *named;
-  if (std::optional<quibbo::Error> failure = quibbo::PrepareDefaultMemory()) {
-    // The replies name the missing memory; this says why it is missing.
-    std::fprintf(stderr, "quibbo: %s\n", failure->description());
-  }
-  return quibbo::DefaultMemoryPath();
-}
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -140,7 +77,7 @@ class Application : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::optional<std::string> named = TakeOptions(&argc, argv);
+  const std::optional<std::string> named = quibbo::ui::TakeOptions(&argc, argv);
   if (!IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") &&
       !IsSet("WAYLAND_DISPLAY")) {
     NoDisplay("no display is set (neither DISPLAY nor WAYLAND_DISPLAY)");
@@ -151,7 +88,7 @@ int main(int argc, char** argv) {
   // Matches the menu entry, so the desktop shows the window under its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.example.quibbo"));
 
-  quibbo::Engine engine(ChooseMemory(named));
+  quibbo::Engine engine(quibbo::ui::ChooseMemory(named));
   quibbo::ui::EngineConversation conversation(engine);
   quibbo::ui::DesktopOpener opener;
   quibbo::ui::MainWindow window(conversation, opener);

@@ -7,6 +7,7 @@
 #include "engine/program_folder.h"
 #include "tests/support/child.h"
 #include "ui/about_box.h"
+#include "ui/command_line.h"
 #include "ui/conversation.h"
 #include "ui/links.h"
 #include "ui/main_window.h"
@@ -164,6 +165,24 @@ class WindowTest : public QObject {
                            display, Program("quibbo")});
       // One line on stderr.
       QVERIFY(o.status == 3 && o.err.find('\n') == o.err.size() - 1);
+    }
+  }
+
+  // The memory named on the command line is the one used; Qt's own options
+  // are left for Qt.
+  void TheCommandLineNamesTheMemory() {
+    for (std::vector<std::string> words :
+         {std::vector<std::string>{"quibbo", "--memory", "m.mdb", "-platform",
+                                   "offscreen"},
+          {"quibbo", "-platform", "offscreen", "--memory=m.mdb"}}) {
+      std::vector<char*> argv;
+      for (std::string& word : words) argv.push_back(word.data());
+      argv.push_back(nullptr);
+      int argc = static_cast<int>(words.size());
+      QCOMPARE(ui::ChooseMemory(ui::TakeOptions(&argc, argv.data())),
+               std::string("m.mdb"));
+      QCOMPARE(argc, 3);
+      QCOMPARE(std::string(argv[1]), std::string("-platform"));
     }
   }
 

@@ -3,6 +3,7 @@
 #include "engine/learner.h"
 #include "engine/reply.h"
 #include "engine/text.h"
+#include "engine/wait_signal.h"
 
 namespace quibbo {
 
@@ -23,7 +24,8 @@ Engine::Engine(std::string memory_path, std::unique_ptr<RandomSource> random,
     : memory_path_(std::move(memory_path)),
       random_(random ? std::move(random) : SeededRandom::Unpredictable()),
       confirm_(std::move(confirm)),
-      options_(options) {}
+      options_(options),
+      pending_(std::make_shared<PendingRows>()) {}
 
 Engine::~Engine() = default;
 
@@ -32,6 +34,7 @@ Store& Engine::Memory(Store::Access access) {
       (access == Store::Access::kReadWrite && access != store_access_)) {
     store_.reset();
     store_ = Store::Open(memory_path_, access, options_);
+    store_->SetPending(pending_);
     store_access_ = access;
   }
   return *store_;
@@ -42,10 +45,30 @@ Response Engine::Respond(std::string_view line) {
   Response response;
   try {
     if (!IsValidUtf8(line)) throw InvalidText();
+    if (std::optional<Error> failure =
+            writer_ ? writer_->TakeFailure() : std::nullopt) {
+      throw *failure;
+    }
     Store& store = Memory(learning_ ? Store::Access::kReadWrite
                                     : Store::Access::kReadOnly);
-    Intake intake = learning_ ? Learn(store, line) : Consider(store, line);
+    const bool learner = learning_ && LearnerAtWork(memory_path_);
+    // Lines said while a learner was at work go first; once none is at
+    // work, they are stored at once, and this line on the disk before its
+    // reply.
+    if (writer_ && !learner) writer_->WaitUntilStored();
+    std::unique_lock<std::mutex> hold(pending_->mutex());
+    const bool later = learning_ && (learner || !pending_->rows().empty());
+    Intake intake =
+        learning_ ? Learn(store, line, later) : Consider(store, line);
     response.text = ComposeReply(store, *random_, intake);
+    hold.unlock();
+    if (later) {
+      if (!writer_) {
+        writer_ = std::make_unique<PendingWriter>(memory_path_, pending_,
+                                                  options_.busy_timeout);
+      }
+      writer_->Wake();
+    }
   } catch (const Error& error) {
     // Only failures of the memory or the input become the trouble message;
     // anything else is a fault of the program and goes to the caller.
@@ -72,6 +95,8 @@ bool Engine::Idle() { return !store_ || store_->file().Idle(); }
 void Engine::WipeMemory() {
   if (!confirm_ || !confirm_(kWipeFirstQuestion)) return;
   if (!confirm_(kWipeSecondQuestion)) return;
+  // Lines said before the wipe are wiped too.
+  if (writer_) writer_->WaitUntilStored();
   Store& store = Memory(Store::Access::kReadWrite);
   Store::Transaction transaction(store, Store::Transaction::Kind::kWrite);
   store.DeleteAll();

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <thread>
 
 #include "engine/file_id.h"
@@ -12,15 +14,17 @@
 namespace quibbo {
 namespace {
 
-// Opens the learner's file, made if missing, for its owner alone. O_NONBLOCK
-// keeps a FIFO planted in its place from blocking.
+// Opens the learner's file, made if missing, for its owner alone, and takes
+// its shared lock. O_NONBLOCK keeps a FIFO planted in its place from
+// blocking.
 int OpenOwn(const std::string& path) {
   int fd = open(path.c_str(),
                 O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
   if (fd < 0) return -1;
   struct stat info;
+  // Those who look take the lock for a moment only.
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      info.st_uid != geteuid()) {
+      info.st_uid != geteuid() || flock(fd, LOCK_SH) != 0) {
     close(fd);
     return -1;
   }
@@ -49,6 +53,17 @@ void AskToMakeWay(const std::string& memory_path) {
     [[maybe_unused]] ssize_t written = write(fd, "w", 1);
   }
   close(fd);
+}
+
+bool LearnerAtWork(const std::string& memory_path) {
+  int fd = open(WaitSignalPath(memory_path).c_str(),
+                O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  // Another open file takes a lock of its own, even in the learner's own
+  // program.
+  const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(fd);
+  return held;
 }
 
 void BusyWait::Install(sqlite3* db) {

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "engine/engine.h"
+#include "engine/wait_signal.h"
 #include "tests/support/child.h"
 
 namespace quibbo::testing {
@@ -128,6 +129,29 @@ TEST(PinnedRepliesTest, SeededConversationAnswersAsRecorded) {
     EXPECT_EQ(actual[i], pinned[i]) << "line " << i + 1;
     differences += actual[i] != pinned[i];
   }
+}
+
+// Beside a learner in the middle of a batch, every line waits to be stored,
+// and is answered as recorded all the same; once the learner lets go, the
+// memory holds exactly what learning the lines gives.
+TEST(PinnedRepliesTest, BesideALearnerAnswersAsRecordedAndStoresLater) {
+  const Strings pinned = Pinned(false), lines = Pinned();
+  TempMemory memory, reference;
+  auto store = Store::Open(reference.path(), Store::Access::kReadWrite);
+  {
+    auto learner = WaitSignal::Create(memory.path());
+    auto batch = memory.Connect();
+    batch->Execute("BEGIN IMMEDIATE;");
+    Engine engine(memory.path(), std::make_unique<SeededRandom>(7));
+    for (size_t i = 0; i < 300; ++i) {
+      const Response reply = engine.Respond(lines[i]);
+      ASSERT_EQ(lines[i] + '\t' + reply.text.value_or("(none)"), pinned[i]);
+      Learn(*store, lines[i]);
+    }
+    EXPECT_TRUE(memory.Rows().empty());
+    batch->Execute("COMMIT;");
+  }
+  EXPECT_EQ(memory.Rows(), reference.Rows());
 }
 
 // A reader counts an old memory's rows itself and leaves the file as it was;

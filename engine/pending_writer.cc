@@ -97,7 +97,10 @@ void PendingWriter::StorePending(std::unique_ptr<Store>& store) {
 
 void PendingWriter::Run() {
   std::unique_ptr<Store> store;
-  std::optional<Clock::time_point> busy_since, stopping_since;
+  // Since when the memory was found busy, and the program is stopping.
+  std::optional<Clock::time_point> stopping_since;
+  Clock::time_point busy_since;
+  bool busy = false;
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     wake_.wait(lock, [this] { return woken_; });
@@ -109,10 +112,10 @@ void PendingWriter::Run() {
     if (!Stored()) {
       try {
         StorePending(store);
-        busy_since.reset();
+        busy = false;
       } catch (const Error& error) {
         const Clock::time_point now = Clock::now();
-        if (error.kind() == Error::Kind::kBusy && !busy_since) busy_since = now;
+        if (!std::exchange(busy, true)) busy_since = now;
         // A learner's batch is waited for; a program that is no learner
         // only as long as a reply would wait, and so is anyone once this
         // program stops.
@@ -120,12 +123,12 @@ void PendingWriter::Run() {
             error.kind() != Error::Kind::kBusy ||
             (stopping_since
                  ? now - *stopping_since >= timeout_
-                 : !LearnerAtWork(path_) && now - *busy_since >= timeout_);
+                 : !LearnerAtWork(path_) && now - busy_since >= timeout_);
         if (given_up) {
           std::lock_guard<std::mutex> rows(rows_->mutex());
           rows_->DropFirst(rows_->rows().size());
           failure = error;
-          busy_since.reset();
+          busy = false;
         } else {
           if (asking) AskToMakeWay(path_);
           std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -135,7 +135,9 @@ TEST(LearnerTest, BulkLearnerMakesWayForAWaitingProgramAndAnswersATalk) {
     }
     EXPECT_EQ(learned, SentencesOf(lines));
     EXPECT_EQ(others, said);
-    if (other_is == kTalking) EXPECT_EQ(stored.back(), said.back());
+    if (other_is == kTalking) {  // after the batch
+      EXPECT_EQ(Strings(stored.end() - 3, stored.end()), said);
+    }
     AskToMakeWay(memory.path());
     EXPECT_FALSE(std::filesystem::exists(WaitSignalPath(memory.path())));
   }

@@ -43,6 +43,7 @@ Store& Engine::Memory(Store::Access access) {
 Response Engine::Respond(std::string_view line) {
   if (TrimSpaces(line).empty()) return {kEmptyInputReply, std::nullopt};
   Response response;
+  bool later = false;
   try {
     if (!IsValidUtf8(line)) throw InvalidText();
     if (std::optional<Error> failure =
@@ -57,22 +58,21 @@ Response Engine::Respond(std::string_view line) {
     // reply.
     if (writer_ && !learner) writer_->WaitUntilStored();
     std::unique_lock<std::mutex> hold(pending_->mutex());
-    const bool later = learning_ && (learner || !pending_->rows().empty());
+    later = learning_ && (learner || !pending_->rows().empty());
     Intake intake =
         learning_ ? Learn(store, line, later) : Consider(store, line);
     response.text = ComposeReply(store, *random_, intake);
-    hold.unlock();
-    if (later) {
-      if (!writer_) {
-        writer_ = std::make_unique<PendingWriter>(memory_path_, pending_,
-                                                  options_.busy_timeout);
-      }
-      writer_->Wake();
-    }
   } catch (const Error& error) {
     // Only failures of the memory or the input become the trouble message;
     // anything else is a fault of the program and goes to the caller.
     response.failure = error;
+  }
+  if (later) {
+    if (!writer_) {
+      writer_ = std::make_unique<PendingWriter>(memory_path_, pending_,
+                                                options_.busy_timeout);
+    }
+    writer_->Wake();
   }
   // Every sentence stored is on the disk before the reply is shown, failure
   // or not. The sync began at the commit and ran beside composing the reply.
@@ -104,6 +104,7 @@ void Engine::WipeMemory() {
 }
 
 int32_t Engine::WordFrequency(std::string_view word) {
+  std::lock_guard<std::mutex> hold(pending_->mutex());
   return quibbo::WordFrequency(Memory(Store::Access::kReadOnly), word);
 }
 

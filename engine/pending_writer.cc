@@ -38,6 +38,7 @@ bool PendingWriter::Stored() {
 }
 
 bool PendingWriter::WaitUntilStored() {
+  if (Stored()) return true;
   std::unique_lock<std::mutex> lock(mutex_);
   ++waiting_;
   woken_ = true;

@@ -167,6 +167,7 @@ TEST(StoreUpgradeTest, OldMemoriesAreReadAsTheyAreAndUpgradedOnFirstWrite) {
       "CREATE INDEX word_by_previous ON word (previous, middle, position) "
       "WHERE previous IS NOT NULL;"
       "DROP INDEX word_by_late_position;"
+      "DROP INDEX word_sentence_end;"
       "CREATE INDEX word_by_position ON word (position);"
       "PRAGMA user_version = 0;");
   const std::string bytes = FileBytes(old.path());

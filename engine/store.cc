@@ -99,6 +99,7 @@ void Store::Append(const WordRecord& record) {
 
 void Store::AdjustCounts(
     const std::vector<std::pair<std::string_view, int64_t>>& delta) {
+  known_.stored_counts.clear();
   for (const auto& [word, change] : delta) {
     for (int which : {store_sql::kAddCount, store_sql::kDropCount}) {
       if (which == store_sql::kDropCount && change >= 0) continue;
@@ -140,6 +141,7 @@ void Store::DeleteAll() {
     }
     known_.Forget(0);
     known_.last_id.reset();
+    known_.stored_counts.clear();
   });
 }
 
@@ -304,11 +306,21 @@ std::optional<int64_t> Store::LastIdWithWord(std::string_view word) {
 
 int64_t Store::CountWord(std::string_view word) {
   return Guard([&] {
-    Statement& select = Prepared(file_->counted() ? store_sql::kCountedWord
-                                                  : store_sql::kCountWord);
-    sqlite::ScopedReset scope(select);
-    select.Bind(1, word);
-    int64_t count = select.Step() ? select.ColumnInt(0) : 0;
+    // What the table holds is read once per transaction, whose snapshot
+    // keeps it: a long line asks for the same words again and again.
+    const bool keep = InTransaction();
+    auto kept = known_.stored_counts.find(word);
+    int64_t count = 0;
+    if (keep && kept != known_.stored_counts.end()) {
+      count = kept->second;
+    } else {
+      Statement& select = Prepared(file_->counted() ? store_sql::kCountedWord
+                                                    : store_sql::kCountWord);
+      sqlite::ScopedReset scope(select);
+      select.Bind(1, word);
+      count = select.Step() ? select.ColumnInt(0) : 0;
+      if (keep) known_.stored_counts.emplace(word, count);
+    }
     // The words appended but not yet in word_count, a line's words one by
     // one as they are appended, say: tallied as they are first asked for.
     for (; known_.tallied < known_.uncounted.size(); ++known_.tallied) {

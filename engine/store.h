@@ -281,6 +281,9 @@ class Store {
     size_t tallied = 0;
     std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
         tally;
+    // Counts of word_count, as the open transaction read them.
+    std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
+        stored_counts;
 
     // The words from the `from`-th on were taken back.
     void Forget(size_t from) {
@@ -295,6 +298,7 @@ class Store {
     void Ended(bool rolled_back) {
       later = false;
       last_id.reset();
+      stored_counts.clear();
       if (rolled_back) Forget(0);
     }
   } known_;

@@ -44,10 +44,9 @@ void BesideSection(std::ostream& out, const BesideLearnFigures& f,
          "identical copy. "
       << s.rounds << (s.rounds == 1 ? " round" : " rounds")
       << " on fresh copies, the learn alone first; the waits of all rounds "
-         "together, the learn's speed the median of the rounds. (The learner "
-         "keeps its batches short for a few seconds after a chat asks it to "
-         "make way, so a line every 0.5 s and one every 2 s both keep it "
-         "so.)\n\n"
+         "together, the learn's speed the median of the rounds. The chat "
+         "does not ask the learner to make way: a line said beside it is "
+         "answered at once and stored between two of its batches.\n\n"
       << "| Reply wait (ms) | Lines | Median | 95th | 99th | Slowest |\n"
       << "|---|---:|---:|---:|---:|---:|\n"
       << "| No learn running | " << f.quiet_ms.size() << " | "

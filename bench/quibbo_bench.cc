@@ -95,11 +95,23 @@ SizeResult Measure(const Settings& settings, const Corpus& corpus,
   result.raw_words_per_second = Median(reference);
   result.bytes_per_word = static_cast<double>(FileBytes(memory)) / size.rows;
 
+  // What durability costs: the same replies on an identical copy, with
+  // nothing synced.
+  const std::string copy = settings.work + "/not-durable.mdb";
+  if (size.chat) CopyMemory(memory, copy);
   result.respond_ms = TimeReplies(corpus, memory, kReplies, 1);
   Log(rows + " rows: engine replies median " +
       Fixed(Median(result.respond_ms), 3) + " ms, 95th " +
       Fixed(Percentile(result.respond_ms, 95), 3) + ", 99th " +
       Fixed(Percentile(result.respond_ms, 99), 3));
+  if (size.chat) {
+    result.respond_not_durable_ms =
+        TimeReplies(corpus, copy, kReplies, 1, {.durable = false});
+    RemoveMemory(copy);
+    Log(rows + " rows: without durability, median " +
+        Fixed(Median(result.respond_not_durable_ms), 3) + " ms, 99th " +
+        Fixed(Percentile(result.respond_not_durable_ms, 99), 3));
+  }
   if (size.chat && !settings.cli.empty()) {
     result.chat = MeasureChat(settings.cli, memory, corpus, kChatStarts,
                               kChatLines, kReplies);

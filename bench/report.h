@@ -22,6 +22,8 @@ struct SizeResult {
   double learn_words_per_second = 0;
   double raw_words_per_second = 0;  // 0 when not measured
   std::vector<double> respond_ms;   // through the engine's API
+  // The same on an identical copy with durability off, where measured.
+  std::vector<double> respond_not_durable_ms;
   double bytes_per_word = 0;
   std::optional<ChatFigures> chat;  // from outside, where measured
 };

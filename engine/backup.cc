@@ -145,7 +145,7 @@ int64_t CheckRestorable(const std::string& memory_path,
                         const std::string& file) {
   // A learn would go on appending its book to the restored memory, and
   // report rows that the memory no longer holds.
-  if (LearnerRunning(memory_path)) throw LearnUnderWay(memory_path);
+  if (LearnerAtWork(memory_path)) throw LearnUnderWay(memory_path);
   Store source(MemoryFile::Open(file, Access::kReadOnly));
   auto memory = MemoryFile::Open(memory_path, Access::kReadOnly);
   CheckPair(source.file(), *memory);
@@ -153,7 +153,7 @@ int64_t CheckRestorable(const std::string& memory_path,
 }
 
 int64_t RestoreMemory(const std::string& memory_path, const std::string& file) {
-  if (LearnerRunning(memory_path)) throw LearnUnderWay(memory_path);
+  if (LearnerAtWork(memory_path)) throw LearnUnderWay(memory_path);
   Store source(MemoryFile::Open(file, Access::kReadOnly));
   auto memory = MemoryFile::Open(memory_path, Access::kReadWrite);
   CheckPair(source.file(), *memory);

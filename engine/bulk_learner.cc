@@ -21,13 +21,12 @@ std::unique_ptr<BulkLearner> BulkLearner::Open(const std::string& path,
 BulkLearner::BulkLearner(Store& store, BatchLimits limits)
     : store_(store),
       limits_(limits),
-      wait_signal_(WaitSignal::Create(store.path())),
-      last_asked_(Clock::now() - limits.conversing) {}
+      wait_signal_(WaitSignal::Create(store.path())) {
+  store_.file().LeadLogCopy();
+}
 
 int64_t BulkLearner::BatchRows() const {
-  const bool short_batches =
-      !wait_signal_ || Clock::now() - last_asked_ < limits_.conversing;
-  const auto target = short_batches ? limits_.short_target : limits_.target;
+  const auto target = wait_signal_ ? limits_.target : limits_.short_target;
   return std::clamp(
       static_cast<int64_t>(rows_per_second_ *
                            std::chrono::duration<double>(target).count()),
@@ -68,10 +67,7 @@ size_t BulkLearner::StorePart(size_t begin, int64_t limit) {
       if (rows >= limit) return i;
       if (unchecked >= limits_.check_rows) {
         unchecked = 0;
-        if (wait_signal_ && wait_signal_->TakeRequest()) {
-          last_asked_ = Clock::now();
-          return i;
-        }
+        if (wait_signal_ && wait_signal_->TakeRequest()) return i;
       }
     }
     for (const WordRecord& record : SentenceRecords(sentences_[i].text)) {
@@ -95,6 +91,8 @@ void BulkLearner::Commit() {
     }
     throw;
   }
+  // What is left of the log would fall to whichever program commits next.
+  store_.file().FinishLogCopy();
   store_.file().Durable();
 }
 

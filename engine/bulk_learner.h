@@ -10,9 +10,12 @@
 // the more a short batch would cost per row. A program that wants the memory
 // meanwhile asks the learner to make way (see wait_signal.h); the learner then
 // commits at the next sentence boundary and pauses; the program waits for that
-// commit only. While a program converses beside it, and where nobody can ask,
-// the learner's batches are short, as a commit takes longer the more pages it
-// writes. An interrupted run leaves whole sentences behind.
+// commit only. A conversation does not ask: it answers beside the learner and
+// stores its lines between two batches (pending_rows.h), so the batches stay
+// long. Where nobody can ask, the learner's batches are short, as a commit
+// takes longer the more pages it writes. While it runs, the learner copies
+// the write-ahead log back for every program on the memory (log_copy.h). An
+// interrupted run leaves whole sentences behind.
 #ifndef QUIBBO_ENGINE_BULK_LEARNER_H_
 #define QUIBBO_ENGINE_BULK_LEARNER_H_
 
@@ -40,11 +43,9 @@ struct BatchLimits {
   // How long a batch should hold the write lock. Batches grow or shrink
   // towards it, between the two bounds below.
   std::chrono::milliseconds target{4000};
-  // The target while a program converses beside the learner (it asked to
-  // come in less than `conversing` ago), and where no program can ask: a
-  // commit then costs the waiting program less.
+  // The target where no program can ask to come in: a commit then costs
+  // the waiting program less.
   std::chrono::milliseconds short_target{100};
-  std::chrono::milliseconds conversing{5000};
   int64_t min_rows = 1000;
   int64_t max_rows = 1000000;
   // Rows stored between two looks for a program that asked to come in.
@@ -94,9 +95,10 @@ class BulkLearner {
   // stored, while the batches stored before it stay.
   void Learn(std::string_view line);
 
-  // Stores the sentences collected so far, and returns once every sentence
-  // stored is on the disk (each batch's sync starts at its commit and runs
-  // beside the next batch). Call it before reporting or stopping.
+  // Stores the sentences collected so far, copies the log back, and returns
+  // once every sentence stored is on the disk (each batch's sync starts at
+  // its commit and runs beside the next batch). Call it before reporting or
+  // stopping.
   void Commit();
 
   // What is stored for good: the sentences of stored batches, and the lines
@@ -132,7 +134,6 @@ class BulkLearner {
   BatchLimits limits_;
   std::unique_ptr<WaitSignal> wait_signal_;  // null where nobody can ask
   double rows_per_second_ = 0;               // as measured at the last commit
-  std::chrono::steady_clock::time_point last_asked_;
   std::vector<PendingSentence> sentences_;
   std::chrono::steady_clock::time_point first_pending_;
   LearnedCounts pending_;

@@ -19,6 +19,14 @@
 // An Engine is used from one thread. It keeps its memory open between calls
 // and opens it again whenever the file at its path was replaced or removed,
 // so it never writes into a file that is no longer the memory.
+//
+// Beside a bulk learner (`quibbo-cli learn`) on the same memory, Respond
+// does not wait for the learner's batch to end: it replies at once, from the
+// memory as it stands and the line itself, and a thread of the engine's own
+// stores the line as soon as the learner lets go (pending_rows.h,
+// pending_writer.h); so do the lines that follow, in order, until none is
+// left waiting. Those lines reach the disk only then. Whatever else Respond
+// stores is on the disk before it returns.
 #ifndef QUIBBO_ENGINE_ENGINE_H_
 #define QUIBBO_ENGINE_ENGINE_H_
 
@@ -30,6 +38,7 @@
 #include <string_view>
 
 #include "engine/error.h"
+#include "engine/pending_writer.h"
 #include "engine/random.h"
 #include "engine/store.h"
 
@@ -80,7 +89,6 @@ class Engine {
   explicit Engine(std::string memory_path,
                   std::unique_ptr<RandomSource> random = nullptr,
                   Confirm confirm = nullptr, StoreOptions options = {});
-  ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
@@ -92,6 +100,9 @@ class Engine {
   // a sentence is never stored in part.
   Response Respond(std::string_view line);
 
+  // Stores the lines still waiting for a learner, asking it to make way, and
+  // stops.
+  ~Engine();
   // Tidies up while the program waits for its user, so that no reply pays
   // for it: copies the write-ahead log back into the memory when that is
   // due. Costs next to nothing when nothing is due. Returns whether nothing
@@ -137,6 +148,8 @@ class Engine {
   bool learning_ = true;
   std::unique_ptr<Store> store_;
   Store::Access store_access_ = Store::Access::kReadOnly;
+  std::shared_ptr<PendingRows> pending_;
+  std::unique_ptr<PendingWriter> writer_;  // made when a line first waits
 };
 
 }  // namespace quibbo

@@ -1,5 +1,7 @@
 #include "engine/learner.h"
 
+#include "engine/bulk_learner.h"
+#include "engine/error.h"
 #include "engine/text.h"
 
 namespace quibbo {
@@ -44,56 +46,95 @@ int32_t WordFrequency(Store& store, std::string_view word) {
 
 namespace {
 
-// Learn and Consider: the same choices, with or without storing the rows.
-Intake TakeIn(Store& store, std::string_view line, bool keep) {
-  Intake intake;
-  intake.sentences = CutSentences(line);
-  size_t fallback_length = 0;
-  for (const std::string& sentence : intake.sentences) {
-    if (sentence.empty()) continue;
-    std::optional<Store::Transaction> transaction;
-    if (keep) transaction.emplace(store, Store::Transaction::Kind::kWrite);
-    // The seed word's count, read once per transaction (another program may
-    // have stored rows since the last) and then kept up with as rows are
-    // appended, rather than asked for again at every word. An unset seed
-    // counts as the empty word.
-    std::optional<int64_t> seed_count;
-    for (const WordRecord& record : SentenceRecords(sentence)) {
-      // Counted before the word's own row is stored, after the rows of the
-      // words before it.
-      const int64_t count = store.CountWord(record.middle);
-      if (!seed_count)
-        seed_count = store.CountWord(intake.seed_word.value_or(""));
-      if (Frequency(count) < Frequency(*seed_count)) {
-        intake.seed_word = record.middle;
-        seed_count = count;
-      }
-      if (keep) {
-        store.Append(record);
-        if (CompareIgnoringCase(record.middle, intake.seed_word.value_or("")) ==
-            0) {
-          ++*seed_count;
+using Kind = Store::Transaction::Kind;
+
+// After a failure in sentence `failed`, keeps the sentences before it, which
+// SQLite may have taken back with the whole transaction. Best effort: the
+// failure itself is what the caller reports.
+void KeepSentencesBefore(Store& store, std::optional<Store::Transaction>& line,
+                         Kind kind, const std::vector<std::string>& sentences,
+                         size_t failed) {
+  try {
+    if (kind == Kind::kWrite && !store.InTransaction()) {
+      line.emplace(store, kind);
+      for (size_t i = 0; i < failed; ++i) {
+        for (const WordRecord& record : SentenceRecords(sentences[i])) {
+          store.Append(record);
         }
       }
-      size_t length = CharacterCount(record.middle);
-      if (length > fallback_length) {
-        intake.fallback_word = record.middle;
-        fallback_length = length;
-      }
     }
-    if (transaction) transaction->Commit();
+    line->Commit();
+  } catch (const Error&) {
   }
+}
+
+// Learn and Consider: the same choices, with or without storing the rows.
+Intake TakeIn(Store& store, std::string_view line, std::optional<Kind> kind) {
+  Intake intake;
+  intake.sentences = CutSentences(line);
+  // One transaction for the whole line, which writes each page it changes
+  // once, however many sentences the line holds; a savepoint per sentence
+  // keeps a failure from taking more than its own sentence.
+  std::optional<Store::Transaction> transaction;
+  if (kind) transaction.emplace(store, *kind);
+  if (kind == Kind::kWrite && line.size() >= kLongLineBytes) {
+    transaction->GrowCache(kBulkStoreOptions.cache_kib);
+  }
+  size_t fallback_length = 0;
+  // The seed word's count, read once and then kept up with as rows are
+  // appended, rather than asked for again at every word. An unset seed
+  // counts as the empty word.
+  std::optional<int64_t> seed_count;
+  size_t i = 0;
+  try {
+    for (; i < intake.sentences.size(); ++i) {
+      const std::string& sentence = intake.sentences[i];
+      if (sentence.empty()) continue;
+      std::optional<Store::Savepoint> savepoint;
+      if (kind) savepoint.emplace(store);
+      for (const WordRecord& record : SentenceRecords(sentence)) {
+        // Counted before the word's own row is stored, after the rows of the
+        // words before it.
+        const int64_t count = store.CountWord(record.middle);
+        if (!seed_count)
+          seed_count = store.CountWord(intake.seed_word.value_or(""));
+        if (Frequency(count) < Frequency(*seed_count)) {
+          intake.seed_word = record.middle;
+          seed_count = count;
+        }
+        if (kind) {
+          store.Append(record);
+          if (CompareIgnoringCase(record.middle,
+                                  intake.seed_word.value_or("")) == 0) {
+            ++*seed_count;
+          }
+        }
+        size_t length = CharacterCount(record.middle);
+        if (length > fallback_length) {
+          intake.fallback_word = record.middle;
+          fallback_length = length;
+        }
+      }
+      if (savepoint) savepoint->Release();
+    }
+  } catch (const Error&) {
+    if (transaction) {
+      KeepSentencesBefore(store, transaction, *kind, intake.sentences, i);
+    }
+    throw;
+  }
+  if (transaction) transaction->Commit();
   return intake;
 }
 
 }  // namespace
 
-Intake Learn(Store& store, std::string_view line) {
-  return TakeIn(store, line, true);
+Intake Learn(Store& store, std::string_view line, bool later) {
+  return TakeIn(store, line, later ? Kind::kLater : Kind::kWrite);
 }
 
 Intake Consider(Store& store, std::string_view line) {
-  return TakeIn(store, line, false);
+  return TakeIn(store, line, std::nullopt);
 }
 
 }  // namespace quibbo

@@ -6,8 +6,8 @@
 // into words at every single space (two spaces make an empty word). Each word
 // becomes one row holding its neighbours and its position.
 //
-// Each sentence is stored in a transaction of its own: it is stored whole or
-// not at all, and the sentences before a failed one stay stored.
+// Each sentence is stored whole or not at all, and the sentences before a
+// failed one stay stored.
 #ifndef QUIBBO_ENGINE_LEARNER_H_
 #define QUIBBO_ENGINE_LEARNER_H_
 
@@ -20,6 +20,11 @@
 #include "engine/store.h"
 
 namespace quibbo {
+
+// A line this long (a pasted document, say) is stored with a page cache as
+// large as a bulk learner's, so that, as there, each page it changes is
+// written once.
+inline constexpr size_t kLongLineBytes = 16384;
 
 // What a word that the memory does not hold counts.
 inline constexpr int32_t kUnknownWordCount = 999999999;
@@ -46,9 +51,10 @@ std::vector<WordRecord> SentenceRecords(std::string_view sentence);
 // The number of rows whose word is `word`, or kUnknownWordCount when none.
 int32_t WordFrequency(Store& store, std::string_view word);
 
-// Stores every sentence of `line`, each in its own write transaction, and
-// chooses the seed and fallback words on the way. Throws Error.
-Intake Learn(Store& store, std::string_view line);
+// Stores every sentence of `line` and chooses the seed and fallback words
+// on the way. Throws Error. With `later`, the rows join the store's pending
+// rows instead (pending_rows.h): the memory is only read.
+Intake Learn(Store& store, std::string_view line, bool later = false);
 
 // Chooses the seed and fallback words of `line` as Learn does, but stores
 // nothing: every word is counted as the memory holds it, without the words

@@ -14,6 +14,9 @@
 //    idle moment finishes the copy whatever it costs, and past kLogBound
 //    times a commit copies it itself, so the log stays bounded however the
 //    copies fall behind (a reader holding old pages, say).
+//  - While a bulk learner works on the memory, it alone copies the log, as
+//    its batches let it (Lead): others would copy its pages inside their
+//    own commits and idle moments.
 // The programs only say two things: a commit happened (SQLite's log hook,
 // through MemoryFile), and the program is idle (Idle).
 #ifndef QUIBBO_ENGINE_LOG_COPY_H_
@@ -56,13 +59,28 @@ class LogCopy {
   // A commit left the log of database `name` `pages` long.
   void Committed(const char* name, int pages);
 
+  // This program learns in bulk: it copies the log for every program on the
+  // memory while it runs, and they leave the copy to it.
+  void Lead() { leads_ = true; }
+
+  // Copies the whole log back now, as far as readers let it, and returns
+  // whether it did. Best effort, never throws.
+  bool Finish();
+
   // Copies the whole log back and empties it, waiting for other programs as
   // the busy handler allows: a deletion's old rows live on in the log's
   // earlier frames until then. Returns whether the log is empty.
   bool Empty();
 
  private:
+  // Whether a bulk learner copies the log meanwhile.
+  bool LeftToLearner() const;
+  // Copies the log back with checkpoint `mode`; whether it reached the end.
+  bool CopyAll(int mode);
+
   sqlite3* db_;
+  std::string path_;
+  bool leads_ = false;
   int checkpoint_pages_;
   int log_pages_ = 0;  // as the last commit left it
   std::unique_ptr<Checkpointer> checkpointer_;

@@ -82,6 +82,15 @@ class MemoryFile {
   // transactions; it finishes a due copy of the log (LogCopy::Idle) and
   // returns whether nothing is left to do. Never throws.
   bool Idle() { return !log_copy_ || log_copy_->Idle(); }
+  // This program is a bulk learner: it copies the log back for every
+  // program on the memory while it runs (LogCopy::Lead).
+  void LeadLogCopy() {
+    if (log_copy_) log_copy_->Lead();
+  }
+  // Copies the whole log back now, as far as readers let it. Never throws.
+  void FinishLogCopy() {
+    if (log_copy_) log_copy_->Finish();
+  }
 
   // Returns once everything committed through this connection is on the
   // disk. The syncs start at each commit, so this waits only for what is

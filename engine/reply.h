@@ -13,7 +13,8 @@
 // scripted RandomSource fixes every choice; the start row takes one draw,
 // or a few in a memory whose ids have gaps (Store::DrawId). Generation only
 // reads, inside one read transaction, so a program writing at the same time
-// cannot change the memory under it.
+// cannot change the memory under it; the caller keeps the store's pending
+// rows (pending_rows.h) as they are meanwhile.
 #ifndef QUIBBO_ENGINE_REPLY_H_
 #define QUIBBO_ENGINE_REPLY_H_
 

@@ -33,6 +33,13 @@ CREATE INDEX IF NOT EXISTS word_by_late_position ON word (position)
 DROP INDEX IF EXISTS word_by_position;
 )sql";
 
+// Added in version 4: moving to the same position in a neighbouring
+// sentence takes a few lookups here, whatever the sentences' lengths.
+constexpr char kSentenceEndIndex[] = R"sql(
+CREATE INDEX IF NOT EXISTS word_sentence_end ON word (position)
+  WHERE next IS NULL;
+)sql";
+
 // Added in version 1.
 constexpr char kWordCountSchema[] = R"sql(
 CREATE TABLE word_count (
@@ -155,6 +162,7 @@ void Create(sqlite::Connection& db) {
   InWriteTransaction(db, [&] {
     db.Execute(kWordSchema);
     db.Execute(kLatePositionIndex);
+    db.Execute(kSentenceEndIndex);
     db.Execute(kWordCountSchema);
     db.Execute(kCountTriggers);
     db.Execute(kEditTriggers);
@@ -211,6 +219,7 @@ void Upgrade(sqlite::Connection& db) {
     }
     if (version < 3) db.Execute(kLatePositionIndex);
     if (version < 4) {
+      db.Execute(kSentenceEndIndex);
       if (version >= 2) db.Execute(kRecount);
       db.Execute(kEditTriggers);
       CheckConsistency(db);

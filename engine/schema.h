@@ -32,13 +32,16 @@ inline constexpr int kVersion = 4;
 inline constexpr int kMarkedVersion = 4;
 // The first version that keeps table word_count.
 inline constexpr int kCountedVersion = 1;
+// The first version that indexes the last row of every sentence by its
+// position: the rows a sentence ends with, one per sentence.
+inline constexpr int kSentenceEndVersion = 4;
 
 // Rows at this position or later are indexed by position (since version 3).
-// A row at an earlier position is found by reading the rows next to the row
-// a reply starts from: in most text a sentence that long is a few sentences
-// away, and an index of every row would cost learning a fifth of its time.
-// It is SQL text because a partial index serves only the statements whose
-// text implies its condition.
+// A row at an earlier position is found from the index of sentence ends
+// (kSentenceEndVersion): the row at position p of a sentence that ends at
+// position q stands q - p ids before its end. An index of every row would
+// cost learning a fifth of its time. It is SQL text because a partial index
+// serves only the statements whose text implies its condition.
 #define QUIBBO_LATE_POSITION "12"
 inline constexpr int kLatePosition = [] {
   int position = 0;

@@ -2,9 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <limits>
 #include <unordered_map>
 
 #include "engine/error.h"
+#include "engine/pending_rows.h"
 #include "engine/schema.h"
 #include "engine/store_sql.h"
 #include "engine/text.h"
@@ -53,7 +55,10 @@ std::unique_ptr<Store> Store::Open(const std::string& path, Access access,
 }
 
 Store::Store(std::unique_ptr<MemoryFile> file)
-    : file_(std::move(file)), statements_(store_sql::kStatementCount) {}
+    : file_(std::move(file)),
+      statements_(store_sql::kStatementCount),
+      indexes_sentence_ends_(schema::Version(file_->connection()) >=
+                             schema::kSentenceEndVersion) {}
 
 Store::~Store() = default;
 
@@ -66,31 +71,15 @@ Statement& Store::Prepared(int which) {
   return *slot;
 }
 
-Store::Transaction::Transaction(Store& store, Kind kind) : store_(store) {
-  store_.known_.Ended(false);
-  store_.Guard([&] {
-    store_.file_->connection().Execute(kind == Kind::kWrite ? "BEGIN IMMEDIATE;"
-                                                            : "BEGIN;");
-  });
-}
-
-Store::Transaction::~Transaction() {
-  if (!open_) return;
-  store_.known_.Ended(true);
-  sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
-               nullptr, nullptr);
-}
-
-void Store::Transaction::Commit() {
-  store_.Guard([&] {
-    store_.FlushCounts();
-    store_.file_->connection().Execute("COMMIT;");
-  });
-  store_.known_.Ended(false);
-  open_ = false;
+void Store::SetPending(std::shared_ptr<PendingRows> pending) {
+  pending_ = std::move(pending);
 }
 
 void Store::Append(const WordRecord& record) {
+  if (known_.later) {
+    pending_->Add(record);
+    return;
+  }
   Guard([&] {
     Statement& insert = Prepared(store_sql::kInsert);
     sqlite::ScopedReset scope(insert);
@@ -100,16 +89,17 @@ void Store::Append(const WordRecord& record) {
         .BindUncopied(3, record.next)
         .Bind(4, record.position);
     insert.Run();
-    if (known_.rows) ++*known_.rows;
+    known_.last_id.reset();
     // Counted at the commit: a batch of many sentences updates each of its
     // words' counts once.
     known_.uncounted.push_back(record.middle);
-    if (sqlite3_get_autocommit(file_->connection().handle())) FlushCounts();
+    if (!InTransaction()) FlushCounts();
   });
 }
 
 void Store::AdjustCounts(
     const std::vector<std::pair<std::string_view, int64_t>>& delta) {
+  known_.stored_counts.clear();
   for (const auto& [word, change] : delta) {
     for (int which : {store_sql::kAddCount, store_sql::kDropCount}) {
       if (which == store_sql::kDropCount && change >= 0) continue;
@@ -138,6 +128,8 @@ void Store::FlushCounts() {
   }
   AdjustCounts(counts);
   known_.uncounted.clear();
+  known_.tally.clear();
+  known_.tallied = 0;
 }
 
 void Store::DeleteAll() {
@@ -149,54 +141,53 @@ void Store::DeleteAll() {
       sqlite::ScopedReset scope(remove);
       remove.Run();
     }
-    known_.uncounted.clear();
-    known_.rows = 0;
+    known_.Forget(0);
+    known_.last_id.reset();
+    known_.stored_counts.clear();
   });
-}
-
-int64_t Store::DataVersion() {
-  Statement& version = Prepared(store_sql::kDataVersion);
-  sqlite::ScopedReset scope(version);
-  version.Step();
-  return version.ColumnInt(0);
 }
 
 int64_t Store::RowCount() {
   return Guard([&] {
-    if (!known_.version_current) {
-      const int64_t version = DataVersion();
-      if (version != known_.version) known_.rows.reset();
-      known_.version = version;
-      known_.version_current =
-          !sqlite3_get_autocommit(file_->connection().handle());
-    }
-    if (!known_.rows) {
-      Statement& count = Prepared(store_sql::kCountAll);
-      sqlite::ScopedReset scope(count);
-      count.Step();
-      known_.rows = count.ColumnInt(0);
-    }
-    return *known_.rows;
+    Statement& count = Prepared(store_sql::kCountAll);
+    sqlite::ScopedReset scope(count);
+    count.Step();
+    return count.ColumnInt(0) + static_cast<int64_t>(PendingCount());
   });
 }
 
+int64_t Store::RowsUpTo(int64_t limit) {
+  const auto pending = static_cast<int64_t>(PendingCount());
+  if (pending >= limit) return limit;
+  return pending + Guard([&] {
+           Statement& count = Prepared(store_sql::kCountUpTo);
+           sqlite::ScopedReset scope(count);
+           count.Bind(1, limit - pending);
+           count.Step();
+           return count.ColumnInt(0);
+         });
+}
+
 std::optional<std::pair<int64_t, int64_t>> Store::IdRange() {
-  Statement& range = Prepared(store_sql::kIdRange);
-  sqlite::ScopedReset scope(range);
-  range.Step();
-  if (range.ColumnIsNull(0)) return std::nullopt;
-  return std::pair(range.ColumnInt(0), range.ColumnInt(1));
+  return Guard([&]() -> std::optional<std::pair<int64_t, int64_t>> {
+    Statement& range = Prepared(store_sql::kIdRange);
+    sqlite::ScopedReset scope(range);
+    range.Step();
+    if (range.ColumnIsNull(0)) return std::nullopt;
+    return std::pair(range.ColumnInt(0), range.ColumnInt(1));
+  });
 }
 
 int64_t Store::IdOfRow(int64_t k) {
-  int64_t rows = RowCount();
+  const int64_t stored = RowCount() - static_cast<int64_t>(PendingCount());
+  if (k >= stored) return FirstPendingId() + (k - stored);
+  auto range = IdRange();
+  // Ids run without gaps in a memory that was only ever appended to; then
+  // the k-th row is found by arithmetic instead of by reading k rows.
+  if (range && range->second - range->first + 1 == stored) {
+    return range->first + k;
+  }
   return Guard([&] {
-    // Ids run without gaps in a memory that was only ever appended to; then
-    // the k-th row is found by arithmetic instead of by reading k rows.
-    auto range = IdRange();
-    if (range && range->second - range->first + 1 == rows) {
-      return range->first + k;
-    }
     Statement& at = Prepared(store_sql::kIdAtOffset);
     sqlite::ScopedReset scope(at);
     at.Bind(1, k);
@@ -206,34 +197,24 @@ int64_t Store::IdOfRow(int64_t k) {
 }
 
 int64_t Store::DrawId(const Chooser& choose) {
-  const int64_t rows = RowCount();
-  auto range = Guard([&] { return IdRange(); });
+  auto range = IdRange();
+  const int64_t first = range ? range->first : FirstPendingId();
+  const int64_t last = FirstPendingId() + static_cast<int64_t>(PendingCount());
   uint64_t span = 0;
-  // Each try finds a row with a chance of rows / span: a span up to eight
+  // Each try finds a row with a chance of rows / span: even a span eight
   // times the rows almost never needs the last resort below.
   constexpr int kTries = 64;
-  if (range && rows > 0 &&
-      !__builtin_sub_overflow(range->second, range->first, &span) &&
-      span < static_cast<uint64_t>(rows) * 8) {
-    ++span;
-    if (span == static_cast<uint64_t>(rows)) {
-      return range->first + static_cast<int64_t>(choose(span));
-    }
+  if (!__builtin_sub_overflow(last, first, &span) && span > 0) {
     for (int i = 0; i < kTries; ++i) {
-      const int64_t id = range->first + static_cast<int64_t>(choose(span));
-      const bool found = Guard([&] {
-        Statement& has = Prepared(store_sql::kHasId);
-        sqlite::ScopedReset scope(has);
-        has.Bind(1, id);
-        return has.Step();
-      });
-      if (found) return id;
+      const int64_t id = first + static_cast<int64_t>(choose(span));
+      if (PendingRow(id) || SeekId(store_sql::kHasId, id, 0)) return id;
     }
   }
-  return IdOfRow(static_cast<int64_t>(choose(static_cast<uint64_t>(rows))));
+  return IdOfRow(static_cast<int64_t>(choose(RowCount())));
 }
 
 WordRecord Store::Row(int64_t id) {
+  if (std::optional<WordRecord> pending = PendingRow(id)) return *pending;
   return Guard([&] {
     Statement& row = Prepared(store_sql::kRow);
     sqlite::ScopedReset scope(row);
@@ -244,12 +225,24 @@ WordRecord Store::Row(int64_t id) {
 }
 
 std::optional<WordRecord> Store::RowAfter(int64_t id) {
-  return Guard([&] {
+  std::optional<WordRecord> after = Guard([&] {
     Statement& row = Prepared(store_sql::kRowAfter);
     sqlite::ScopedReset scope(row);
     row.Bind(1, id);
     return row.Step() ? std::optional<WordRecord>(ReadRecord(row))
                       : std::nullopt;
+  });
+  if (after || PendingCount() == 0) return after;
+  return PendingRow(std::max(id, FirstPendingId() - 1) + 1);
+}
+
+std::optional<int64_t> Store::SeekId(int which, int64_t first, int64_t second) {
+  return Guard([&] {
+    Statement& seek = Prepared(which);
+    sqlite::ScopedReset scope(seek);
+    seek.Bind(1, first);
+    if (which != store_sql::kHasId) seek.Bind(2, second);
+    return ReadOptionalId(seek);
   });
 }
 
@@ -270,34 +263,46 @@ bool Store::Edited() {
 
 std::optional<int64_t> Store::NextIdWithWord(std::string_view word,
                                              int64_t id) {
+  auto is_word = [&](const WordRecord& row) {
+    return SameWord(row.middle, word);
+  };
   // The index visits every row holding the word. A common word is found
   // sooner by reading the rows after `id`: a few of its average gaps on
   // there is almost surely one. When that window holds none, the index
-  // answers after all.
+  // answers after all. The id range stands in for the number of rows,
+  // which would take reading them all.
   constexpr int64_t kGaps = 8;
-  if (file_->counted()) {
-    const int64_t rows = RowCount();
+  std::optional<int64_t> found;
+  auto range = IdRange();
+  if (file_->counted() && range) {
+    const int64_t rows = range->second - range->first + 1;
     const int64_t count = CountWord(word);
     if (count > 0 && kGaps * rows < count * count) {
       const int64_t window = kGaps * rows / count;
-      std::optional<int64_t> near = Guard([&] {
+      found = Guard([&] {
         Statement& next = Prepared(store_sql::kNextWithWordNear);
         sqlite::ScopedReset scope(next);
         next.Bind(1, word).Bind(2, id).Bind(3, id + window);
         return ReadOptionalId(next);
       });
-      if (near) return near;
     }
   }
-  return Guard([&] {
-    Statement& next = Prepared(store_sql::kNextWithWord);
-    sqlite::ScopedReset scope(next);
-    next.Bind(1, word).Bind(2, id);
-    return ReadOptionalId(next);
-  });
+  if (!found) {
+    found = Guard([&] {
+      Statement& next = Prepared(store_sql::kNextWithWord);
+      sqlite::ScopedReset scope(next);
+      next.Bind(1, word).Bind(2, id);
+      return ReadOptionalId(next);
+    });
+  }
+  return found ? found : PendingNear(id, Direction::kForward, is_word);
 }
 
 std::optional<int64_t> Store::LastIdWithWord(std::string_view word) {
+  std::optional<int64_t> pending = PendingNear(
+      std::numeric_limits<int64_t>::max(), Direction::kBackward,
+      [&](const WordRecord& row) { return SameWord(row.middle, word); });
+  if (pending) return pending;
   return Guard([&] {
     Statement& last = Prepared(store_sql::kLastWithWord);
     sqlite::ScopedReset scope(last);
@@ -306,49 +311,73 @@ std::optional<int64_t> Store::LastIdWithWord(std::string_view word) {
   });
 }
 
-std::optional<int64_t> Store::NearestIdAtPosition(int64_t position, int64_t id,
-                                                  Direction direction) {
-  return Guard([&] {
-    const bool backward = direction == Direction::kBackward;
-    Statement& nearest =
-        Prepared(position >= schema::kLatePosition
-                     ? (backward ? store_sql::kPreviousAtLatePosition
-                                 : store_sql::kNextAtLatePosition)
-                     : (backward ? store_sql::kPreviousAtPosition
-                                 : store_sql::kNextAtPosition));
-    sqlite::ScopedReset scope(nearest);
-    nearest.Bind(1, position).Bind(2, id);
-    return ReadOptionalId(nearest);
-  });
-}
-
 int64_t Store::CountWord(std::string_view word) {
   return Guard([&] {
-    // A line's words are counted one by one as they are appended: the few
-    // not yet in word_count are counted here rather than flushed one by one.
-    if (known_.uncounted.size() > kUncountedCountedHere) FlushCounts();
-    Statement& select = Prepared(file_->counted() ? store_sql::kCountedWord
-                                                  : store_sql::kCountWord);
-    sqlite::ScopedReset scope(select);
-    select.Bind(1, word);
-    int64_t count = select.Step() ? select.ColumnInt(0) : 0;
-    for (const std::string& uncounted : known_.uncounted) {
-      if (SameWord(uncounted, word)) ++count;
+    // What the table holds is read once per transaction, whose snapshot
+    // keeps it: a long line asks for the same words again and again.
+    const bool keep = InTransaction();
+    auto kept = known_.stored_counts.find(word);
+    int64_t count = 0;
+    if (keep && kept != known_.stored_counts.end()) {
+      count = kept->second;
+    } else {
+      Statement& select = Prepared(file_->counted() ? store_sql::kCountedWord
+                                                    : store_sql::kCountWord);
+      sqlite::ScopedReset scope(select);
+      select.Bind(1, word);
+      count = select.Step() ? select.ColumnInt(0) : 0;
+      if (keep) known_.stored_counts.emplace(word, count);
     }
+    // The words appended but not yet in word_count, a line's words one by
+    // one as they are appended, say: tallied as they are first asked for.
+    for (; known_.tallied < known_.uncounted.size(); ++known_.tallied) {
+      ++known_.tally[known_.uncounted[known_.tallied]];
+    }
+    if (auto tallied = known_.tally.find(word); tallied != known_.tally.end()) {
+      count += tallied->second;
+    }
+    if (pending_) count += pending_->Count(word);
     return count;
   });
 }
 
 std::vector<int64_t> Store::Ids(int which, std::string_view first,
                                 std::string_view second, int64_t position) {
-  return Guard([&] {
+  // Ordered by position, then id, as the statements order them.
+  std::vector<std::pair<int64_t, int64_t>> found = Guard([&] {
     Statement& select = Prepared(which);
     sqlite::ScopedReset scope(select);
     select.Bind(1, first).Bind(2, second).Bind(3, position);
-    std::vector<int64_t> ids;
-    while (select.Step()) ids.push_back(select.ColumnInt(0));
-    return ids;
+    std::vector<std::pair<int64_t, int64_t>> found;
+    while (select.Step()) {
+      found.emplace_back(select.ColumnInt(1), select.ColumnInt(0));
+    }
+    return found;
   });
+  if (const size_t pending = PendingCount(); pending > 0) {
+    // The statements' conditions, on the pending rows.
+    const bool backward = which == store_sql::kBackwardIds;
+    const bool by_previous = which == store_sql::kForwardIds;
+    const int64_t bound =
+        which == store_sql::kForwardBeforeIds ? position - 1 : position;
+    const int64_t first_id = FirstPendingId();
+    for (size_t i = 0; i < pending; ++i) {
+      const WordRecord& row = pending_->rows()[i];
+      const bool pair = by_previous
+                            ? row.previous && SameWord(*row.previous, first) &&
+                                  SameWord(row.middle, second)
+                            : row.next && SameWord(row.middle, first) &&
+                                  SameWord(*row.next, second);
+      if (pair && (backward ? row.position <= bound : row.position >= bound)) {
+        found.emplace_back(row.position, first_id + static_cast<int64_t>(i));
+      }
+    }
+    std::sort(found.begin(), found.end());
+  }
+  std::vector<int64_t> ids;
+  ids.reserve(found.size());
+  for (const auto& [row_position, id] : found) ids.push_back(id);
+  return ids;
 }
 
 WordRecord Store::Step(Direction direction, const WordRecord& from,

@@ -15,26 +15,35 @@
 // counted at the commit, in one pass, and rows deleted lower the counts by
 // exactly what went.
 //
+// A conversation beside a bulk learner may hold rows it has not stored yet
+// (pending_rows.h): every read below sees them as the newest rows, after
+// the last stored one, exactly as it would see them stored.
+//
 // A sentence is the run of rows from one at position 0 up to the next such
 // row, in id order; rows before the first row at position 0 (an edit by
 // hand) make a sentence of their own. That rule lives here only.
 #ifndef QUIBBO_ENGINE_STORE_H_
 #define QUIBBO_ENGINE_STORE_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "engine/memory_file.h"
 #include "engine/sqlite.h"
+#include "engine/text.h"
 #include "engine/word_record.h"
 
 namespace quibbo {
+
+class PendingRows;
 
 // The rows with ids first <= id < end: a sentence, say.
 struct IdSpan {
@@ -69,29 +78,68 @@ class Store {
   // A transaction on this store; rolls back on destruction unless committed.
   // A write transaction takes the write lock at once (waiting for the busy
   // timeout at most), so it never fails half-way for want of the lock.
+  // kLater reads like kRead, and appends to the pending rows (SetPending)
+  // instead of the memory, without the write lock.
   class Transaction {
    public:
-    enum class Kind { kRead, kWrite };
+    enum class Kind { kRead, kWrite, kLater };
     Transaction(Store& store, Kind kind);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     void Commit();
 
+    // Lets this transaction keep up to `kib` KiB of pages in memory, so that
+    // a large one writes each page it changes once; the cache is as before
+    // once it ends.
+    void GrowCache(int kib);
+
    private:
+    void RestoreCache();
+
     Store& store_;
+    size_t pending_;                     // rows when it began
+    std::optional<int64_t> cache_size_;  // to restore, as PRAGMA gives it
     bool open_ = true;
   };
 
+  // Marks a point inside a write or kLater transaction; unless released,
+  // its destruction takes back every row appended since, and nothing else.
+  class Savepoint {
+   public:
+    explicit Savepoint(Store& store);
+    ~Savepoint();
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+    void Release();
+
+   private:
+    Store& store_;
+    size_t uncounted_;
+    size_t pending_;
+    bool open_ = true;
+  };
+
+  // Whether a transaction is open on this store's connection: SQLite ends
+  // one itself after some failures (a full disk, say).
+  bool InTransaction();
+
+  // The rows this program said but has not stored yet, which every read
+  // sees as the newest rows; their mutex must be held while it reads.
+  void SetPending(std::shared_ptr<PendingRows> pending);
+
   // Appends `record` as the newest row; its id is ignored. Must run inside a
-  // write transaction.
+  // write or kLater transaction.
   void Append(const WordRecord& record);
 
   // Deletes every row, and every count. Must run inside a write transaction.
   void DeleteAll();
 
-  // Number of rows.
+  // Number of rows. Reads every row: use RowsUpTo where it will do.
   int64_t RowCount();
+  // The number of rows, or `limit` if there are more; reads at most that
+  // many.
+  int64_t RowsUpTo(int64_t limit);
   // The id of the k-th row in id order, 0 <= k < RowCount().
   int64_t IdOfRow(int64_t k);
   // The row with this id; an Error (kDamaged) when there is none.
@@ -104,7 +152,11 @@ class Store {
   std::optional<int64_t> NextIdWithWord(std::string_view word, int64_t id);
   // Last row whose word is `word`.
   std::optional<int64_t> LastIdWithWord(std::string_view word);
-  // Nearest row before (kBackward) or after (kForward) `id` at `position`.
+  // Nearest row before (kBackward) or after (kForward) `id` at `position`
+  // (store_position.cc). A few index lookups in a memory whose sentences
+  // each run in consecutive ids, as Quibbo stores them, whatever rows were
+  // deleted since; in one edited otherwise, rows that stand in no such run
+  // may be passed over.
   std::optional<int64_t> NearestIdAtPosition(int64_t position, int64_t id,
                                              Direction direction);
 
@@ -117,10 +169,10 @@ class Store {
 
   // Draws one row, every row equally likely, and returns its id; at least
   // one row must exist. While ids run without gaps, as they do in a memory
-  // that was only ever appended to, this is IdOfRow(choose(RowCount())).
-  // After rows were deleted (forget, an edit by hand) it draws ids of the
-  // id range until one names a row, one lookup each, rather than reading
-  // every row up to the k-th.
+  // that was only ever appended to, this is IdOfRow(choose(RowCount())),
+  // without counting. After rows were deleted (forget, an edit by hand) it
+  // draws ids of the id range until one names a row, one lookup each, and
+  // only after many misses reads the rows up to the k-th.
   int64_t DrawId(const Chooser& choose);
 
   // One step of a walk from `from`, which must have the neighbour on that
@@ -163,6 +215,7 @@ class Store {
 
  private:
   friend class Transaction;
+  friend class Savepoint;
   // One of the statements listed in store_sql.h, prepared on first use.
   sqlite::Statement& Prepared(int which);
   // Adds `delta` rows to the count of each word, dropping the counts that
@@ -171,11 +224,12 @@ class Store {
       const std::vector<std::pair<std::string_view, int64_t>>& delta);
   // Counts the words appended since the last flush into word_count.
   void FlushCounts();
-  int64_t DataVersion();
-  // The smallest and the greatest id; unset when there is no row.
+  // The smallest and the greatest id of the stored rows; unset when there
+  // is no row.
   std::optional<std::pair<int64_t, int64_t>> IdRange();
   std::vector<int64_t> Ids(int which, std::string_view first,
                            std::string_view second, int64_t position);
+  std::optional<int64_t> SeekId(int which, int64_t first, int64_t second);
   // Whether the memory was edited by hand and not found consistent since.
   bool Edited();
   template <typename Body>
@@ -183,39 +237,61 @@ class Store {
     return file_->Guard(std::forward<Body>(body));
   }
 
+  // The pending rows (store_pending.cc). The one at index i has the id
+  // FirstPendingId() + i, as if appended now.
+  size_t PendingCount() const;
+  int64_t FirstPendingId();
+  std::optional<WordRecord> PendingRow(int64_t id);
+  // The pending row nearest `id` on its side that `matches`.
+  std::optional<int64_t> PendingNear(
+      int64_t id, Direction direction,
+      const std::function<bool(const WordRecord&)>& matches);
+
   std::unique_ptr<MemoryFile> file_;
   std::vector<std::unique_ptr<sqlite::Statement>> statements_;
+  std::shared_ptr<PendingRows> pending_;
+  // Whether the memory indexes its sentences' last rows (schema version 4).
+  bool indexes_sentence_ends_ = false;
 
   // What the store knows that the tables do not tell at once. Every write
   // goes through the store, so it alone keeps these right; Transaction
   // calls Ended() as a transaction begins and ends.
   struct Known {
-    // The row count, while data_version is `version`: counting a large
-    // table reads all of it, and no other connection has written meanwhile.
-    std::optional<int64_t> rows;
-    int64_t version = -1;
-    // Whether `version` was read inside the open transaction, whose
-    // snapshot no other connection can change: a reply asks for the count a
-    // few times and reads data_version once.
-    bool version_current = false;
+    // The open transaction appends to the pending rows.
+    bool later = false;
+    // The greatest stored id as the open transaction reads it.
+    std::optional<int64_t> last_id;
     // Edited(), as read in the open transaction.
     std::optional<bool> edited;
     // The words the open transaction appended, not yet counted in
-    // word_count.
+    // word_count, and the number of each, letter case ignored, for the
+    // first `tallied` of them.
     std::vector<std::string> uncounted;
+    size_t tallied = 0;
+    std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
+        tally;
+    // Counts of word_count, as the open transaction read them.
+    std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
+        stored_counts;
 
+    // The words from the `from`-th on were taken back.
+    void Forget(size_t from) {
+      for (size_t i = from; i < tallied; ++i) {
+        auto count = tally.find(uncounted[i]);
+        if (--count->second == 0) tally.erase(count);
+      }
+      tallied = std::min(tallied, from);
+      uncounted.resize(from);
+    }
     // A transaction begins or ends; what it wrote is gone if `rolled_back`.
     void Ended(bool rolled_back) {
-      version_current = false;
+      later = false;
+      last_id.reset();
       edited.reset();
-      if (!rolled_back) return;
-      rows.reset();
-      uncounted.clear();
+      stored_counts.clear();
+      if (rolled_back) Forget(0);
     }
   } known_;
-  // Up to this many uncounted words are counted by CountWord itself rather
-  // than flushed into word_count first.
-  static constexpr size_t kUncountedCountedHere = 256;
 };
 
 }  // namespace quibbo

@@ -123,7 +123,7 @@ int64_t Store::DeleteSentences(const std::vector<IdSpan>& spans) {
     std::vector<std::pair<std::string_view, int64_t>> delta;
     for (const auto& [word, count] : gone) delta.emplace_back(word, -count);
     AdjustCounts(delta);
-    if (known_.rows) *known_.rows -= rows;
+    known_.last_id.reset();
     return rows;
   });
 }

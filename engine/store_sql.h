@@ -16,8 +16,8 @@ enum StatementId : int {
   kInsert,
   kDeleteAll,
   kDeleteCounts,
-  kDataVersion,
   kCountAll,
+  kCountUpTo,
   kIdRange,
   kIdAtOffset,
   kRow,
@@ -28,6 +28,8 @@ enum StatementId : int {
   kNextAtPosition,
   kPreviousAtLatePosition,
   kNextAtLatePosition,
+  kPreviousSentenceEnd,
+  kNextSentenceEnd,
   kCountWord,
   kCountedWord,
   kAddCount,
@@ -63,8 +65,8 @@ inline constexpr StatementText kStatements[] = {
      "INSERT INTO word (previous, middle, next, position) VALUES (?, ?, ?, ?)"},
     {kDeleteAll, "DELETE FROM word"},
     {kDeleteCounts, "DELETE FROM word_count"},
-    {kDataVersion, "PRAGMA data_version"},
     {kCountAll, "SELECT count(*) FROM word"},
+    {kCountUpTo, "SELECT count(*) FROM (SELECT 1 FROM word LIMIT ?1)"},
     {kIdRange, "SELECT (SELECT min(id) FROM word), (SELECT max(id) FROM word)"},
     {kIdAtOffset, "SELECT id FROM word ORDER BY id LIMIT 1 OFFSET ?"},
     {kRow, "SELECT " QUIBBO_ROW " FROM word WHERE id = ?"},
@@ -75,7 +77,7 @@ inline constexpr StatementText kStatements[] = {
     {kLastWithWord,
      "SELECT max(id) FROM word WHERE middle = ?1 COLLATE unicase"},
     // Reading the rows on from id ?2, or through an index of every row by
-    // position in a memory of an earlier version.
+    // position in a memory of an earlier version: the last resort.
     {kPreviousAtPosition,
      "SELECT id FROM word WHERE position = ?1 AND id < ?2 "
      "ORDER BY id DESC LIMIT 1"},
@@ -88,6 +90,13 @@ inline constexpr StatementText kStatements[] = {
     {kNextAtLatePosition,
      "SELECT id FROM word WHERE position = ?1 AND id > ?2 AND "
      "position >= " QUIBBO_LATE_POSITION " ORDER BY id LIMIT 1"},
+    // A sentence's last row at ?1, through the index of those rows.
+    {kPreviousSentenceEnd,
+     "SELECT id FROM word WHERE position = ?1 AND next IS NULL AND id < ?2 "
+     "ORDER BY id DESC LIMIT 1"},
+    {kNextSentenceEnd,
+     "SELECT id FROM word WHERE position = ?1 AND next IS NULL AND id > ?2 "
+     "ORDER BY id LIMIT 1"},
     // A read-only memory of an earlier version keeps no counts.
     {kCountWord, "SELECT count(*) FROM word WHERE middle = ?1 COLLATE unicase"},
     {kCountedWord,
@@ -97,17 +106,17 @@ inline constexpr StatementText kStatements[] = {
      "ON CONFLICT (word) DO UPDATE SET count = count + excluded.count"},
     // Walk steps. ?1 and ?2 are the word pair, ?3 the position bound.
     {kBackwardIds,
-     "SELECT id FROM word WHERE middle = ?1 COLLATE unicase AND "
+     "SELECT id, position FROM word WHERE middle = ?1 COLLATE unicase AND "
      "next = ?2 COLLATE unicase AND position <= ?3 ORDER BY position, id"},
     // The rows before the forward candidates hold the same pair as middle
     // and next, one position earlier: the index on (middle, next, position)
     // alone finds them, without reading the table.
     {kForwardBeforeIds,
-     "SELECT id FROM word WHERE middle = ?1 COLLATE unicase AND "
+     "SELECT id, position FROM word WHERE middle = ?1 COLLATE unicase AND "
      "next = ?2 COLLATE unicase AND position >= ?3 - 1 ORDER BY position, id"},
     // The candidates themselves, for a memory where the above misleads.
     {kForwardIds,
-     "SELECT id FROM word WHERE previous = ?1 COLLATE unicase AND "
+     "SELECT id, position FROM word WHERE previous = ?1 COLLATE unicase AND "
      "middle = ?2 COLLATE unicase AND position >= ?3 ORDER BY position, id"},
     {kHasId, "SELECT 1 FROM word WHERE id = ?"},
     // The same search within ids ?2 + 1 to ?3, reading the table in id order.

@@ -228,6 +228,16 @@ size_t AsciiCaseHash::operator()(std::string_view text) const {
   return static_cast<size_t>(hash);
 }
 
+size_t CaseBlindHash::operator()(std::string_view text) const {
+  // FNV-1a over the folded code points, which equal texts share.
+  uint64_t hash = 14695981039346656037u;
+  FoldedReader folded(text);
+  for (int32_t c = folded.Next(); c >= 0; c = folded.Next()) {
+    hash = (hash ^ static_cast<uint32_t>(c)) * 1099511628211u;
+  }
+  return static_cast<size_t>(hash);
+}
+
 bool AsciiCaseEqual::operator()(std::string_view a, std::string_view b) const {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return FoldAscii(static_cast<unsigned char>(x)) ==

@@ -58,6 +58,19 @@ struct AsciiCaseEqual {
   bool operator()(std::string_view a, std::string_view b) const;
 };
 
+// Texts CompareIgnoringCase finds equal, all of them, for hash tables that
+// must group every spelling of a word ("ß" and "SS" too).
+struct CaseBlindHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const;
+};
+struct CaseBlindEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const {
+    return CompareIgnoringCase(a, b) == 0;
+  }
+};
+
 }  // namespace quibbo
 
 #endif  // QUIBBO_ENGINE_TEXT_H_

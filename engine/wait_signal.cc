@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <thread>
 
 #include "engine/file_id.h"
@@ -12,28 +14,21 @@
 namespace quibbo {
 namespace {
 
-// Opens the learner's file, made if missing, for its owner alone. O_NONBLOCK
-// keeps a FIFO planted in its place from blocking.
+// Opens the learner's file, made if missing, for its owner alone, and takes
+// its shared lock. O_NONBLOCK keeps a FIFO planted in its place from
+// blocking.
 int OpenOwn(const std::string& path) {
   int fd = open(path.c_str(),
                 O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
   if (fd < 0) return -1;
   struct stat info;
+  // Those who look take the lock for a moment only.
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      info.st_uid != geteuid()) {
+      info.st_uid != geteuid() || flock(fd, LOCK_SH) != 0) {
     close(fd);
     return -1;
   }
   return fd;
-}
-
-// Marks `fd` as the file of a live learner; best effort, as a second
-// learner on the same memory finds it held.
-void Hold(int fd) {
-  struct flock lock = {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  fcntl(fd, F_OFD_SETLK, &lock);
 }
 
 // Whether `path` still names the file open as `fd`.
@@ -60,6 +55,17 @@ void AskToMakeWay(const std::string& memory_path) {
   close(fd);
 }
 
+bool LearnerAtWork(const std::string& memory_path) {
+  int fd = open(WaitSignalPath(memory_path).c_str(),
+                O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  // Another open file takes a lock of its own, even in the learner's own
+  // program.
+  const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(fd);
+  return held;
+}
+
 void BusyWait::Install(sqlite3* db) {
   sqlite3_busy_handler(db, &BusyWait::Handle, this);
 }
@@ -79,19 +85,6 @@ int BusyWait::Handle(void* self, int attempt) {
   return 1;
 }
 
-bool LearnerRunning(const std::string& memory_path) {
-  const int fd = open(WaitSignalPath(memory_path).c_str(),
-                      O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct flock lock = {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  const bool held =
-      fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
-  close(fd);
-  return held;
-}
-
 std::unique_ptr<WaitSignal> WaitSignal::Create(const std::string& memory_path) {
   std::string path = WaitSignalPath(memory_path);
   int fd = OpenOwn(path);
@@ -101,7 +94,6 @@ std::unique_ptr<WaitSignal> WaitSignal::Create(const std::string& memory_path) {
     close(fd);
     return nullptr;
   }
-  Hold(fd);
   return std::unique_ptr<WaitSignal>(new WaitSignal(std::move(path), fd));
 }
 
@@ -128,7 +120,6 @@ void WaitSignal::Renew() {
   if (fd < 0) return;
   close(fd_);
   fd_ = fd;
-  Hold(fd_);
 }
 
 }  // namespace quibbo

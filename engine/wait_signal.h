@@ -13,9 +13,14 @@
 // stale request (from a program that gave up or died) costs one early
 // commit, and the file a killed learner leaves behind is taken over by the
 // next one. Neither side follows a symbolic link or writes to anything but a
-// regular file, and the learner only uses a file its own user owns. While it
-// runs, the learner holds a lock on the file, which tells a live learner
-// from a file one left behind (LearnerRunning).
+// regular file, and the learner only uses a file its own user owns.
+//
+// The learner also holds a shared lock (flock) on the file while it runs,
+// which the system drops when it ends, however it ends; so others can tell
+// a learner at work from a file left behind (LearnerAtWork). A conversation
+// does not ask a learner at work to make way: it answers at once and stores
+// its lines later (pending_rows.h), and leaves the log copy to it
+// (log_copy.h).
 #ifndef QUIBBO_ENGINE_WAIT_SIGNAL_H_
 #define QUIBBO_ENGINE_WAIT_SIGNAL_H_
 
@@ -35,8 +40,9 @@ std::string WaitSignalPath(const std::string& memory_path);
 // and let others in. Never fails.
 void AskToMakeWay(const std::string& memory_path);
 
-// Whether a learner is working on the memory at `memory_path` right now.
-bool LearnerRunning(const std::string& memory_path);
+// Whether a learner works on the memory at `memory_path` now, in this
+// program or another. Never fails; false when it cannot tell.
+bool LearnerAtWork(const std::string& memory_path);
 
 // The waiting side: SQLite's busy handler on a connection to the memory at
 // `memory_path`. It waits up to `timeout` for the other program, trying
@@ -63,9 +69,9 @@ class BusyWait {
 // The learner's side.
 class WaitSignal {
  public:
-  // Makes `<memory_path>-wait`, or takes over the one a learner left behind.
-  // Null when it cannot (a folder it may not write to, a file of another
-  // user); nobody can ask then.
+  // Makes `<memory_path>-wait`, or takes over the one a learner left behind,
+  // and holds its lock. Null when it cannot (a folder it may not write to, a
+  // file of another user); nobody can ask then.
   static std::unique_ptr<WaitSignal> Create(const std::string& memory_path);
 
   // Removes the file, unless it is no longer this learner's.

@@ -48,6 +48,7 @@ TEST(EngineTest, AFailedSentenceLeavesTheOnesBeforeItAndNothingOfItself) {
   EXPECT_EQ(KindOf(engine->Respond("one two. three boom here. four")),
             Kind::kDamaged);
   EXPECT_EQ(memory.Sentences(), std::vector<std::string>{"One two."});
+  EXPECT_EQ(engine->WordFrequency("three"), kUnknownWordCount);
   EXPECT_EQ(KindOf(engine->Respond("three")), std::nullopt);
 }
 

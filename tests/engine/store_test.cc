@@ -4,7 +4,9 @@
 
 #include <map>
 
+#include "engine/forget.h"
 #include "engine/learner.h"
+#include "engine/pending_rows.h"
 #include "engine/random.h"
 #include "engine/text.h"
 #include "tests/support/temp_memory.h"
@@ -14,27 +16,37 @@ namespace {
 
 // Both searches that read rows near an id rather than an index find the row
 // reading every row would: the seed search for common words, and the move
-// to the same position in a neighbouring sentence for early positions.
+// to the same position in a neighbouring sentence, with rows pending too.
 TEST(StoreTest, SearchesNearAnIdFindWhatReadingEveryRowFinds) {
-  // Words from very common to rare, in mixed letter case, sentences of 1 to
-  // 24 words, and ids with gaps.
+  // Words from very common to rare, in mixed letter case, sentences of 2 to
+  // 5 words and now and then of up to 24, and ids with gaps: sentences
+  // forgotten, first rows deleted.
   const Strings words = {"the", "The", "cat", "CAT", "sat", "mat", "zebra"};
   TempMemory memory;
   SeededRandom random(7);
   auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
+  auto pending = std::make_shared<PendingRows>();
   for (int i = 0; i < 400; ++i) {
+    if (i == 340) {
+      memory.Execute("DELETE FROM word WHERE id % 5 = 1 AND position = 0;");
+      Forget(memory.path(), {"zebra"});
+      store = Store::Open(memory.path(), Store::Access::kReadWrite);
+      store->SetPending(pending);
+    }
     std::string line;
-    for (int w = 0; w < 1 + i * 7 % 24; ++w) {
+    for (int w = 0; w < (i % 5 ? 2 + i % 4 : 1 + i * 7 % 24); ++w) {
       line += words[random.Below(1 + i % 7)] + " ";
     }
-    Learn(*store, line);
+    Learn(*store, line, i >= 340);
   }
-  memory.Execute("DELETE FROM word WHERE id % 5 = 1 AND position = 0;");
-  store = Store::Open(memory.path(), Store::Access::kReadWrite);
-  const std::vector<WordRecord> rows = memory.Rows();
+  std::vector<WordRecord> rows = memory.Rows();
+  for (WordRecord row : pending->rows()) {
+    row.id = rows.back().id + 1;
+    rows.push_back(row);
+  }
   for (int i = 0; i < 300; ++i) {
     const std::string& word = words[random.Below(words.size())];
-    const int64_t id = static_cast<int64_t>(random.Below(rows.size() + 10));
+    const auto id = static_cast<int64_t>(random.Below(rows.back().id + 10));
     const int64_t position = static_cast<int64_t>(random.Below(26));
     std::optional<int64_t> next_with_word, previous_at, next_at;
     for (const WordRecord& row : rows) {

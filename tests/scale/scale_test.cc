@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "engine/engine.h"
+#include "engine/wait_signal.h"
 #include "tests/support/child.h"
 
 namespace quibbo::testing {
@@ -131,6 +132,29 @@ TEST(PinnedRepliesTest, SeededConversationAnswersAsRecorded) {
   }
 }
 
+// Beside a learner in the middle of a batch, every line waits to be stored,
+// and is answered as recorded all the same; once the learner lets go, the
+// memory holds exactly what learning the lines gives.
+TEST(PinnedRepliesTest, BesideALearnerAnswersAsRecordedAndStoresLater) {
+  const Strings pinned = Pinned(false), lines = Pinned();
+  TempMemory memory, reference;
+  auto store = Store::Open(reference.path(), Store::Access::kReadWrite);
+  {
+    auto learner = WaitSignal::Create(memory.path());
+    auto batch = memory.Connect();
+    batch->Execute("BEGIN IMMEDIATE;");
+    Engine engine(memory.path(), std::make_unique<SeededRandom>(7));
+    for (size_t i = 0; i < 300; ++i) {
+      const Response reply = engine.Respond(lines[i]);
+      ASSERT_EQ(lines[i] + '\t' + reply.text.value_or("(none)"), pinned[i]);
+      Learn(*store, lines[i]);
+    }
+    EXPECT_TRUE(memory.Rows().empty());
+    batch->Execute("COMMIT;");
+  }
+  EXPECT_EQ(memory.Rows(), reference.Rows());
+}
+
 // A reader counts an old memory's rows itself and leaves the file as it was;
 // the first writer upgrades it, and from then on it answers and counts as a
 // memory that was never old.
@@ -144,6 +168,7 @@ TEST(StoreUpgradeTest, OldMemoriesAreReadAsTheyAreAndUpgradedOnFirstWrite) {
       "CREATE INDEX word_by_previous ON word (previous, middle, position) "
       "WHERE previous IS NOT NULL;"
       "DROP INDEX word_by_late_position;"
+      "DROP INDEX word_sentence_end;"
       "CREATE INDEX word_by_position ON word (position);"
       "PRAGMA user_version = 0;");
   const std::string bytes = FileBytes(old.path());

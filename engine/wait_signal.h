@@ -1,7 +1,8 @@
 // How a program waiting for the memory asks a long writer to make way.
 //
-// A bulk learner holds the write lock for up to a second per batch: the
-// longer its batches, the fewer times it rewrites each index page. While it
+// A bulk learner holds the write lock for about four seconds per batch
+// (bulk_learner.h): the longer its batches, the fewer times it rewrites
+// each index page. While it
 // runs it keeps an empty file `<memory>-wait`. A program that finds the
 // memory busy appends a byte to that file (AskToMakeWay); the learner looks
 // at its size between sentences, and when it is not empty, empties it,

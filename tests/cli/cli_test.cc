@@ -2,48 +2,35 @@
 // questions before a deletion, the command line, learn, stats and export,
 // the exit status of each kind of failure, and interrupts. Also the progress
 // bar's estimate of the time left.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 
 #include "cli/progress.h"
 #include "tests/support/child.h"
-#include "tests/support/failure.h"
-#include "tests/support/temp_memory.h"
 
 namespace quibbo::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Kinds = std::vector<std::optional<Kind>>;
+using ::testing::ContainsRegex;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 // Every failure is told in one line.
 bool OneLine(const std::string& text) {
   return text.starts_with("quibbo-cli: ") && text.find('\n') == text.size() - 1;
 }
 
-// The words of `line` ("@" stands for the memory's folder), then --memory
-// and the memory unless they name one.
-Strings Words(const std::string& line, const TempMemory& memory) {
-  Strings words = Cut(line, ' ');
-  for (std::string& word : words) {
-    if (word.starts_with("@")) word.replace(0, 1, memory.folder());
-  }
-  if (line.find("--memory") == line.npos) {
-    words.insert(words.end(), {"--memory", memory.path()});
-  }
-  return words;
-}
-
 TEST(CliTest, ChatRepliesAndNamesEachFailure) {
   TempMemory memory;
-  ASSERT_EQ(Cli({"init", "--memory", memory.folder() + "/empty"}).status, 0);
+  ASSERT_EQ(Cli(memory, "init --memory @/empty").status, 0);
   const struct {
     std::string arguments, input;
-    Kinds failures;
+    std::vector<std::optional<Kind>> failures;
     int status;  // not 0 when no line reached the memory
   } kCases[] = {
       // Only the line end goes, LF or CRLF; a line not in UTF-8 is refused.
@@ -64,34 +51,30 @@ TEST(CliTest, ChatRepliesAndNamesEachFailure) {
     EXPECT_EQ(Failures(chat.out), failures) << arguments;
     EXPECT_EQ(chat.status, status) << arguments;
     for (const auto& reply : Replies(chat.out)) {
-      if (!reply || !IsTrouble(*reply)) continue;
       // What went wrong and what to do here, never through a window's menu
       // or by wiping the memory.
-      EXPECT_NE(reply->find(*++std::ranges::find(words, "--memory")),
-                reply->npos);
-      EXPECT_NE(reply->find("quibbo-cli"), reply->npos) << *reply;
-      for (const char* advice : {"Wipe", " wipe", "menu"}) {
-        EXPECT_EQ(reply->find(advice), reply->npos) << *reply;
-      }
+      if (!reply || !IsTrouble(*reply)) continue;
+      EXPECT_THAT(*reply, HasSubstr(*++std::ranges::find(words, "--memory")));
+      EXPECT_THAT(*reply, HasSubstr("quibbo-cli"));
+      EXPECT_THAT(*reply, Not(ContainsRegex("Wipe| wipe|menu")));
     }
   }
-  EXPECT_NE(Cli(Words("--memory @/none", memory), "hi\n")
-                .out.find("quibbo-cli init --memory " + memory.folder()),
-            std::string::npos);
+  EXPECT_THAT(Cli(memory, "--memory @/none", "hi\n").out,
+              HasSubstr("quibbo-cli init --memory " + memory.folder()));
   // The members in the documented order.
-  EXPECT_TRUE(Cli(Words("--json", memory), "say\n\xff\n")
+  EXPECT_TRUE(Cli(memory, "--json", "say\n\xff\n")
                   .out.ends_with("{\"you\":\"\uFFFD\",\"quibbo\":null,"
                                  "\"error\":\"invalid-text\"}\n"));
   // A plain conversation shows no reply for a line it refused; the message
   // names the line.
-  const Outcome plain = Cli(Words("chat", memory), "\xff\n \n\xfe\n");
+  const Outcome plain = Cli(memory, "chat", "\xff\n \n\xfe\n");
   EXPECT_EQ(plain.out, "Quibbo: Please say something\n\n");
-  EXPECT_NE(plain.err.find(" line 3 "), std::string::npos) << plain.err;
+  EXPECT_THAT(plain.err, HasSubstr(" line 3 "));
   // Bytes not in UTF-8 in the memory still make valid JSON.
   memory.Execute(
       "DELETE FROM word WHERE id > 1; UPDATE word SET next = NULL,"
       "middle = CAST(x'ff' AS TEXT)");
-  EXPECT_EQ(Replies(Cli(Words("--json", memory), ".\n").out),
+  EXPECT_EQ(Replies(Cli(memory, "--json", ".\n").out),
             std::vector<std::optional<std::string>>{"\uFFFD"});
 }
 
@@ -116,17 +99,16 @@ TEST(CliTest, QuestionsTakeYesWordsAndNameTheMemory) {
   for (const auto& [command, answers, done] : kCases) {
     TempMemory memory;
     memory.Fill({"Keep this.", "Bob is here."});
-    Cli(Words("init --memory @/backup", memory));
-    const Outcome outcome = Cli(Words(command, memory), answers);
+    Cli(memory, "init --memory @/backup");
+    const Outcome outcome = Cli(memory, command, answers);
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(memory.Sentences().size() < 2, done) << command << answers;
     if (command.ends_with("--yes")) continue;
     EXPECT_LT(outcome.out.find(memory.path()), outcome.out.find('?'));
     if (command.starts_with("forget")) {
-      EXPECT_NE(outcome.out.find(command.ends_with("keep") ? "Forget them?"
-                                                           : "Forget it?"),
-                std::string::npos)
-          << outcome.out;
+      EXPECT_THAT(
+          outcome.out,
+          HasSubstr(command.ends_with("keep") ? "Forget them?" : "Forget it?"));
     }
   }
 }
@@ -134,32 +116,19 @@ TEST(CliTest, QuestionsTakeYesWordsAndNameTheMemory) {
 TEST(CliTest, CommandLineMistakesAreToldInOneLine) {
   TempMemory memory;
   memory.Fill({"Keep this."});
-  const char* kMistakes[] = {"--seed -1",
-                             "--seed 18446744073709551616",
-                             "learn",
-                             "--no-learn learn @/qvd.mdb",
-                             "--json wipe --yes",
-                             "wipe --yes --version",
-                             "backup ",
-                             "chta",
-                             "stats x",
-                             "--frob",
-                             "--json=1",
-                             "--memory @/qvd.mdb --memory @/qvd.mdb",
-                             "--memory"};
-  for (const char* mistake : kMistakes) {
-    const Outcome outcome = Cli(Words(mistake, memory));
+  for (const char* mistake :
+       {"--seed -1", "--seed 18446744073709551616", "learn",
+        "--no-learn learn @/qvd.mdb", "--json wipe --yes",
+        "wipe --yes --version", "backup ", "chta", "stats x", "--frob",
+        "--json=1", "--memory @/qvd.mdb --memory @/qvd.mdb", "--memory"}) {
+    const Outcome outcome = Cli(memory, mistake);
     EXPECT_EQ(outcome.status, 2) << mistake;
     EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
-    for (const char* parser_word : {"TEXT", "UINT", "required", "expected"}) {
-      EXPECT_EQ(outcome.err.find(parser_word), std::string::npos);
-    }
+    EXPECT_THAT(outcome.err, Not(ContainsRegex("TEXT|UINT|required|expected")));
   }
   EXPECT_EQ(memory.Sentences(), Strings{"Keep this."});
-  EXPECT_EQ(
-      Cli(Words("--seed 18446744073709551615 --no-learn", memory), "keep\n")
-          .out,
-      "Quibbo: Keep this.\n\n");
+  EXPECT_EQ(Cli(memory, "--seed 18446744073709551615 --no-learn", "keep\n").out,
+            "Quibbo: Keep this.\n\n");
   // Both programs tell their version alike.
   if (fs::exists(Program("quibbo"))) {
     EXPECT_EQ("quibbo-cli" + RunProgram(Program("quibbo"), {"--version"})
@@ -176,28 +145,26 @@ TEST(CliTest, LearnReadsEachTextFileOnceAndNeverTheMemory) {
   fs::create_symlink(dir + "a.txt", dir + "link.txt");
   fs::copy_file(memory.path(), dir + "copy.mdb");
   fs::create_symlink(memory.path(), dir + "memory.txt");
-  const std::string other_spelling =
-      "@/../" + fs::path(memory.folder()).filename().string() + "/qvd.mdb";
   const struct {
     std::string files;
     Kind refused;  // kInterrupted: nothing refused
     size_t rows;
-  } kCases[] = {{"@/a.txt @/link.txt @/bin.dat @/copy.mdb @/./a.txt @",
-                 Kind::kInterrupted, 4},
-                {"@/a.txt @/memory.txt", Kind::kExists, 0},
-                {other_spelling, Kind::kExists, 0},
-                {"@/qvd.mdb-wait", Kind::kExists, 0},
-                {"@/none.txt", Kind::kMissing, 0}};
+  } kCases[] = {
+      {"@/a.txt @/link.txt @/bin.dat @/copy.mdb @/./a.txt @",
+       Kind::kInterrupted, 4},
+      {"@/a.txt @/memory.txt", Kind::kExists, 0},
+      {"@/../" + fs::path(memory.folder()).filename().string() + "/qvd.mdb",
+       Kind::kExists, 0},
+      {"@/qvd.mdb-wait", Kind::kExists, 0},
+      {"@/none.txt", Kind::kMissing, 0}};
   for (const auto& [files, refused, rows] : kCases) {
     std::ofstream(memory.path() + "-wait").flush();  // as a learner leaves it
     const size_t before = memory.Rows().size();
-    const Outcome learn = Cli(Words("learn " + files, memory));
+    const Outcome learn = Cli(memory, "learn " + files);
     EXPECT_EQ(memory.Rows().size(), before + rows) << files;
     if (refused == Kind::kInterrupted) {
       EXPECT_EQ(learn.status, 0) << learn.err;
-      EXPECT_NE(learn.out.find("; skipped 3 files not text ("),
-                std::string::npos)
-          << learn.out;
+      EXPECT_THAT(learn.out, HasSubstr("; skipped 3 files not text ("));
     } else {
       EXPECT_EQ(learn.status, ExitStatusOf(refused)) << files;
       EXPECT_TRUE(OneLine(learn.err)) << learn.err;
@@ -210,16 +177,16 @@ TEST(CliTest, StatsAndExportShowWhatIsStored) {
   Strings lines(400, "the same words");
   lines.push_back("tab\there bell\x01 line\nbreak");
   memory.Fill(lines);
-  const Outcome text = Cli(Words("stats", memory));
+  const Outcome text = Cli(memory, "stats");
   for (const char* shown : {"1,203 ", " KB", "Tab\\there", "bell\\x01",
                             "line\\nbreak.", " 400\n"}) {
-    EXPECT_NE(text.out.find(shown), std::string::npos) << shown << text.out;
+    EXPECT_THAT(text.out, HasSubstr(shown));
   }
   EXPECT_TRUE(std::ranges::all_of(text.out, [](unsigned char c) {
     return c == '\n' || (c >= ' ' && c != 0x7f);
   })) << text.out;
   const auto json =
-      nlohmann::ordered_json::parse(Cli(Words("stats --json", memory)).out);
+      nlohmann::ordered_json::parse(Cli(memory, "stats --json").out);
   Strings members;
   for (const auto& [member, value] : json.items()) members.push_back(member);
   EXPECT_EQ(members, (Strings{"memory", "rows", "distinct_words", "sentences",
@@ -229,10 +196,10 @@ TEST(CliTest, StatsAndExportShowWhatIsStored) {
   // Export writes to the standard output unless told otherwise, and warns
   // in one line of what plain text cannot keep.
   const Strings sentences = memory.Sentences();
-  const Outcome plain = Cli(Words("export", memory));
+  const Outcome plain = Cli(memory, "export");
   EXPECT_EQ(plain.out, Lines(sentences));
   EXPECT_TRUE(OneLine(plain.err)) << plain.err;
-  const Outcome exact = Cli(Words("export - --json", memory));
+  const Outcome exact = Cli(memory, "export - --json");
   std::string strings;
   for (const std::string& sentence : sentences) {
     strings += nlohmann::json(sentence).dump() + "\n";
@@ -241,44 +208,61 @@ TEST(CliTest, StatsAndExportShowWhatIsStored) {
   EXPECT_EQ(exact.err, "");
 }
 
+// No command writes over the memory or its files, over a memory another
+// program has open, or over anything but a regular file. Each failure is
+// told in one line with the exit status of its kind, and leaves everything
+// as it was.
 TEST(CliTest, EachFailureIsOneLineWithTheStatusOfItsKind) {
-  TempMemory memory;
+  TempMemory memory, other;
   memory.Fill({"Keep this."});
+  other.Fill(Script("other", 20));
   const std::string dir = memory.folder() + "/";
   fs::create_symlink(memory.path(), dir + "link.mdb");
   fs::create_hard_link(memory.path(), dir + "hard.mdb");
   fs::create_directory(dir + "folder");
   std::ofstream(dir + "exists") << "x";
+  ASSERT_EQ(mkfifo((dir + "fifo").c_str(), 0600), 0);
   // A memory whose pages are of another size cannot replace it in place.
   sqlite::Connection(dir + "big", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
       .Execute(
           "PRAGMA page_size = 8192; PRAGMA journal_mode = WAL; CREATE "
           "TABLE word (id, previous, middle, next, position);");
-  const std::pair<const char*, Kind> kCases[] = {
-      {"stats --memory @/none", Kind::kMissing},
-      {"wipe --yes --memory @/none", Kind::kMissing},
-      {"stats --memory @/folder", Kind::kNotAMemory},
-      {"forget keep --yes --memory @", Kind::kNotAMemory},
-      {"restore /etc/hostname --yes", Kind::kNotAMemory},
-      {"restore @/none --yes", Kind::kMissing},
-      {"restore @/big --yes", Kind::kNotAMemory},
-      {"init", Kind::kExists},
-      {"backup @/exists", Kind::kExists},
-      {"export @/exists", Kind::kExists},
-      {"backup @/folder --force", Kind::kExists},
-      // The memory itself, under any name.
-      {"backup @/qvd.mdb", Kind::kExists},
-      {"backup @/./qvd.mdb --force", Kind::kExists},
-      {"backup @/link.mdb --force", Kind::kExists},
-      {"backup @/hard.mdb --force", Kind::kExists},
-      {"restore @/link.mdb --yes", Kind::kExists}};
-  for (const auto& [command, kind] : kCases) {
-    const Outcome outcome = Cli(Words(command, memory));
-    EXPECT_EQ(outcome.status, ExitStatusOf(kind)) << command;
-    EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+  Child chat(Program("quibbo-cli"), Words("--json", other), "hello\n", true);
+  ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
+  const size_t theirs = other.Rows().size();
+  const std::pair<Kind, Strings> kCases[] = {
+      {Kind::kMissing,
+       {"stats --memory @/none", "wipe --yes --memory @/none",
+        "restore @/none --yes"}},
+      {Kind::kNotAMemory,
+       {"stats --memory @/folder", "forget keep --yes --memory @",
+        "restore /etc/hostname --yes", "restore @/big --yes"}},
+      // The memory itself under any name, its log, and what is no regular
+      // file.
+      {Kind::kExists,
+       {"init", "backup @/exists", "export @/exists", "backup @/folder --force",
+        "backup @/qvd.mdb", "backup @/./qvd.mdb --force",
+        "backup @/link.mdb --force", "backup @/hard.mdb --force",
+        "restore @/link.mdb --yes", "export @/./qvd.mdb --force",
+        "export @/qvd.mdb-wal --force", "export @/fifo --force",
+        "backup @/fifo --force"}},
+      {Kind::kBusy,
+       {"backup " + other.path() + " --force",
+        "export " + other.path() + " --force"}}};
+  for (const auto& [kind, commands] : kCases) {
+    for (const std::string& command : commands) {
+      const Outcome outcome = Cli(memory, command);
+      EXPECT_EQ(outcome.status, ExitStatusOf(kind)) << command;
+      EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+    }
   }
   EXPECT_EQ(memory.Sentences(), Strings{"Keep this."});
   EXPECT_EQ(FileBytes(dir + "exists"), "x");
+  EXPECT_TRUE(fs::is_fifo(dir + "fifo"));
+  chat.Write("still here\n");
+  ASSERT_TRUE(WaitUntil([&] { return Failures(chat.out()).size() == 2; }));
+  EXPECT_EQ(Failures(chat.out()).back(), std::nullopt);
+  EXPECT_EQ(other.Rows().size(), theirs + 2);
 #ifndef __SANITIZE_ADDRESS__  // which cannot run within a memory limit
   // A fault of the program itself, here memory running out on an endless
   // line, ends with status 70.

@@ -1,17 +1,12 @@
 // The commands that own the memory as a whole: backup, restore, export,
 // forget, and unicase.so in the sqlite3 shell. Properties over generated
-// memories, and each command beside a running conversation.
-#include <gtest/gtest.h>
+// memories, and each command beside a running conversation or a learn.
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <random>
 
 #include "engine/forget.h"
-#include "engine/text.h"
 #include "tests/support/child.h"
-#include "tests/support/temp_memory.h"
 
 namespace quibbo::testing {
 namespace {
@@ -50,12 +45,9 @@ TEST(ExportForgetTest, OnGeneratedMemories) {
     TempMemory from, to;
     from.Fill(GeneratedLines(seed, seed % 2));
     const std::string file = from.folder() + "/export.txt";
-    for (const TempMemory* memory : {&from, &to}) {
-      Strings arguments = {memory == &from ? "export" : "learn", file,
-                           "--memory", memory->path()};
-      if (seed % 2) arguments.push_back("--json");
-      ASSERT_EQ(Cli(arguments).status, 0) << seed;
-    }
+    const std::string json = seed % 2 ? " --json" : "";
+    ASSERT_EQ(Cli(from, "export " + file + json).status, 0) << seed;
+    ASSERT_EQ(Cli(to, "learn " + file + json).status, 0) << seed;
     EXPECT_EQ(Mode(file), 0600);
     EXPECT_EQ(to.Rows(), from.Rows()) << seed;
     EXPECT_EQ(MiscountedWords(to), 0) << seed;
@@ -66,7 +58,7 @@ TEST(ExportForgetTest, OnGeneratedMemories) {
     int64_t sentences = 0, rows = 0;
     for (const std::string& sentence : from.Sentences()) {
       const Strings in = Cut(sentence, ' ');
-      const bool holds = std::any_of(in.begin(), in.end(), [&](std::string w) {
+      const bool holds = std::ranges::any_of(in, [&](std::string w) {
         if (w.ends_with('.')) w.pop_back();
         return CompareIgnoringCase(w, "bob") == 0 ||
                CompareIgnoringCase(w, "über") == 0;
@@ -83,13 +75,14 @@ TEST(ExportForgetTest, OnGeneratedMemories) {
   }
 }
 
-TEST(BackupTest, BackupThenRestoreBesideAConversation) {
+// A backup and a restore beside a conversation, which goes on over the
+// restored memory; a restore would mix with a learn that goes on appending
+// to the memory, so it is refused until the learn ends.
+TEST(BackupTest, BackupThenRestoreBesideAConversationNotALearn) {
   TempMemory memory, copy;
   memory.Fill(GeneratedLines(7, true));
   std::filesystem::remove(copy.path());
-  // A --json conversation that goes on beside them.
-  Child chat(Program("quibbo-cli"), {"--json", "--memory", memory.path()}, "",
-             true);
+  Child chat(Program("quibbo-cli"), Words("--json", memory), "", true);
   auto say = [&](const std::string& line) {
     const auto lines = [&] { return std::ranges::count(chat.out(), '\n'); };
     const auto n = lines();
@@ -98,7 +91,7 @@ TEST(BackupTest, BackupThenRestoreBesideAConversation) {
     EXPECT_EQ(Failures(chat.out()).back(), std::nullopt) << chat.out();
   };
   say("hello bob");
-  ASSERT_EQ(Cli({"backup", copy.path(), "--memory", memory.path()}).status, 0);
+  ASSERT_EQ(Cli(memory, "backup " + copy.path()).status, 0);
   // Every file that holds what was said is for its owner's eyes only.
   for (const std::string& file : {memory.path(), memory.path() + "-wal",
                                   memory.path() + "-shm", copy.path()})
@@ -107,51 +100,30 @@ TEST(BackupTest, BackupThenRestoreBesideAConversation) {
   EXPECT_EQ(copy.Rows(), saved);
   say("something new to forget");
 
-  const Strings restore = {"restore", copy.path(), "--memory", memory.path()};
-  EXPECT_EQ(Cli(restore, "y\ncancel\n").status, 0);
+  const std::string restore = "restore " + copy.path();
+  EXPECT_EQ(Cli(memory, restore, "y\ncancel\n").status, 0);
   EXPECT_GT(memory.Rows().size(), saved.size());
-  ASSERT_EQ(Cli(restore, "y\nok\n").status, 0);
+  ASSERT_EQ(Cli(memory, restore, "y\nok\n").status, 0);
   EXPECT_EQ(memory.Rows(), saved);
-  // The conversation goes on over the restored memory, appending to it.
   say("after the restore");
   EXPECT_EQ(memory.Rows().size(), saved.size() + 3);
   EXPECT_EQ(memory.Sentences(saved.size()).size(), 1u);
   EXPECT_EQ(MiscountedWords(memory), 0);
-}
 
-// No command writes over the memory or its files, over a memory another
-// program has open, or over anything but a regular file; a refusal leaves
-// everything as it was.
-TEST(BackupTest, NothingIsWrittenOverAMemoryOrASpecialFile) {
-  TempMemory memory, other;
-  memory.Fill(Script("mine", 20));
-  other.Fill(Script("other", 20));
-  Child chat(Program("quibbo-cli"), {"--json", "--memory", other.path()},
-             "hello\n", true);
-  ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
-  const std::string dir = memory.folder() + "/", fifo = dir + "fifo";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const std::vector<WordRecord> mine = memory.Rows(), theirs = other.Rows();
-  const struct {
-    Strings command;
-    Kind kind;
-  } kCases[] = {{{"export", dir + "./qvd.mdb"}, Kind::kExists},
-                {{"export", memory.path() + "-wal"}, Kind::kExists},
-                {{"backup", other.path()}, Kind::kBusy},
-                {{"export", other.path()}, Kind::kBusy},
-                {{"export", fifo}, Kind::kExists},
-                {{"backup", fifo}, Kind::kExists}};
-  for (const auto& [command, kind] : kCases) {
-    Strings arguments = command;
-    arguments.insert(arguments.end(), {"--force", "--memory", memory.path()});
-    EXPECT_EQ(Cli(arguments).status, ExitStatusOf(kind)) << command[1];
-  }
-  EXPECT_EQ(memory.Rows(), mine);
-  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
-  chat.Write("still here\n");
-  ASSERT_TRUE(WaitUntil([&] { return Failures(chat.out()).size() == 2; }));
-  EXPECT_EQ(Failures(chat.out()).back(), std::nullopt);
-  EXPECT_EQ(other.Rows().size(), theirs.size() + 2);
+  Child learn(Program("quibbo-cli"), Words("learn -", memory),
+              "the learn goes on\n", true);
+  ASSERT_TRUE(
+      WaitUntil([&] { return memory.Rows().size() == saved.size() + 7; }));
+  EXPECT_EQ(Cli(memory, restore + " --yes").status, ExitStatusOf(Kind::kBusy));
+  EXPECT_EQ(memory.Rows().size(), saved.size() + 7);
+  // Ctrl+C ends its wait for more input, and it tells what it stored.
+  learn.Signal(SIGINT);
+  EXPECT_EQ(learn.Wait(Clock::now() + std::chrono::seconds(10)), 130);
+  EXPECT_TRUE(learn.out().starts_with(
+      "Interrupted; learned 1 line: 1 sentence, 4 words stored"))
+      << learn.out();
+  EXPECT_EQ(Cli(memory, restore + " --yes").status, 0);
+  EXPECT_EQ(memory.Rows(), saved);
 }
 
 // Forget takes a word with the punctuation around it and a possessive, and
@@ -161,17 +133,13 @@ TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
   const Strings said = {"Is that Bob?",   "Hey Bob!",        "I met Bob.",
                         "Bob, come here", "This is \"Bob\"", "Bob's car is red",
                         "The bobcat ran", "Bobs are here",   "Bob-Smith came"};
-  for (const char* command : {"forget", "wipe"}) {
+  for (const char* command : {"forget BOB --yes", "wipe --yes"}) {
     TempMemory memory;
     memory.Fill(said);
-    Child chat(Program("quibbo-cli"), {"--json", "--memory", memory.path()},
+    Child chat(Program("quibbo-cli"), Words("--json", memory),
                "Zanzibarquux is bob\n", true);
     ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
-    const Strings arguments =
-        *command == 'f'
-            ? Strings{command, "BOB", "--yes", "--memory", memory.path()}
-            : Strings{command, "--yes", "--memory", memory.path()};
-    ASSERT_EQ(Cli(arguments).status, 0);
+    ASSERT_EQ(Cli(memory, command).status, 0);
     const Strings kept = {"The bobcat ran.", "Bobs are here.",
                           "Bob-Smith came."};
     EXPECT_EQ(memory.Sentences(), *command == 'f' ? kept : Strings());
@@ -181,26 +149,6 @@ TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
       EXPECT_EQ(bytes.find(" red"), std::string::npos) << file;
     }
   }
-}
-
-// A restore would mix with a learn that goes on appending to the memory: it
-// is refused until the learn ends.
-TEST(BackupTest, RestoreWaitsForALearnToEnd) {
-  TempMemory memory, copy;
-  memory.Fill({"Before the learn."});
-  std::filesystem::remove(copy.path());
-  ASSERT_EQ(Cli({"backup", copy.path(), "--memory", memory.path()}).status, 0);
-  Child learn(Program("quibbo-cli"), {"learn", "-", "--memory", memory.path()},
-              "the learn goes on\n", true);
-  ASSERT_TRUE(WaitUntil([&] { return memory.Rows().size() == 7; }));
-  const Strings restore = {"restore", copy.path(), "--yes", "--memory",
-                           memory.path()};
-  EXPECT_EQ(Cli(restore).status, ExitStatusOf(Kind::kBusy));
-  EXPECT_EQ(memory.Rows().size(), 7u);
-  learn.Signal(SIGINT);
-  learn.Wait(Clock::now() + std::chrono::seconds(10));
-  EXPECT_EQ(Cli(restore).status, 0);
-  EXPECT_EQ(memory.Sentences(), Strings{"Before the learn."});
 }
 
 // A memory someone may read but not write, in a folder they may not write,
@@ -215,24 +163,22 @@ TEST(BackupTest, AMemoryThatCannotBeWrittenCanBeRead) {
   const bool root = geteuid() == 0;
   chmod(memory.folder().c_str(), root ? 0755 : 0555);
   chmod(memory.path().c_str(), root ? 0644 : 0444);
-  const struct {
-    Strings command;
-    std::string input;
-    int status;
-  } kCases[] = {{{"stats"}, "", 0},
-                {{"export", "-"}, "", 0},
-                {{"backup", out + "/copy"}, "", 0},
-                {{"chat", "--no-learn"}, "read\n", 0},
-                {{"chat"}, "read\n", ExitStatusOf(Kind::kReadOnly)}};
-  for (const auto& [command, input, status] : kCases) {
-    Strings arguments = {"--reuid=65534", "--regid=65534", "--clear-groups",
-                         Program("quibbo-cli")};
-    if (!root) arguments.clear();
-    arguments.insert(arguments.end(), command.begin(), command.end());
-    arguments.insert(arguments.end(), {"--memory", memory.path()});
+  const std::pair<std::string, int> kCases[] = {
+      {"stats", 0},
+      {"export -", 0},
+      {"backup " + out + "/copy", 0},
+      {"chat --no-learn", 0},
+      {"chat", ExitStatusOf(Kind::kReadOnly)}};
+  for (const auto& [command, status] : kCases) {
+    Strings arguments = Words(command, memory);
+    if (root) {
+      arguments.insert(arguments.begin(),
+                       {"--reuid=65534", "--regid=65534", "--clear-groups",
+                        Program("quibbo-cli")});
+    }
     const Outcome outcome = RunProgram(
-        root ? "/usr/bin/setpriv" : Program("quibbo-cli"), arguments, input);
-    EXPECT_EQ(outcome.status, status) << command[0] << outcome.err;
+        root ? "/usr/bin/setpriv" : Program("quibbo-cli"), arguments, "read\n");
+    EXPECT_EQ(outcome.status, status) << command << outcome.err;
   }
   size_t files = 0;
   for (const auto& file : std::filesystem::directory_iterator(memory.folder()))
@@ -269,8 +215,7 @@ TEST(ExtensionTest, TheShellCanQueryAndEditTheMemory) {
   for (const std::string& edit : edits) {
     const Outcome edited = RunProgram("/usr/bin/sqlite3", shell, edit);
     ASSERT_EQ(edited.status, 0) << edit << ": " << edited.err;
-    const std::string out =
-        Cli({"--memory", memory.path()}, "the dog\nmats\n").out;
+    const std::string out = Cli(memory, "chat", "the dog\nmats\n").out;
     EXPECT_TRUE(out.starts_with("Quibbo: ") && out.find("trouble") == out.npos)
         << edit << out;
     EXPECT_EQ(MiscountedWords(memory), 0) << edit;

@@ -146,6 +146,23 @@ inline Outcome Cli(const Strings& arguments, const std::string& input = "") {
   return RunProgram(Program("quibbo-cli"), arguments, input);
 }
 
+// The words of `line` ("@" stands for the memory's folder), then --memory
+// and the memory unless they name one.
+inline Strings Words(const std::string& line, const TempMemory& memory) {
+  Strings words = Cut(line, ' ');
+  for (std::string& word : words) {
+    if (word.starts_with("@")) word.replace(0, 1, memory.folder());
+  }
+  if (line.find("--memory") == line.npos) {
+    words.insert(words.end(), {"--memory", memory.path()});
+  }
+  return words;
+}
+inline Outcome Cli(const TempMemory& memory, const std::string& line,
+                   const std::string& input = "") {
+  return Cli(Words(line, memory), input);
+}
+
 // Waits until `ready()` holds, for at most `limit`; whether it came.
 inline bool WaitUntil(const std::function<bool()>& ready,
                       std::chrono::seconds limit = std::chrono::seconds(30)) {

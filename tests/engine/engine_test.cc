@@ -1,20 +1,26 @@
 // The engine as programs use it: what it stores and answers, how it reports
-// failures, how it follows a memory file that was replaced, the wipe, and
-// that a reply ends however the draws fall. What replies say is pinned by
-// the seeded conversation in tests/scale.
+// failures, how it follows a memory file that was replaced, the wipe, that
+// a reply ends however the draws fall, and that the write-ahead log is
+// copied back into the memory off the reply path. What replies say is pinned
+// by the seeded conversation in tests/scale.
 #include "engine/engine.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
-
+#include "engine/bulk_learner.h"
+#include "engine/learner.h"
 #include "engine/reply.h"
-#include "tests/support/engine_peer.h"
-#include "tests/support/failure.h"
-#include "tests/support/temp_memory.h"
+#include "tests/support/child.h"
 
 namespace quibbo::testing {
+
+// What tests may reach inside an Engine that programs may not.
+class EnginePeer {
+ public:
+  // The engine's open memory, opened first if need be.
+  static Store& Memory(Engine& engine) {
+    return engine.Memory(Store::Access::kReadWrite);
+  }
+};
+
 namespace {
 
 std::unique_ptr<Engine> Open(const std::string& path) {
@@ -47,7 +53,7 @@ TEST(EngineTest, AFailedSentenceLeavesTheOnesBeforeItAndNothingOfItself) {
       "WHEN new.middle = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;");
   EXPECT_EQ(KindOf(engine->Respond("one two. three boom here. four")),
             Kind::kDamaged);
-  EXPECT_EQ(memory.Sentences(), std::vector<std::string>{"One two."});
+  EXPECT_EQ(memory.Sentences(), Strings{"One two."});
   EXPECT_EQ(engine->WordFrequency("three"), kUnknownWordCount);
   EXPECT_EQ(KindOf(engine->Respond("three")), std::nullopt);
 }
@@ -57,7 +63,7 @@ TEST(EngineTest, AFailedSentenceLeavesTheOnesBeforeItAndNothingOfItself) {
 // the new one.
 TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
   TempMemory memory;
-  memory.Fill(std::vector<std::string>(200, "Old words here."));
+  memory.Fill(Strings(200, "Old words here."));
   auto engine = Open(memory.path());
   EXPECT_EQ(KindOf(engine->Respond("more old words")), std::nullopt);
   std::filesystem::remove(memory.path());
@@ -65,8 +71,7 @@ TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
   MemoryFile::Create(memory.path());
   EXPECT_EQ(Open(memory.path())->Respond("new words").text, "New words.");
   EXPECT_EQ(KindOf(engine->Respond("the engine goes on")), std::nullopt);
-  EXPECT_EQ(memory.Sentences(),
-            (std::vector<std::string>{"New words.", "The engine goes on."}));
+  EXPECT_EQ(memory.Sentences(), (Strings{"New words.", "The engine goes on."}));
 }
 
 // Nothing is deleted with no one to ask, nor by a wipe that fails half-way.
@@ -83,6 +88,41 @@ TEST(EngineTest, AWipeUnconfirmedOrFailedDeletesNothing) {
       "BEGIN SELECT RAISE(ABORT, 'kept'); END;");
   EXPECT_THROW(engine.WipeMemory(), Error);
   EXPECT_EQ(memory.Sentences(), Strings{"Keep this."});
+}
+
+// The log never grows without bound, however the copies fall behind: in a
+// conversation that idles after each line, as programs do, in one that
+// never idles, and beside a bulk learner in short batches, which copies the
+// log for everyone.
+TEST(CheckpointTest, TheLogStaysBoundedOverManyCommits) {
+  constexpr int kPages = 16;
+  constexpr uintmax_t kFrame = 4096 + 24;
+  enum How { kIdle, kBusy, kLearn };
+  for (const How how : {kIdle, kBusy, kLearn}) {
+    TempMemory memory;
+    const StoreOptions options = {.checkpoint_pages = kPages};
+    Engine engine(memory.path(), std::make_unique<SeededRandom>(1), nullptr,
+                  options);
+    auto store = Store::Open(memory.path(), Store::Access::kReadWrite, options);
+    std::optional<BulkLearner> learner;
+    if (how == kLearn)
+      learner.emplace(*store,
+                      BatchLimits{.min_rows = 20, .max_rows = 20, .pause = {}});
+    for (int i = 0; i < (learner ? 1000 : 200); ++i) {
+      const std::string line = "Line " + std::to_string(i) + " of a talk.";
+      if (learner) learner->Learn(line);
+      if (how == kBusy) Learn(*store, line);
+      if (how != kIdle) continue;
+      ASSERT_FALSE(engine.Respond(line).failure);
+      ASSERT_TRUE(
+          WaitUntil([&] { return engine.Idle(); }, std::chrono::seconds(5)))
+          << "the background copy never caught up";
+    }
+    // Without copies the log would hold every page of every commit.
+    EXPECT_LT(std::filesystem::file_size(memory.path() + "-wal"),
+              (how == kIdle ? 2 : kLogBound + 4) * kPages * kFrame)
+        << how;
+  }
 }
 
 // Draws the numbers it is given, then 0, or with `then_last` the largest

@@ -93,18 +93,13 @@ const struct {
 
 std::string Describe(const PowerCut& cut, size_t n, bool torn) {
   if (n == 0) return "a cut before the first event";
-  const Event& event = cut.log()[n - 1];
   const char* kKinds[] = {"opening", "creation", "write", "truncation",
                           "sync",    "deletion", "rename"};
-  std::string text = "a cut after event " + std::to_string(n) + " of " +
-                     std::to_string(cut.log().size()) + " (" +
-                     kKinds[event.kind] + " of " +
-                     fs::path(event.path).filename().string();
-  if (event.kind == Event::kWrite) {
-    text += ", " + std::to_string(event.bytes.size()) + " bytes at " +
-            std::to_string(event.offset);
-  }
-  return text + (torn ? "), the last unsynced write torn" : ")");
+  const Event& event = cut.log()[n - 1];
+  return "a cut after event " + std::to_string(n) + " of " +
+         std::to_string(cut.log().size()) + " (" + kKinds[event.kind] + " of " +
+         fs::path(event.path).filename().string() +
+         (torn ? "), the last unsynced write torn" : ")");
 }
 
 // Puts the memory at `path` as `state` holds it in `check`'s place, opens it

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <filesystem>
 #include <new>
-#include <optional>
 
 #include "tests/support/temp_memory.h"
 
@@ -42,86 +41,54 @@ size_t Logged() {
   return cut ? cut->events() : 0;
 }
 
-// What SQLite allocates for a file of this VFS: ours, then the real one's.
-struct File {
-  sqlite3_file base;
+// What SQLite allocates for a file of this VFS: the real one's, then this.
+// The real methods work on the file as it is, but for the three below.
+struct Extra {
+  sqlite3_io_methods methods;
+  const sqlite3_io_methods* real;
   std::string path;
-  sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
 };
-sqlite3_file* Real(sqlite3_file* file) {
-  return reinterpret_cast<File*>(file)->real();
+Extra& ExtraOf(sqlite3_file* file) {
+  const int offset = (real_vfs->szOsFile + 7) & ~7;
+  return *reinterpret_cast<Extra*>(reinterpret_cast<char*>(file) + offset);
 }
-const std::string& PathOf(sqlite3_file* file) {
-  return reinterpret_cast<File*>(file)->path;
-}
-
-// Passes a call of sqlite3_io_methods on to the real file.
-template <auto kMethod>
-struct Pass;
-template <typename R, typename... A,
-          R (*sqlite3_io_methods::*kMethod)(sqlite3_file*, A...)>
-struct Pass<kMethod> {
-  static R Call(sqlite3_file* file, A... a) {
-    return (Real(file)->pMethods->*kMethod)(Real(file), a...);
-  }
-};
 
 int Close(sqlite3_file* file) {
-  const int rc = Real(file)->pMethods->xClose(Real(file));
-  reinterpret_cast<File*>(file)->~File();
+  Extra& extra = ExtraOf(file);
+  const int rc = extra.real->xClose(file);
+  extra.~Extra();
   return rc;
 }
 
 int Write(sqlite3_file* file, const void* data, int size, sqlite3_int64 at) {
-  const int rc = Real(file)->pMethods->xWrite(Real(file), data, size, at);
+  const int rc = ExtraOf(file).real->xWrite(file, data, size, at);
   if (rc == SQLITE_OK) {
-    Log({Event::kWrite, PathOf(file), at,
+    Log({Event::kWrite, ExtraOf(file).path, at,
          std::string(static_cast<const char*>(data), size)});
   }
   return rc;
 }
 
 int Truncate(sqlite3_file* file, sqlite3_int64 size) {
-  const int rc = Real(file)->pMethods->xTruncate(Real(file), size);
+  const int rc = ExtraOf(file).real->xTruncate(file, size);
   if (rc == SQLITE_OK)
-    Log({.kind = Event::kTruncate, .path = PathOf(file), .offset = size});
+    Log({.kind = Event::kTruncate, .path = ExtraOf(file).path, .offset = size});
   return rc;
 }
 
-using M = sqlite3_io_methods;
-const sqlite3_io_methods kMethods = {3,
-                                     Close,
-                                     Pass<&M::xRead>::Call,
-                                     Write,
-                                     Truncate,
-                                     Pass<&M::xSync>::Call,
-                                     Pass<&M::xFileSize>::Call,
-                                     Pass<&M::xLock>::Call,
-                                     Pass<&M::xUnlock>::Call,
-                                     Pass<&M::xCheckReservedLock>::Call,
-                                     Pass<&M::xFileControl>::Call,
-                                     Pass<&M::xSectorSize>::Call,
-                                     Pass<&M::xDeviceCharacteristics>::Call,
-                                     Pass<&M::xShmMap>::Call,
-                                     Pass<&M::xShmLock>::Call,
-                                     Pass<&M::xShmBarrier>::Call,
-                                     Pass<&M::xShmUnmap>::Call,
-                                     Pass<&M::xFetch>::Call,
-                                     Pass<&M::xUnfetch>::Call};
-
-int Open(sqlite3_vfs*, const char* name, sqlite3_file* base, int flags,
+int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags,
          int* out_flags) {
-  File* file = new (base) File{{nullptr}, Key(name)};
   const bool existed = name == nullptr || access(name, F_OK) == 0;
-  const int rc =
-      real_vfs->xOpen(real_vfs, name, file->real(), flags, out_flags);
+  const int rc = real_vfs->xOpen(real_vfs, name, file, flags, out_flags);
   // SQLite closes a file only when its methods are set.
-  if (file->real()->pMethods) {
-    file->base.pMethods = &kMethods;
-    Log({.kind = existed ? Event::kOpen : Event::kCreate, .path = file->path});
-  } else {
-    file->~File();
-  }
+  if (!file->pMethods) return rc;
+  Extra* extra =
+      new (&ExtraOf(file)) Extra{*file->pMethods, file->pMethods, Key(name)};
+  extra->methods.xClose = Close;
+  extra->methods.xWrite = Write;
+  extra->methods.xTruncate = Truncate;
+  file->pMethods = &extra->methods;
+  Log({.kind = existed ? Event::kOpen : Event::kCreate, .path = extra->path});
   return rc;
 }
 
@@ -167,7 +134,7 @@ PowerCut::PowerCut(const std::string& folder) {
   vfs = *real_vfs;
   vfs.pNext = nullptr;
   vfs.zName = "power-cut";
-  vfs.szOsFile = sizeof(File) + real_vfs->szOsFile;
+  vfs.szOsFile = ((real_vfs->szOsFile + 7) & ~7) + sizeof(Extra);
   vfs.xOpen = Open;
   vfs.xDelete = Delete;
   recording_ = true;

@@ -1,8 +1,10 @@
-// Test support: the one way tests start a program, and whole conversations
-// through quibbo-cli checked line by line against the learning rules. A
-// child's input and output are files in memory, so nothing blocks however
-// much it reads or writes; every wait has a time bound, and a child still
-// running at the end is killed.
+// Test support: the one way tests start a program, whole conversations
+// through quibbo-cli checked line by line against the learning rules, and
+// which failure a reply, an exit status or a --json line reports (tests
+// check the kind of a failure, never its wording). A child's input and
+// output are files in memory, so nothing blocks however much it reads or
+// writes; every wait has a time bound, and a child still running at the end
+// is killed.
 #ifndef QUIBBO_TESTS_SUPPORT_CHILD_H_
 #define QUIBBO_TESTS_SUPPORT_CHILD_H_
 
@@ -22,15 +24,50 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "engine/engine.h"
+#include "engine/error.h"
 #include "engine/learner.h"
 #include "engine/text.h"
-#include "tests/support/failure.h"
 #include "tests/support/temp_memory.h"
 
 namespace quibbo::testing {
+
+using Kind = Error::Kind;
+
+// The kind KindName calls `name` ("busy"...); nullopt for any other text.
+inline std::optional<Kind> KindNamed(std::string_view name) {
+  for (int kind = 0; kind <= static_cast<int>(Kind::kInterrupted); ++kind) {
+    if (name == KindName(static_cast<Kind>(kind)))
+      return static_cast<Kind>(kind);
+  }
+  return std::nullopt;
+}
+
+// The exit status quibbo-cli(1) lists for a failure of `kind`.
+inline int ExitStatusOf(Kind kind) {
+  // missing, not-a-memory, exists, busy, read-only, full, damaged, io,
+  // invalid-text, empty, interrupted (by Ctrl+C).
+  const int kStatuses[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 130};
+  return kStatuses[static_cast<int>(kind)];
+}
+
+// The kind of failure a response reports; nullopt when it reports none.
+inline std::optional<Kind> KindOf(const Response& response) {
+  if (!response.failure) return std::nullopt;
+  return response.failure->kind();
+}
+
+// Whether a reply is the trouble message rather than an answer, also when
+// someone typed its first sentence: no reply composed from lines of input
+// holds the blank line after it.
+inline bool IsTrouble(std::string_view reply) {
+  const std::string trouble = TroubleMessage("");
+  return reply.starts_with(trouble.substr(0, trouble.find("\n\n") + 2));
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -56,9 +93,8 @@ class Child {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const int fds[] = {ends[0], out_, err_};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
       posix_spawn_file_actions_adddup2(&actions, fds[i], i);
-    }
     std::vector<char*> argv = {program.data()};
     for (const std::string& argument : arguments) {
       argv.push_back(const_cast<char*>(argument.c_str()));
@@ -150,12 +186,10 @@ inline Outcome Cli(const Strings& arguments, const std::string& input = "") {
 // and the memory unless they name one.
 inline Strings Words(const std::string& line, const TempMemory& memory) {
   Strings words = Cut(line, ' ');
-  for (std::string& word : words) {
+  for (std::string& word : words)
     if (word.starts_with("@")) word.replace(0, 1, memory.folder());
-  }
-  if (line.find("--memory") == line.npos) {
+  if (line.find("--memory") == line.npos)
     words.insert(words.end(), {"--memory", memory.path()});
-  }
   return words;
 }
 inline Outcome Cli(const TempMemory& memory, const std::string& line,
@@ -229,9 +263,8 @@ inline Strings SentencesOf(const Strings& lines) {
 // of its sentences.
 inline int64_t RowsLearnedFrom(std::string_view line) {
   int64_t rows = 0;
-  for (const std::string& s : SentencesOf({std::string(line)})) {
+  for (const std::string& s : SentencesOf({std::string(line)}))
     rows += 1 + std::ranges::count(s, ' ');
-  }
   return rows;
 }
 

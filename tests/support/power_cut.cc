@@ -113,12 +113,8 @@ int SyncThrough(int fd, int (*real)(int)) {
 }
 
 void Apply(std::string& bytes, const Event& event) {
-  if (event.kind == Event::kTruncate) {
-    bytes.resize(event.offset);
-    return;
-  }
-  const size_t end = event.offset + event.bytes.size();
-  if (bytes.size() < end) bytes.resize(end);
+  if (event.kind == Event::kTruncate) return bytes.resize(event.offset);
+  bytes.resize(std::max(bytes.size(), event.offset + event.bytes.size()));
   bytes.replace(event.offset, event.bytes.size(), event.bytes);
 }
 
@@ -126,9 +122,8 @@ void Apply(std::string& bytes, const Event& event) {
 
 PowerCut::PowerCut(const std::string& folder) {
   for (const fs::path& file : fs::directory_iterator(folder)) {
-    if (!file.string().ends_with("-shm")) {
+    if (!file.string().ends_with("-shm"))
       initial_[Key(file.c_str())] = FileBytes(file);
-    }
   }
   real_vfs = sqlite3_vfs_find(nullptr);
   vfs = *real_vfs;
@@ -171,11 +166,12 @@ std::map<std::string, std::string> PowerCut::StateAfter(size_t n,
   struct OnDisk {
     std::string durable;          // as its last sync left it
     std::vector<size_t> pending;  // writes since then, in order
-    bool named = true;            // its folder holds its name
+    bool named = false;           // its folder holds its name
     bool renamed = false;         // the name goes at the folder's sync
   };
   std::map<std::string, OnDisk> files;
-  for (const auto& [path, bytes] : initial_) files[path].durable = bytes;
+  for (const auto& [path, bytes] : initial_)
+    files[path] = {bytes, {}, true, false};
   for (size_t i = 0; i < std::min(n, log_.size()); ++i) {
     const Event& event = log_[i];
     auto file = files.find(event.path);
@@ -204,11 +200,7 @@ std::map<std::string, std::string> PowerCut::StateAfter(size_t n,
     } else {
       // Not there when recording began, or made anew.
       if (file == files.end() || event.kind == Event::kCreate) {
-        file = files
-                   .insert_or_assign(
-                       event.path,
-                       OnDisk{.durable = {}, .pending = {}, .named = false})
-                   .first;
+        file = files.insert_or_assign(event.path, OnDisk()).first;
       }
       if (event.kind > Event::kCreate) file->second.pending.push_back(i);
     }
@@ -234,12 +226,9 @@ extern "C" int renameat2(int from_folder, const char* from, int to_folder,
   static auto real =
       reinterpret_cast<int (*)(int, const char*, int, const char*,
                                unsigned int)>(dlsym(RTLD_NEXT, "renameat2"));
+  namespace q = quibbo::testing;
   const int rc = real(from_folder, from, to_folder, to, flags);
-  if (rc == 0) {
-    quibbo::testing::Log({quibbo::testing::Event::kRename,
-                          quibbo::testing::Key(from), 0,
-                          quibbo::testing::Key(to)});
-  }
+  if (rc == 0) q::Log({q::Event::kRename, q::Key(from), 0, q::Key(to)});
   return rc;
 }
 extern "C" int rename(const char* from, const char* to) {

@@ -40,8 +40,6 @@ TEST(EngineTest, RefusesWhatCannotBeStoredAndReportsOnlyWhenAsked) {
   const Response unreported = missing.Respond("hello");
   EXPECT_EQ(unreported.text, std::nullopt);
   EXPECT_EQ(KindOf(unreported), Kind::kMissing);
-  missing.SetReportErrors(true);
-  EXPECT_TRUE(IsTrouble(missing.Respond("hello").text.value_or("")));
   EXPECT_FALSE(std::filesystem::exists(missing.memory_path()));
 }
 

@@ -36,9 +36,8 @@ TEST(LearnerTest, WordsCompareIgnoringCaseInATotalOrder) {
   EXPECT_EQ(CompareIgnoringCase("Über STRASSE дом", "über straße ДОМ"), 0);
   Strings words;
   for (const char* a : {"", "a", "B", "ß", "SS", "Ü", "\xff", "z\x80"}) {
-    for (const char* b : {"", "a", "ß", "SS", "ss", "ü", "\xff"}) {
+    for (const char* b : {"", "a", "ß", "SS", "ss", "ü", "\xff"})
       words.push_back(std::string(a) + b);
-    }
   }
   for (const std::string& x : words) {
     for (const std::string& y : words) {

@@ -33,9 +33,8 @@ TEST(StoreTest, SearchesNearAnIdFindWhatReadingEveryRowFinds) {
       store->SetPending(pending);
     }
     std::string line;
-    for (int w = 0; w < (i % 5 ? 2 + i % 4 : 1 + i * 7 % 24); ++w) {
+    for (int w = 0; w < (i % 5 ? 2 + i % 4 : 1 + i * 7 % 24); ++w)
       line += words[random.Below(1 + i % 7)] + " ";
-    }
     Learn(*store, line, i >= 340);
   }
   std::vector<WordRecord> rows = memory.Rows();
@@ -82,9 +81,8 @@ TEST(StoreTest, DrawsOnlyRowsThatExist) {
     auto store = Store::Open(memory.path(), Store::Access::kReadOnly);
     SeededRandom random(stride);
     std::map<int64_t, int> drawn;
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 400; ++i)
       ++drawn[store->DrawId([&](uint64_t n) { return random.Below(n); })];
-    }
     ASSERT_EQ(drawn.size(), 4u) << stride;
     for (const auto& [id, times] : drawn) {
       EXPECT_EQ((id - 1000) % stride, 0);

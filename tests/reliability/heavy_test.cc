@@ -14,11 +14,9 @@ namespace {
 
 // quibbo-cli learning `script` from a file, or talking it through.
 Child Start(const TempMemory& memory, bool learn, const Strings& script) {
-  const std::string book = memory.folder() + "/book";
-  if (learn) std::ofstream(book) << Lines(script);
+  if (learn) std::ofstream(memory.folder() + "/book") << Lines(script);
   return Child(Program("quibbo-cli"),
-               {learn ? "learn" : "chat", learn ? book : "--json", "--memory",
-                memory.path()},
+               Words(learn ? "learn @/book" : "chat --json", memory),
                learn ? "" : Lines(script));
 }
 

@@ -9,7 +9,6 @@
 // pairs recur at many positions, as in a large memory.
 #include <fstream>
 
-#include "engine/engine.h"
 #include "engine/wait_signal.h"
 #include "tests/support/child.h"
 
@@ -20,9 +19,8 @@ namespace {
 Strings Pinned(bool lines = true) {
   std::ifstream in(QUIBBO_SCALE_TEST_DIR "/pinned_replies.tsv");
   Strings pinned;
-  for (std::string row; std::getline(in, row);) {
+  for (std::string row; std::getline(in, row);)
     pinned.push_back(lines ? row.substr(0, row.find('\t')) : row);
-  }
   return pinned;
 }
 
@@ -83,9 +81,8 @@ Strings Converse(const TempMemory& memory, const Strings& lines) {
   const auto replies =
       Replies(Cli(memory, "--json --seed 7", Lines(lines)).out);
   Strings exchanges;
-  for (size_t i = 0; i < lines.size(); ++i) {
+  for (size_t i = 0; i < lines.size(); ++i)
     exchanges.push_back(lines[i] + '\t' + replies.at(i).value_or("(none)"));
-  }
   return exchanges;
 }
 

@@ -96,13 +96,11 @@ class Child {
     for (int i = 0; i < 3; ++i)
       posix_spawn_file_actions_adddup2(&actions, fds[i], i);
     std::vector<char*> argv = {program.data()};
-    for (const std::string& argument : arguments) {
+    for (const std::string& argument : arguments)
       argv.push_back(const_cast<char*>(argument.c_str()));
-    }
     argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ)) {
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ))
       status_ = -1;
-    }
     posix_spawn_file_actions_destroy(&actions);
     close(ends[0]);
   }
@@ -126,9 +124,8 @@ class Child {
     for (int status = 0; !status_;) {
       const bool late = Clock::now() >= until;
       if (late) Signal(SIGKILL);
-      if (waitpid(pid_, &status, late ? 0 : WNOHANG) == pid_) {
+      if (waitpid(pid_, &status, late ? 0 : WNOHANG) == pid_)
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return *status_ >= 0 ? status_ : std::nullopt;

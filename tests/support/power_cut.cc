@@ -106,9 +106,8 @@ int SyncThrough(int fd, int (*real)(int)) {
   char path[4096];
   const std::string link = "/proc/self/fd/" + std::to_string(fd);
   const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
-  if (rc == 0 && length > 0) {
+  if (rc == 0 && length > 0)
     Log({Event::kSync, std::string(path, length), 0, {}, before});
-  }
   return rc;
 }
 
@@ -188,9 +187,8 @@ std::map<std::string, std::string> PowerCut::StateAfter(size_t n,
         return other.second.renamed &&
                fs::path(other.first).parent_path() == event.path;
       });
-      for (auto& [path, other] : files) {
+      for (auto& [path, other] : files)
         other.named |= fs::path(path).parent_path() == event.path;
-      }
       file = files.find(event.path);
       if (file == files.end()) continue;
       auto synced = std::ranges::stable_partition(
@@ -199,9 +197,8 @@ std::map<std::string, std::string> PowerCut::StateAfter(size_t n,
       file->second.pending.erase(synced.begin(), synced.end());
     } else {
       // Not there when recording began, or made anew.
-      if (file == files.end() || event.kind == Event::kCreate) {
+      if (file == files.end() || event.kind == Event::kCreate)
         file = files.insert_or_assign(event.path, OnDisk()).first;
-      }
       if (event.kind > Event::kCreate) file->second.pending.push_back(i);
     }
   }

@@ -210,9 +210,8 @@ class WindowTest : public QObject {
     // About shows the one loaded; its links and Readme open their targets.
     WhenModal([&](QWidget* modal) {
       QVERIFY(modal == loaded.data());
-      for (const char* name : {"Label5", "Label4", "cmdReadme"}) {
+      for (const char* name : {"Label5", "Label4", "cmdReadme"})
         QTest::mouseClick(modal->findChild<QWidget*>(name), Qt::LeftButton);
-      }
       QTest::keyClick(modal->findChild<QWidget*>("cmdOK"), Qt::Key_Return);
     });
     h.Trigger("mnuabout");

@@ -35,22 +35,18 @@ help=$("$cli" --help)
 cli_page=$(page_text quibbo-cli.1)
 all_in "quibbo-cli(1)" "$(echo "$help" | subcommands)" "$cli_page"
 all_in "completion of quibbo-cli" "$(echo "$help" | subcommands)" "$(complete '')"
-all_in "completion of quibbo-cli -" "$(echo "$help" | options)" "$(complete -)"
-for command in $(echo "$help" | subcommands); do
-  options=$("$cli" "$command" --help | options)
-  all_in "quibbo-cli(1)" "$options" "$cli_page"
-  all_in "completion of $command -" "$options" "$(complete "$command" -)"
-done
-if [ -x "$build/bin/quibbo" ]; then
-  all_in "quibbo(1)" "$("$build/bin/quibbo" --help | options)" \
-    "$(page_text quibbo.1)"
-fi
-
-# Help fits the width of a terminal that is not there: 80 columns.
+# Each help fits the width of a terminal that is not there: 80 columns.
 for command in "" $(echo "$help" | subcommands); do
   # shellcheck disable=SC2086
-  "$cli" $command --help | awk 'length > 80 { exit 1 }' || fail "$command --help is too wide"
+  text=$("$cli" $command --help)
+  echo "$text" | awk 'length > 80 { exit 1 }' || fail "$command --help is too wide"
+  all_in "quibbo-cli(1)" "$(echo "$text" | options)" "$cli_page"
+  # shellcheck disable=SC2086
+  all_in "completion of $command -" "$(echo "$text" | options)" "$(complete $command -)"
 done
+if [ -x "$build/bin/quibbo" ]; then
+  all_in "quibbo(1)" "$("$build/bin/quibbo" --help | options)" "$(page_text quibbo.1)"
+fi
 
 # File names where a file is expected (a memory only where a memory may
 # go), and nothing ("-") where none is.

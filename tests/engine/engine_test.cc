@@ -30,62 +30,50 @@ std::unique_ptr<Engine> Open(const std::string& path) {
   return engine;
 }
 
-TEST(EngineTest, RefusesWhatCannotBeStoredAndReportsOnlyWhenAsked) {
-  TempMemory memory;
-  EXPECT_EQ(KindOf(Open(memory.path())->Respond("bad \xff")),
-            Kind::kInvalidText);
-  // Blank input needs no memory at all.
-  Engine missing(memory.folder() + "/none.mdb");
-  EXPECT_EQ(missing.Respond("   ").text, kEmptyInputReply);
-  const Response unreported = missing.Respond("hello");
-  EXPECT_EQ(unreported.text, std::nullopt);
-  EXPECT_EQ(KindOf(unreported), Kind::kMissing);
-  EXPECT_FALSE(std::filesystem::exists(missing.memory_path()));
-}
-
-TEST(EngineTest, AFailedSentenceLeavesTheOnesBeforeItAndNothingOfItself) {
-  TempMemory memory;
-  auto engine = Open(memory.path());
-  EnginePeer::Memory(*engine).file().connection().Execute(
-      "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.word "
-      "WHEN new.middle = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;");
-  EXPECT_EQ(KindOf(engine->Respond("one two. three boom here. four")),
-            Kind::kDamaged);
-  EXPECT_EQ(memory.Sentences(), Strings{"One two."});
-  EXPECT_EQ(engine->WordFrequency("three"), kUnknownWordCount);
-  EXPECT_EQ(KindOf(engine->Respond("three")), std::nullopt);
-}
-
 // A memory deleted while the engine has it open, and a new one made in its
 // place: the engine follows the file, and the old memory never leaks into
-// the new one.
+// the new one. Meanwhile it reports a failure only when asked, and makes no
+// memory of its own; blank input needs none.
 TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
   TempMemory memory;
   memory.Fill(Strings(200, "Old words here."));
-  auto engine = Open(memory.path());
-  EXPECT_EQ(KindOf(engine->Respond("more old words")), std::nullopt);
+  Engine engine(memory.path(), std::make_unique<SeededRandom>(1));
+  EXPECT_EQ(KindOf(engine.Respond("bad \xff")), Kind::kInvalidText);
+  EXPECT_EQ(KindOf(engine.Respond("more old words")), std::nullopt);
   std::filesystem::remove(memory.path());
-  EXPECT_EQ(KindOf(engine->Respond("lost words")), Kind::kMissing);
+  const Response unreported = engine.Respond("lost words");
+  EXPECT_EQ(unreported.text, std::nullopt);
+  EXPECT_EQ(KindOf(unreported), Kind::kMissing);
+  EXPECT_EQ(engine.Respond("   ").text, kEmptyInputReply);
+  EXPECT_FALSE(std::filesystem::exists(memory.path()));
   MemoryFile::Create(memory.path());
   EXPECT_EQ(Open(memory.path())->Respond("new words").text, "New words.");
-  EXPECT_EQ(KindOf(engine->Respond("the engine goes on")), std::nullopt);
+  EXPECT_EQ(KindOf(engine.Respond("the engine goes on")), std::nullopt);
   EXPECT_EQ(memory.Sentences(), (Strings{"New words.", "The engine goes on."}));
 }
 
-// Nothing is deleted with no one to ask, nor by a wipe that fails half-way.
-// The questions themselves are tried through quibbo-cli and the window.
-TEST(EngineTest, AWipeUnconfirmedOrFailedDeletesNothing) {
+// Nothing half done: a sentence that fails leaves the ones before it and
+// nothing of itself, and nothing is deleted with no one to ask, nor by a
+// wipe that fails half-way. The questions themselves are tried through
+// quibbo-cli and the window.
+TEST(EngineTest, AFailureLeavesNothingHalfDone) {
   TempMemory memory;
   memory.Fill({"Keep this."});
   Engine(memory.path()).WipeMemory();
-  Engine engine(memory.path(), nullptr,
-                [](const WipeQuestion&) { return true; });
+  auto engine = Open(memory.path());
+  engine->SetConfirm([](const WipeQuestion&) { return true; });
   // Quibbo's connections run no triggers of the file's own, only TEMP ones.
-  EnginePeer::Memory(engine).file().connection().Execute(
+  EnginePeer::Memory(*engine).file().connection().Execute(
+      "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.word "
+      "WHEN new.middle = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;"
       "CREATE TEMP TRIGGER keep BEFORE DELETE ON word_count "
       "BEGIN SELECT RAISE(ABORT, 'kept'); END;");
-  EXPECT_THROW(engine.WipeMemory(), Error);
-  EXPECT_EQ(memory.Sentences(), Strings{"Keep this."});
+  EXPECT_EQ(KindOf(engine->Respond("one two. three boom here. four")),
+            Kind::kDamaged);
+  EXPECT_EQ(engine->WordFrequency("three"), kUnknownWordCount);
+  EXPECT_THROW(engine->WipeMemory(), Error);
+  EXPECT_EQ(memory.Sentences(), (Strings{"Keep this.", "One two."}));
+  EXPECT_EQ(KindOf(engine->Respond("three")), std::nullopt);
 }
 
 // The log never grows without bound, however the copies fall behind: in a

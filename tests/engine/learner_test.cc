@@ -67,8 +67,7 @@ TEST(LearnerTest, BulkLearnerMakesWayForAWaitingProgramAndAnswersATalk) {
   const Strings talk = {"talk one. and two", "talk three"};
   int64_t rows = 0;
   for (const std::string& line : lines) rows += RowsLearnedFrom(line);
-  enum Other { kNone, kWaiting, kTalking };
-  for (const Other other_is : {kNone, kWaiting, kTalking}) {
+  for (const bool talking : {false, true}) {
     TempMemory memory;
     auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
     sqlite3* db = store->file().connection().handle();
@@ -87,33 +86,30 @@ TEST(LearnerTest, BulkLearnerMakesWayForAWaitingProgramAndAnswersATalk) {
           std::this_thread::sleep_for(std::chrono::milliseconds(3));
         },
         &seen);
-    std::optional<Engine> engine;
-    engine.emplace(memory.path(), std::make_unique<SeededRandom>(1));
-    const Strings said = other_is == kWaiting   ? Strings{"The other program."}
-                         : other_is == kTalking ? SentencesOf(talk)
-                                                : Strings{};
-    std::thread other([&] {
-      if (other_is == kNone) return;
-      while (seen.rows < 20) std::this_thread::yield();
-      for (const std::string& line : talk) {
-        if (other_is != kTalking) break;
-        EXPECT_FALSE(engine->Respond(line).failure);
-        EXPECT_LT(seen.rows, rows) << "answered only after the batch";
-      }
-      if (other_is == kTalking) return;
-      auto mine = Store::Open(memory.path(), Store::Access::kReadWrite,
-                              {.busy_timeout = std::chrono::milliseconds(300)});
-      EXPECT_NO_THROW(Learn(*mine, "the other program.")) << "waited in vain";
-    });
     {
       BulkLearner learner(*store, {.min_rows = 100000, .check_rows = 10});
+      Engine engine(memory.path(), std::make_unique<SeededRandom>(1));
+      std::thread other([&] {
+        while (seen.rows < 20) std::this_thread::yield();
+        if (!talking) {
+          auto mine =
+              Store::Open(memory.path(), Store::Access::kReadWrite,
+                          {.busy_timeout = std::chrono::milliseconds(300)});
+          EXPECT_NO_THROW(Learn(*mine, "the other program.")) << "in vain";
+        }
+        for (const std::string& line : talking ? talk : Strings()) {
+          EXPECT_FALSE(engine.Respond(line).failure);
+          EXPECT_LT(seen.rows, rows) << "answered only after the batch";
+        }
+      });
       for (const std::string& line : lines) learner.Learn(line);
       learner.Commit();
       EXPECT_EQ(learner.committed().lines, 40);
       other.join();
-      engine.reset();  // stores what the talk said
-    }
-    EXPECT_EQ(seen.commits, other_is == kWaiting ? 2 : 1);
+    }  // the engine stores what the talk said, then the learner ends
+    EXPECT_EQ(seen.commits, talking ? 1 : 2);
+    const Strings said =
+        talking ? SentencesOf(talk) : Strings{"The other program."};
     const Strings stored = memory.Sentences();
     Strings learned, others;
     for (const std::string& sentence : stored) {
@@ -122,7 +118,7 @@ TEST(LearnerTest, BulkLearnerMakesWayForAWaitingProgramAndAnswersATalk) {
     }
     EXPECT_EQ(learned, SentencesOf(lines));
     EXPECT_EQ(others, said);
-    if (other_is == kTalking) {  // after the batch
+    if (talking) {  // after the batch
       EXPECT_EQ(Strings(stored.end() - 3, stored.end()), said);
     }
     AskToMakeWay(memory.path());

@@ -87,32 +87,29 @@ TEST(CliTest, ChatRepliesAndNamesEachFailure) {
 // Only yes-words, at every question, delete or replace anything, and the
 // memory is named before the first question.
 TEST(CliTest, QuestionsTakeYesWordsAndNameTheMemory) {
-  const struct {
-    std::string command, answers;
-    bool done;
-  } kCases[] = {{"wipe", "", false},
-                {"wipe", "n\nok\n", false},
-                {"wipe", "y\n\n", false},
-                {"wipe", "yep\ny\n", false},
-                {"wipe", "y\ny\n", true},
-                {"wipe", " Yes \nOK\n", true},
-                {"restore @/backup", "ok\nYES\n", true},
-                {"restore @/backup", "y\nno\n", false},
-                {"forget bob", "y\n", true},
-                {"forget bob keep", "Ok\n", true},
-                {"forget bob", "sure\n", false}};
-  for (const auto& [command, answers, done] : kCases) {
-    TempMemory memory;
-    memory.Fill({"Keep this.", "Bob is here."});
-    Cli(memory, "init --memory @/backup");
-    const Outcome outcome = Cli(memory, command, answers);
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
-    EXPECT_EQ(memory.Sentences().size() < 2, done) << command << answers;
-    EXPECT_LT(outcome.out.find(memory.path()), outcome.out.find('?'));
-    if (command.starts_with("forget")) {
-      EXPECT_THAT(
-          outcome.out,
-          HasSubstr(command.ends_with("keep") ? "Forget them?" : "Forget it?"));
+  // Each command, with answers that let it do its work and answers that
+  // do not.
+  const std::tuple<std::string, Strings, Strings> kCases[] = {
+      {"wipe", {"y\ny\n", " Yes \nOK\n"}, {"", "n\nok\n", "y\n\n", "yep\ny\n"}},
+      {"restore @/backup", {"ok\nYES\n"}, {"y\nno\n"}},
+      {"forget bob", {"y\n"}, {"sure\n"}},
+      {"forget bob keep", {"Ok\n"}, {}}};
+  for (const auto& [command, yes, no] : kCases) {
+    for (const bool done : {true, false}) {
+      for (const std::string& answers : done ? yes : no) {
+        TempMemory memory;
+        memory.Fill({"Keep this.", "Bob is here."});
+        Cli(memory, "init --memory @/backup");
+        const Outcome outcome = Cli(memory, command, answers);
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(memory.Sentences().size() < 2, done) << command << answers;
+        EXPECT_LT(outcome.out.find(memory.path()), outcome.out.find('?'));
+        if (command.starts_with("forget")) {
+          EXPECT_THAT(outcome.out,
+                      HasSubstr(command.ends_with("keep") ? "Forget them?"
+                                                          : "Forget it?"));
+        }
+      }
     }
   }
 }

@@ -171,10 +171,9 @@ class WindowTest : public QObject {
   // The memory named on the command line is the one used; Qt's own options
   // are left for Qt.
   void TheCommandLineNamesTheMemory() {
-    for (std::vector<std::string> words :
-         {std::vector<std::string>{"quibbo", "--memory", "m.mdb", "-platform",
-                                   "offscreen"},
-          {"quibbo", "-platform", "offscreen", "--memory=m.mdb"}}) {
+    for (Strings words :
+         {Strings{"quibbo", "--memory", "m.mdb", "-platform", "offscreen"},
+          Strings{"quibbo", "-platform", "offscreen", "--memory=m.mdb"}}) {
       std::vector<char*> argv;
       for (std::string& word : words) argv.push_back(word.data());
       argv.push_back(nullptr);

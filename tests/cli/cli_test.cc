@@ -28,11 +28,9 @@ bool OneLine(const std::string& text) {
 TEST(CliTest, ChatRepliesAndNamesEachFailure) {
   TempMemory memory;
   ASSERT_EQ(Cli(memory, "init --memory @/empty").status, 0);
-  const struct {
-    std::string arguments, input;
-    std::vector<std::optional<Kind>> failures;
-    int status;  // not 0 when no line reached the memory
-  } kCases[] = {
+  // The arguments, the input, the failure of each line, and the exit
+  // status, not 0 when no line reached the memory.
+  const std::tuple<std::string, std::string, Kinds, int> kCases[] = {
       // Only the line end goes, LF or CRLF; a line not in UTF-8 is refused.
       {"--json",
        "say \"hi\\\"\r\nbad \xff\n   \n",

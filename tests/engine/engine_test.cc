@@ -149,23 +149,23 @@ std::string Filler(int words) {
 // What the seeded conversation does not reach: a seed word held only before
 // the drawn row, and memories of just under and just at 200 rows.
 TEST(ReplyTest, ScriptedDrawsGiveTheseReplies) {
-  const struct {
-    Strings memory;
-    std::string input;
-    std::vector<uint64_t> draws;  // start row, jitter, then one per step
-    std::string reply;
-  } cases[] = {
-      // No 'The' after the drawn 'dog.': the start is the last 'The'.
-      {{"The cat sat.", "A cat ran."}, "the cat. big dog", {9, 0}, "The cat."},
-      // Below 200 rows the first reply is taken, repetition or not.
-      {{Filler(197)}, "hello there", {197, 0}, "Hello there."},
-      // From 200 rows a repetition is rejected; the second attempt starts
-      // from the fallback 'there.', and here jitters to the filler.
-      {{Filler(198)}, "hello there", {198, 0, 1}, Filler(198)},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Respond(c.memory, c.input, {c.draws}).first.text, c.reply)
-        << c.input;
+  // The memory, the input, the draws (start row, jitter, then one per
+  // step) and the reply.
+  const std::tuple<Strings, std::string, std::vector<uint64_t>, std::string>
+      kCases[] = {
+          // No 'The' after the drawn 'dog.': the start is the last 'The'.
+          {{"The cat sat.", "A cat ran."},
+           "the cat. big dog",
+           {9, 0},
+           "The cat."},
+          // Below 200 rows the first reply is taken, repetition or not.
+          {{Filler(197)}, "hello there", {197, 0}, "Hello there."},
+          // From 200 rows a repetition is rejected; the second attempt starts
+          // from the fallback 'there.', and here jitters to the filler.
+          {{Filler(198)}, "hello there", {198, 0, 1}, Filler(198)},
+      };
+  for (const auto& [lines, input, draws, reply] : kCases) {
+    EXPECT_EQ(Respond(lines, input, {draws}).first.text, reply) << input;
   }
 }
 

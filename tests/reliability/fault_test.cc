@@ -31,7 +31,7 @@ void ExpectReported(Engine* engine, const std::string& path, Kind kind) {
   const Response response = engine->Respond(line);
   EXPECT_EQ(KindOf(response), kind);
   const Outcome chat = Cli({"--json", "--memory", path}, line + "\n");
-  EXPECT_EQ(Failures(chat.out), std::vector<std::optional<Kind>>{kind});
+  EXPECT_EQ(Failures(chat.out), Kinds{kind});
   EXPECT_EQ(chat.status, ExitStatusOf(kind));  // no line reached the memory
   for (const auto& reply : {response.text, Replies(chat.out).at(0)}) {
     EXPECT_TRUE(reply && IsTrouble(*reply)) << reply.value_or("no reply");
@@ -45,8 +45,11 @@ void ExpectReported(Engine* engine, const std::string& path, Kind kind) {
   }
 }
 
+// What stands in the memory's place, made from the memory's own file.
+using Bytes = std::function<std::string(const std::string& real)>;
+
 // The bytes of a database of another program, made with `sql`.
-std::function<std::string(const std::string&)> Database(const char* sql) {
+Bytes Database(const char* sql) {
   return [sql](const std::string& path) {
     sqlite::Connection(path + ".db", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
         .Execute(sql);
@@ -54,12 +57,9 @@ std::function<std::string(const std::string&)> Database(const char* sql) {
   };
 }
 
-// What stands in the memory's place: a folder when null, else a file of the
-// bytes it gives, made from the memory's own.
-const struct {
-  Kind kind;
-  std::function<std::string(const std::string&)> bytes;
-} kFaults[] = {
+// Each fault and what stands in the memory's place: a folder when null,
+// else a file of these bytes.
+const std::pair<Kind, Bytes> kFaults[] = {
     {Kind::kMissing, nullptr},
     {Kind::kNotAMemory, nullptr},
     {Kind::kNotAMemory, [](auto&) { return std::string(5000, 'x'); }},
@@ -74,6 +74,7 @@ const struct {
 TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
   for (const auto& fault : kFaults) {
     SCOPED_TRACE("fault " + std::to_string(&fault - kFaults));
+    const auto& [kind, bytes_of] = fault;
     TempMemory memory;
     const std::string& path = memory.path();
     memory.Fill(Script("kept", 400));
@@ -81,22 +82,21 @@ TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
     // is done while none runs, or its log would be read into the damage.
     std::unique_ptr<Engine> running = OpenEngine(path);
     ASSERT_EQ(KindOf(running->Respond("a program was running")), std::nullopt);
-    if (fault.bytes) running.reset();
+    if (bytes_of) running.reset();
     const std::vector<WordRecord> before = memory.Rows();
 
     fs::rename(path, path + ".real");
-    if (fault.bytes) std::ofstream(path) << fault.bytes(path + ".real");
-    if (!fault.bytes && fault.kind == Kind::kNotAMemory)
-      fs::create_directory(path);
-    const std::string bytes = fault.bytes ? FileBytes(path) : "";
-    ExpectReported(nullptr, path, fault.kind);
-    if (running) ExpectReported(running.get(), path, fault.kind);
+    if (bytes_of) std::ofstream(path) << bytes_of(path + ".real");
+    if (!bytes_of && kind == Kind::kNotAMemory) fs::create_directory(path);
+    const std::string bytes = bytes_of ? FileBytes(path) : "";
+    ExpectReported(nullptr, path, kind);
+    if (running) ExpectReported(running.get(), path, kind);
     // Not a byte rewritten, not even by a log waiting to be copied in.
-    if (fault.bytes) {
+    if (bytes_of) {
       EXPECT_TRUE(FileBytes(path) == bytes && FileBytes(path + "-wal") == "");
     }
     for (const char* end : {"", "-wal", "-shm"})
-      if (fault.bytes || *end == '\0') fs::remove(path + end);
+      if (bytes_of || *end == '\0') fs::remove(path + end);
     fs::rename(path + ".real", path);
     EXPECT_EQ(memory.Rows(), before);
     EXPECT_EQ(KindOf(OpenEngine(path)->Respond("back to work")), std::nullopt);

@@ -225,8 +225,9 @@ inline std::vector<std::optional<std::string>> Replies(const std::string& out) {
 
 // The failure named by each line of a --json conversation: the kind of its
 // "error" member, or nullopt when it has none.
-inline std::vector<std::optional<Kind>> Failures(const std::string& out) {
-  std::vector<std::optional<Kind>> failures;
+using Kinds = std::vector<std::optional<Kind>>;
+inline Kinds Failures(const std::string& out) {
+  Kinds failures;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
     failures.push_back(

@@ -376,7 +376,7 @@ std::string Reopen(const std::map<std::string, std::string>& state,
   return "";
 }
 
-// Failures shown in full per scenario; the rest are counted.
+// Broken promises shown per scenario before it stops.
 constexpr size_t kShown = 5;
 
 TEST(PowerCutTest, EverythingReportedStoredSurvivesACutAtAnyMoment) {
@@ -389,33 +389,27 @@ TEST(PowerCutTest, EverythingReportedStoredSurvivesACutAtAnyMoment) {
     auto promises = RunScenario(scenario, memory.path(), copy.path(), cut);
     cut.Stop();
     promises.push_back({0, memory.path(), SaidUpTo(0)});
-    size_t broken = 0, cuts = 0;
-    for (size_t n = 0; n <= cut.log().size(); ++n) {
+    size_t broken = 0;
+    for (size_t n = 0; n <= cut.log().size() && broken < kShown; ++n) {
       const auto clean = cut.StateAfter(n, false);
       for (bool torn : {false, true}) {
         const auto state = torn ? cut.StateAfter(n, true) : clean;
         if (torn && state == clean) continue;
-        ++cuts;
         std::map<std::string, size_t> due;  // path to sentences promised
         for (const Promise& promise : promises) {
           if (promise.after > n) continue;
           due[promise.path] = std::max(due[promise.path], promise.sentences);
         }
-        bool kept = true;
         for (const auto& [path, promised] : due) {
           const std::string problem = Reopen(state, path, check, promised);
-          kept = kept && problem.empty();
-          if (!problem.empty() && broken < kShown) {
-            ADD_FAILURE() << Describe(cut, n, torn) << ": "
-                          << fs::path(path).filename().string() << ": "
-                          << problem;
-          }
+          if (problem.empty()) continue;
+          ADD_FAILURE() << Describe(cut, n, torn) << ": "
+                        << fs::path(path).filename().string() << ": "
+                        << problem;
+          ++broken;
         }
-        broken += !kept;
       }
     }
-    EXPECT_EQ(broken, 0u) << "cut points that broke a promise, of " << cuts
-                          << " (the first " << kShown << " shown above)";
   }
 }
 

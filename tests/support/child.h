@@ -273,9 +273,8 @@ inline int64_t RowsLearnedFrom(std::string_view line) {
 inline size_t TalkThrough(const TempMemory& memory, const Strings& lines,
                           std::chrono::seconds limit) {
   int64_t rows = memory.Rows().size();
-  const Outcome chat =
-      RunProgram(Program("quibbo-cli"), {"--json", "--memory", memory.path()},
-                 Lines(lines), limit);
+  const Outcome chat = RunProgram(Program("quibbo-cli"),
+                                  Words("--json", memory), Lines(lines), limit);
   const auto replies = Replies(chat.out);
   EXPECT_EQ(replies.size(), lines.size()) << chat.err.substr(0, 2000);
   size_t refused = 0;

@@ -34,26 +34,26 @@ void Select(QPlainTextEdit* edit, int from, int to) {
   edit->setTextCursor(cursor);
 }
 
-// A window, shown and active, on the given conversation or on one whose
-// replies the test chooses; what it would open is only recorded.
-struct Harness : ui::Conversation, ui::Opener {
-  explicit Harness(ui::Conversation* real = nullptr)
-      : window(real ? *real : *this, *this) {
+// A window, shown and active, on a memory of its own, or with `respond` set
+// on replies the test chooses; what it would open is only recorded.
+struct Harness : ui::EngineConversation, ui::Opener {
+  Harness() : EngineConversation(engine) {
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
   }
-  void SetReportErrors(bool) override {}
-  void SetConfirm(Engine::Confirm) override {}
-  Reply Respond(std::string_view line) override { return respond(line); }
-  void WipeMemory() override {}
+  Reply Respond(std::string_view line) override {
+    return respond ? respond(line) : EngineConversation::Respond(line);
+  }
   void Open(const QString& target, const QString& folder) override {
     opened << target + " in " + folder;
   }
   void Trigger(QString name) { window.findChild<QAction*>(name)->trigger(); }
+  TempMemory memory;
+  Engine engine{memory.path()};
   std::function<Reply(std::string_view)> respond;
   QStringList opened;
-  ui::MainWindow window;
+  ui::MainWindow window{*this, *this};
   QPlainTextEdit* computer = window.findChild<QPlainTextEdit*>("Computer");
   QPlainTextEdit* human = window.findChild<QPlainTextEdit*>("Human");
   QPushButton* talk = window.findChild<QPushButton*>("Talk");
@@ -124,10 +124,8 @@ class WindowTest : public QObject {
   }
 
   void WipeAsksTwiceAndShowsAFailure() {
-    TempMemory memory;
-    Engine engine(memory.path());
-    ui::EngineConversation conversation(engine);
-    Harness h(&conversation);
+    Harness h;
+    const TempMemory& memory = h.memory;
     h.computer->setPlainText("You: x\n");
     // Each way through the message boxes, whose safe answer is the default:
     // only Yes, then OK, wipes. Wiping a memory that is gone fails, and the

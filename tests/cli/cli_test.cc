@@ -95,8 +95,7 @@ TEST(CliTest, QuestionsTakeYesWordsAndNameTheMemory) {
   for (const auto& [command, yes, no] : kCases) {
     for (const bool done : {true, false}) {
       for (const std::string& answers : done ? yes : no) {
-        TempMemory memory;
-        memory.Fill({"Keep this.", "Bob is here."});
+        TempMemory memory({"Keep this.", "Bob is here."});
         Cli(memory, "init --memory @/backup");
         const Outcome outcome = Cli(memory, command, answers);
         EXPECT_EQ(outcome.status, 0) << outcome.err;
@@ -170,9 +169,7 @@ TEST(CliTest, StatsAndExportShowWhatIsStored) {
 // reads the memory. Each refusal is told in one line with the exit status
 // of its kind, and leaves everything as it was.
 TEST(CliTest, EachRefusalIsOneLineWithTheStatusOfItsKind) {
-  TempMemory memory, other;
-  memory.Fill({"Keep this."});
-  other.Fill(Script("other", 20));
+  TempMemory memory({"Keep this."}), other(Script("other", 20));
   const std::string dir = memory.folder() + "/";
   fs::create_symlink(memory.path(), dir + "link.mdb");
   fs::create_hard_link(memory.path(), dir + "hard.mdb");
@@ -260,8 +257,7 @@ TEST(CliTest, InterruptsEndCleanly) {
     EXPECT_FALSE(fs::exists(memory.path() + "-wal"));
     EXPECT_EQ(memory.Rows().size(), 2u);
   }
-  TempMemory memory;
-  memory.Fill(Script("kept", 50));
+  TempMemory memory(Script("kept", 50));
   for (const char* command :
        {"backup @/out --force", "export @/out", "export"}) {
     for (int signal : {SIGINT, SIGTERM}) {

@@ -44,8 +44,7 @@ Strings GeneratedLines(unsigned seed, bool line_breaks) {
 // exactly the sentences that hold its words.
 TEST(ExportForgetTest, OnGeneratedMemories) {
   for (unsigned seed = 0; seed < 12; ++seed) {
-    TempMemory from, to;
-    from.Fill(GeneratedLines(seed, seed % 2));
+    TempMemory from(GeneratedLines(seed, seed % 2)), to;
     const std::string file = from.folder() + "/export.txt";
     const std::string json = seed % 2 ? " --json" : "";
     ASSERT_EQ(Cli(from, "export " + file + json).status, 0) << seed;
@@ -81,8 +80,7 @@ TEST(ExportForgetTest, OnGeneratedMemories) {
 // restored memory; a restore would mix with a learn that goes on appending
 // to the memory, so it is refused until the learn ends.
 TEST(BackupTest, BackupThenRestoreBesideAConversationNotALearn) {
-  TempMemory memory, copy;
-  memory.Fill(GeneratedLines(7, true));
+  TempMemory memory(GeneratedLines(7, true)), copy;
   fs::remove(copy.path());
   Child chat(Program("quibbo-cli"), Words("--json", memory), "", true);
   auto say = [&](const std::string& line) {
@@ -134,8 +132,7 @@ TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
                         "Bob, come here", "This is \"Bob\"", "Bob's car is red",
                         "The bobcat ran", "Bobs are here",   "Bob-Smith came"};
   for (const char* command : {"forget BOB --yes", "wipe --yes"}) {
-    TempMemory memory;
-    memory.Fill(said);
+    TempMemory memory(said);
     Child chat(Program("quibbo-cli"), Words("--json", memory),
                "Zanzibarquux is bob\n", true);
     ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
@@ -154,8 +151,7 @@ TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
 // A memory someone may read but not write, in a folder they may not write,
 // can be read, and reading it leaves nothing behind.
 TEST(BackupTest, AMemoryThatCannotBeWrittenCanBeRead) {
-  TempMemory memory;
-  memory.Fill({"Read me."});
+  TempMemory memory({"Read me."});
   const std::string out = memory.folder() + "/out";
   fs::create_directory(out);
   fs::permissions(out, fs::perms::all);

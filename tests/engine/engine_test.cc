@@ -35,8 +35,7 @@ std::unique_ptr<Engine> Open(const std::string& path) {
 // the new one. Meanwhile it reports a failure only when asked, and makes no
 // memory of its own; blank input needs none.
 TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
-  TempMemory memory;
-  memory.Fill(Strings(200, "Old words here."));
+  TempMemory memory(Strings(200, "Old words here."));
   Engine engine(memory.path(), std::make_unique<SeededRandom>(1));
   EXPECT_EQ(KindOf(engine.Respond("bad \xff")), Kind::kInvalidText);
   EXPECT_EQ(KindOf(engine.Respond("more old words")), std::nullopt);
@@ -57,8 +56,7 @@ TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
 // wipe that fails half-way. The questions themselves are tried through
 // quibbo-cli and the window.
 TEST(EngineTest, AFailureLeavesNothingHalfDone) {
-  TempMemory memory;
-  memory.Fill({"Keep this."});
+  TempMemory memory({"Keep this."});
   Engine(memory.path()).WipeMemory();
   auto engine = Open(memory.path());
   engine->SetConfirm([](const WipeQuestion&) { return true; });
@@ -130,8 +128,7 @@ struct ScriptedRandom : RandomSource {
 std::pair<Response, std::vector<uint64_t>> Respond(const Strings& lines,
                                                    const std::string& input,
                                                    ScriptedRandom random) {
-  TempMemory memory;
-  memory.Fill(lines);
+  TempMemory memory(lines);
   auto owned = std::make_unique<ScriptedRandom>(std::move(random));
   const std::vector<uint64_t>& bounds = owned->bounds;
   Engine engine(memory.path(), std::move(owned));

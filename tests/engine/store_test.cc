@@ -73,8 +73,7 @@ TEST(StoreTest, SearchesNearAnIdFindWhatReadingEveryRowFinds) {
 // counting rows.
 TEST(StoreTest, DrawsOnlyRowsThatExist) {
   for (const int64_t stride : {1, 3, 50}) {
-    TempMemory memory;
-    memory.Fill({"One two three four."});
+    TempMemory memory({"One two three four."});
     memory.Execute(
         ("UPDATE word SET id = id * " + std::to_string(stride) + " + 1000;")
             .c_str());
@@ -142,8 +141,7 @@ TEST(EditedMemoryTest, RepliesOrNamesTheBrokenSentence) {
                         std::to_string(i % 5) + " mat.");
   }
   for (const auto& [sql, breaks] : edits) {
-    TempMemory memory;
-    memory.Fill(sentences);
+    TempMemory memory(sentences);
     memory.Execute(sql.c_str());
     auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
     SeededRandom random(3);
@@ -171,8 +169,7 @@ TEST(EditedMemoryTest, RepliesOrNamesTheBrokenSentence) {
 // Starting where the edit left a row's next word without a row behind it
 // that names it, the walk goes on from the row stored after it.
 TEST(EditedMemoryTest, TheForwardStepFollowsTheWordPairs) {
-  TempMemory memory;
-  memory.Fill({"X A b c.", "Q b d."});
+  TempMemory memory({"X A b c.", "Q b d."});
   memory.Execute("UPDATE word SET previous = 'A' WHERE id = 6;");
   auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
   std::set<int64_t> reached;

@@ -143,8 +143,7 @@ Strings LinesIn(const std::string& folder) {
 // words: no crash, no hang, every line answered or refused, and the memory
 // holds exactly the rows the learning rules give for the lines it accepted.
 TEST(HostileInputTest, EveryHostileLineIsAnsweredAndStoredAsTyped) {
-  TempMemory memory;
-  memory.Fill({"Something to start with."});
+  TempMemory memory({"Something to start with."});
   const Strings lines = LinesIn(QUIBBO_FUZZ_CORPUS);
   // Nine of the corpus's files are not UTF-8.
   EXPECT_EQ(TalkThrough(memory, lines, std::chrono::seconds(120)), 9u);

@@ -57,8 +57,7 @@ TEST(HeavyTest, EveryKillLeavesWholeSentencesInOrder) {
 // Both finish without an error that waiting briefly would have avoided.
 TEST(HeavyTest, TwoProgramsOnOneMemoryStoreEverySentenceOnce) {
   for (const bool learn : {true, false}) {  // beside a conversation
-    TempMemory memory;
-    memory.Fill({"Something to start with."});
+    TempMemory memory({"Something to start with."});
     const Strings scripts[] = {Script("1x", learn ? 40000 : 400),
                                Script("2x", 400)};
     Child first = Start(memory, learn, scripts[0]);
@@ -92,8 +91,7 @@ TEST(HeavyTest, MegabyteLinesAreAnsweredAndStoredAsTyped) {
     SCOPED_TRACE(piece);
     std::string line;
     while (line.size() + piece.size() <= (1 << 20)) line += piece;
-    TempMemory memory;
-    memory.Fill({"Something to start with."});
+    TempMemory memory({"Something to start with."});
     TalkThrough(memory, {line}, std::chrono::seconds(1000));
   }
 }

@@ -382,9 +382,7 @@ constexpr size_t kShown = 5;
 TEST(PowerCutTest, EverythingReportedStoredSurvivesACutAtAnyMoment) {
   for (const char* scenario : {"conversation", "learn", "backup", "restore"}) {
     SCOPED_TRACE(scenario);
-    TempMemory memory, copy, check;
-    memory.Fill(kSeed);
-    copy.Fill(Said(kLines.size()));
+    TempMemory memory(kSeed), copy(Said(kLines.size())), check;
     PowerCut cut(memory.folder());
     auto promises = RunScenario(scenario, memory.path(), copy.path(), cut);
     cut.Stop();

@@ -126,9 +126,8 @@ TEST(PinnedRepliesTest, BesideALearnerAnswersAsRecordedAndStoresLater) {
 // memory that was never old.
 TEST(StoreUpgradeTest, OldMemoriesAreReadAsTheyAreAndUpgradedOnFirstWrite) {
   const Strings lines = Pinned();
-  TempMemory old, untouched;
-  old.Fill({lines.begin(), lines.begin() + 300});
-  untouched.Fill({lines.begin(), lines.begin() + 300});
+  const Strings first(lines.begin(), lines.begin() + 300);
+  TempMemory old(first), untouched(first);
   old.Execute(
       "DROP TABLE word_count;"
       "CREATE INDEX word_by_previous ON word (previous, middle, position) "

@@ -116,7 +116,7 @@ TEST(BackupTest, BackupThenRestoreBesideAConversationNotALearn) {
   EXPECT_EQ(memory.Rows().size(), saved.size() + 7);
   // Ctrl+C ends its wait for more input, and it tells what it stored.
   learn.Signal(SIGINT);
-  EXPECT_EQ(learn.Wait(Clock::now() + std::chrono::seconds(10)), 130);
+  EXPECT_EQ(learn.Wait(std::chrono::seconds(10)), 130);
   EXPECT_TRUE(learn.out().starts_with(
       "Interrupted; learned 1 line: 1 sentence, 4 words stored"))
       << learn.out();

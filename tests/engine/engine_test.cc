@@ -144,8 +144,9 @@ std::string Filler(int words) {
 }
 
 // What the seeded conversation does not reach: a seed word held only before
-// the drawn row, and memories of just under and just at 200 rows.
-TEST(ReplyTest, ScriptedDrawsGiveTheseReplies) {
+// the drawn row, memories of just under and just at 200 rows, and draws
+// that would go on for ever.
+TEST(ReplyTest, ScriptedDrawsGiveTheseRepliesAndGenerationEnds) {
   // The memory, the input, the draws (start row, jitter, then one per
   // step) and the reply.
   const std::tuple<Strings, std::string, std::vector<uint64_t>, std::string>
@@ -164,9 +165,6 @@ TEST(ReplyTest, ScriptedDrawsGiveTheseReplies) {
   for (const auto& [lines, input, draws, reply] : kCases) {
     EXPECT_EQ(Respond(lines, input, {draws}).first.text, reply) << input;
   }
-}
-
-TEST(ReplyTest, GenerationEndsOnAnyMemory) {
   // Every attempt repeats the input, so each is rejected, up to the bound.
   const auto [reply, bounds] =
       Respond(Strings(100, "Hello there."), "hello there", {{}});

@@ -213,7 +213,7 @@ class Child {
     close(ends[0]);
   }
   ~Child() {
-    Wait(Clock::now());
+    Wait(std::chrono::seconds(0));
     for (int fd : {in_, out_, err_}) close(fd);
   }
   Child(const Child&) = delete;
@@ -226,9 +226,10 @@ class Child {
   void Signal(int signal) {
     if (!status_) kill(pid_, signal);
   }
-  // Waits for the end, killing the child at `until`: the exit status, or
+  // Waits for the end, killing the child after `limit`: the exit status, or
   // nullopt when it was killed or died of a signal.
-  std::optional<int> Wait(Clock::time_point until) {
+  std::optional<int> Wait(std::chrono::seconds limit) {
+    const auto until = Clock::now() + limit;
     for (int status = 0; !status_;) {
       const bool late = Clock::now() >= until;
       if (late) Signal(SIGKILL);
@@ -279,7 +280,7 @@ inline Outcome RunProgram(
     const std::string& input = "",
     std::chrono::seconds limit = std::chrono::minutes(2)) {
   Child child(program, arguments, input);
-  const std::optional<int> status = child.Wait(Clock::now() + limit);
+  const std::optional<int> status = child.Wait(limit);
   return {status, child.out(), child.err()};
 }
 

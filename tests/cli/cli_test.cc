@@ -1,15 +1,20 @@
 // quibbo-cli end to end, on temporary memories: the conversation, the
 // questions before a deletion, the command line, learn, stats and export,
-// the exit status of each kind of failure, and interrupts. Also the progress
-// bar's estimate of the time left.
+// the exit status of each kind of failure, and interrupts. Then the
+// commands that own the memory as a whole: backup, restore, export, forget,
+// and unicase.so in the sqlite3 shell, with properties over generated
+// memories, and each command beside a running conversation or a learn.
+// Also the progress bar's estimate of the time left.
 #include <gmock/gmock.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <cstring>
 #include <fstream>
+#include <random>
 
 #include "cli/progress.h"
+#include "engine/forget.h"
 #include "tests/support/child.h"
 
 namespace quibbo::testing {
@@ -290,6 +295,209 @@ TEST(TimeLeftTest, FollowsThePaceOfTheRecentPast) {
     left.Add(second, 2000 + 10 * (second - 20));
   EXPECT_DOUBLE_EQ(*left.Seconds(10000), (10000 - 2200) / 10.0);
   EXPECT_DOUBLE_EQ(*left.Seconds(1000), 0);
+}
+
+// Words whose kept count is missing, wrong or left over; 0 when exact.
+int64_t MiscountedWords(const TempMemory& memory) {
+  sqlite::Statement wrong(*memory.Connect(), R"(
+      SELECT count(*) FROM word_count AS kept FULL JOIN (SELECT middle AS word,
+        count(*) AS count FROM word GROUP BY middle COLLATE unicase) AS recount
+      USING (word, count) WHERE kept.word IS NULL OR recount.word IS NULL)");
+  return wrong.Step() ? wrong.ColumnInt(0) : -1;
+}
+
+int Mode(const std::string& path) {
+  return static_cast<int>(fs::status(path).permissions()) & 0777;
+}
+
+// Lines as a person might type them: empty words (two spaces), Unicode,
+// tabs, full stops, and with `line_breaks` words holding line breaks.
+Strings GeneratedLines(unsigned seed, bool line_breaks) {
+  std::mt19937 random(seed);
+  Strings pool = {"a",    "Bob", "über", "ß",    "日本", "😀",
+                  "x\ty", "",    "end.", "b\rc", "ǆ",    "?"};
+  if (line_breaks) pool.push_back("two\nlines");
+  Strings lines(20);
+  for (std::string& line : lines)
+    for (int words = 1 + random() % 8; words > 0; --words)
+      line += pool[random() % pool.size()] + (words > 1 ? " " : "");
+  return lines;
+}
+
+// Learning what export wrote stores the same rows, and forget deletes
+// exactly the sentences that hold its words.
+TEST(ExportForgetTest, OnGeneratedMemories) {
+  for (unsigned seed = 0; seed < 12; ++seed) {
+    TempMemory from(GeneratedLines(seed, seed % 2)), to;
+    const std::string file = from.folder() + "/export.txt";
+    const std::string json = seed % 2 ? " --json" : "";
+    ASSERT_EQ(Cli(from, "export " + file + json).status, 0) << seed;
+    ASSERT_EQ(Cli(to, "learn " + file + json).status, 0) << seed;
+    EXPECT_EQ(Mode(file), 0600);
+    EXPECT_EQ(to.Rows(), from.Rows()) << seed;
+    EXPECT_EQ(MiscountedWords(to), 0) << seed;
+
+    // A word as typed: any case, with or without the sentence's full stop.
+    const Strings words = {seed % 2 ? "BOB" : "bob.", "ÜBER"};
+    Strings kept;
+    int64_t sentences = 0, rows = 0;
+    for (const std::string& sentence : from.Sentences()) {
+      const Strings in = Cut(sentence, ' ');
+      const bool holds = std::ranges::any_of(in, [&](std::string w) {
+        if (w.ends_with('.')) w.pop_back();
+        return CompareIgnoringCase(w, "bob") == 0 ||
+               CompareIgnoringCase(w, "über") == 0;
+      });
+      if (!holds) kept.push_back(sentence);
+      sentences += holds;
+      rows += holds ? in.size() : 0;
+    }
+    EXPECT_EQ(PreviewForget(from.path(), words, 2).rows, rows) << seed;
+    const ForgetFigures gone = Forget(from.path(), words);
+    EXPECT_EQ(std::pair(gone.sentences, gone.rows), std::pair(sentences, rows));
+    EXPECT_EQ(from.Sentences(), kept) << seed;
+    EXPECT_EQ(MiscountedWords(from), 0) << seed;
+  }
+}
+
+// A backup and a restore beside a conversation, which goes on over the
+// restored memory; a restore would mix with a learn that goes on appending
+// to the memory, so it is refused until the learn ends.
+TEST(BackupTest, BackupThenRestoreBesideAConversationNotALearn) {
+  TempMemory memory(GeneratedLines(7, true)), copy;
+  fs::remove(copy.path());
+  Child chat(Program("quibbo-cli"), Words("--json", memory), "", true);
+  auto say = [&](const std::string& line) {
+    const auto lines = [&] { return std::ranges::count(chat.out(), '\n'); };
+    const auto n = lines();
+    chat.Write(line + "\n");
+    ASSERT_TRUE(WaitUntil([&] { return lines() > n; }));
+    EXPECT_EQ(Failures(chat.out()).back(), std::nullopt) << chat.out();
+  };
+  say("hello bob");
+  ASSERT_EQ(Cli(memory, "backup " + copy.path()).status, 0);
+  // Every file that holds what was said is for its owner's eyes only.
+  for (const std::string& file : {memory.path(), memory.path() + "-wal",
+                                  memory.path() + "-shm", copy.path()})
+    EXPECT_EQ(Mode(file), 0600) << file;
+  const std::vector<WordRecord> saved = memory.Rows();
+  EXPECT_EQ(copy.Rows(), saved);
+  say("something new to forget");
+
+  const std::string restore = "restore " + copy.path();
+  ASSERT_EQ(Cli(memory, restore, "y\nok\n").status, 0);
+  EXPECT_EQ(memory.Rows(), saved);
+  say("after the restore");
+  EXPECT_EQ(memory.Rows().size(), saved.size() + 3);
+  EXPECT_EQ(memory.Sentences(saved.size()).size(), 1u);
+  EXPECT_EQ(MiscountedWords(memory), 0);
+
+  Child learn(Program("quibbo-cli"), Words("learn -", memory),
+              "the learn goes on\n", true);
+  ASSERT_TRUE(
+      WaitUntil([&] { return memory.Rows().size() == saved.size() + 7; }));
+  EXPECT_EQ(Cli(memory, restore + " --yes").status, ExitStatusOf(Kind::kBusy));
+  EXPECT_EQ(memory.Rows().size(), saved.size() + 7);
+  // Ctrl+C ends its wait for more input, and it tells what it stored.
+  learn.Signal(SIGINT);
+  EXPECT_EQ(learn.Wait(std::chrono::seconds(10)), 130);
+  EXPECT_TRUE(learn.out().starts_with(
+      "Interrupted; learned 1 line: 1 sentence, 4 words stored"))
+      << learn.out();
+  EXPECT_EQ(Cli(memory, restore + " --yes").status, 0);
+  EXPECT_EQ(memory.Rows(), saved);
+}
+
+// Forget takes a word with the punctuation around it and a possessive, and
+// neither it nor a wipe leaves a copy of what went in the memory's files,
+// beside a conversation that keeps them open.
+TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
+  const Strings said = {"Is that Bob?",   "Hey Bob!",        "I met Bob.",
+                        "Bob, come here", "This is \"Bob\"", "Bob's car is red",
+                        "The bobcat ran", "Bobs are here",   "Bob-Smith came"};
+  for (const char* command : {"forget BOB --yes", "wipe --yes"}) {
+    TempMemory memory(said);
+    Child chat(Program("quibbo-cli"), Words("--json", memory),
+               "Zanzibarquux is bob\n", true);
+    ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
+    ASSERT_EQ(Cli(memory, command).status, 0);
+    const Strings kept = {"The bobcat ran.", "Bobs are here.",
+                          "Bob-Smith came."};
+    EXPECT_EQ(memory.Sentences(), *command == 'f' ? kept : Strings());
+    for (const std::string& file : {memory.path(), memory.path() + "-wal"}) {
+      const std::string bytes = FileBytes(file);
+      EXPECT_EQ(bytes.find("anzibarquux"), std::string::npos) << file;
+      EXPECT_EQ(bytes.find(" red"), std::string::npos) << file;
+    }
+  }
+}
+
+// A memory someone may read but not write, in a folder they may not write,
+// can be read, and reading it leaves nothing behind.
+TEST(BackupTest, AMemoryThatCannotBeWrittenCanBeRead) {
+  TempMemory memory({"Read me."});
+  const std::string out = memory.folder() + "/out";
+  fs::create_directory(out);
+  fs::permissions(out, fs::perms::all);
+  // Root may write anything: the commands run as nobody instead.
+  const bool root = geteuid() == 0;
+  chmod(memory.folder().c_str(), root ? 0755 : 0555);
+  chmod(memory.path().c_str(), root ? 0644 : 0444);
+  for (const std::string command :
+       {"stats", "export -", "backup @/out/copy", "chat --no-learn", "chat"}) {
+    Strings arguments = Words(command, memory);
+    if (root) {
+      arguments.insert(arguments.begin(),
+                       {"--reuid=65534", "--regid=65534", "--clear-groups",
+                        Program("quibbo-cli")});
+    }
+    const Outcome outcome = RunProgram(
+        root ? "/usr/bin/setpriv" : Program("quibbo-cli"), arguments, "read\n");
+    // Only learning writes.
+    EXPECT_EQ(outcome.status,
+              command == "chat" ? ExitStatusOf(Kind::kReadOnly) : 0)
+        << command << outcome.err;
+  }
+  size_t files = 0;
+  for (const auto& file : fs::directory_iterator(memory.folder()))
+    files += file.path() != out;
+  EXPECT_EQ(files, 1u);
+}
+
+// The sqlite3 shell with unicase.so: queries compare words, edits keep the
+// counts exact, and Quibbo replies afterwards.
+TEST(ExtensionTest, TheShellCanQueryAndEditTheMemory) {
+  if (access("/usr/bin/sqlite3", X_OK) != 0) GTEST_SKIP() << "no sqlite3";
+  TempMemory memory;
+  for (int i = 0; i < 40; ++i)
+    memory.Fill({"The cat " + std::to_string(i % 6) + " sat on " +
+                 std::to_string(i % 4) + " mats."});
+  const Strings shell = {"-bail", "-cmd",
+                         ".load " QUIBBO_PROGRAM_DIR "/unicase", memory.path()};
+  EXPECT_EQ(RunProgram("/usr/bin/sqlite3", shell,
+                       "SELECT count(*) FROM word WHERE middle = 'THE';")
+                .out,
+            "40\n");
+  const std::string edits[] = {
+      // A memory of an earlier version, counted anew when first written.
+      "DROP TRIGGER word_inserted; DROP TRIGGER word_deleted; DROP TRIGGER "
+      "word_changed; DROP TABLE word_count; PRAGMA user_version = 0",
+      // Renaming a word everywhere, as the README shows.
+      "UPDATE word SET middle = 'Dog' WHERE middle = 'cat';"
+      "UPDATE word SET previous = 'Dog' WHERE previous = 'cat';"
+      "UPDATE word SET next = 'Dog' WHERE next = 'cat'",
+      "DELETE FROM word WHERE id BETWEEN 8 AND 14",
+      "INSERT INTO word VALUES (1000, NULL, 'Gap.', NULL, 0)",
+      // A replaced row fires no delete trigger of its own.
+      "INSERT OR REPLACE INTO word VALUES (2, NULL, 'Cherry.', NULL, 0)"};
+  for (const std::string& edit : edits) {
+    const Outcome edited = RunProgram("/usr/bin/sqlite3", shell, edit);
+    ASSERT_EQ(edited.status, 0) << edit << ": " << edited.err;
+    const std::string out = Cli(memory, "chat", "the dog\nmats\n").out;
+    EXPECT_TRUE(out.starts_with("Quibbo: ") && out.find("trouble") == out.npos)
+        << edit << out;
+    EXPECT_EQ(MiscountedWords(memory), 0) << edit;
+  }
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <fstream>
 #include <random>
 
@@ -79,12 +78,6 @@ TEST(CliTest, ChatRepliesAndNamesEachFailure) {
       "middle = CAST(x'ff' AS TEXT)");
   EXPECT_EQ(Replies(Cli(memory, "--json", ".\n").out),
             std::vector<std::optional<std::string>>{"\uFFFD"});
-  // Both programs tell their version alike.
-  if (fs::exists(Program("quibbo"))) {
-    EXPECT_EQ("quibbo-cli" + RunProgram(Program("quibbo"), {"--version"})
-                                 .out.substr(strlen("quibbo")),
-              Cli({"--version"}).out);
-  }
 }
 
 // Only yes-words, at every question, delete or replace anything, and the

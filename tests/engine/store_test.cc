@@ -74,9 +74,8 @@ TEST(StoreTest, SearchesNearAnIdFindWhatReadingEveryRowFinds) {
 TEST(StoreTest, DrawsOnlyRowsThatExist) {
   for (const int64_t stride : {1, 3, 50}) {
     TempMemory memory({"One two three four."});
-    memory.Execute(
-        ("UPDATE word SET id = id * " + std::to_string(stride) + " + 1000;")
-            .c_str());
+    memory.Execute("UPDATE word SET id = id * " + std::to_string(stride) +
+                   " + 1000;");
     auto store = Store::Open(memory.path(), Store::Access::kReadOnly);
     SeededRandom random(stride);
     std::map<int64_t, int> drawn;
@@ -142,7 +141,7 @@ TEST(EditedMemoryTest, RepliesOrNamesTheBrokenSentence) {
   }
   for (const auto& [sql, breaks] : edits) {
     TempMemory memory(sentences);
-    memory.Execute(sql.c_str());
+    memory.Execute(sql);
     auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
     SeededRandom random(3);
     int damaged = 0;

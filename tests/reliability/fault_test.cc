@@ -23,12 +23,10 @@ std::unique_ptr<Engine> OpenEngine(const std::string& path) {
   return engine;
 }
 
-// Reported by `engine` (started anew when null), and by quibbo-cli.
-void ExpectReported(Engine* engine, const std::string& path, Kind kind) {
-  std::unique_ptr<Engine> started = engine ? nullptr : OpenEngine(path);
-  engine = engine ? engine : started.get();
+// Reported by `engine`, and by quibbo-cli.
+void ExpectReported(Engine& engine, const std::string& path, Kind kind) {
   const std::string line = "these words must not be stored. nor these";
-  const Response response = engine->Respond(line);
+  const Response response = engine.Respond(line);
   EXPECT_EQ(KindOf(response), kind);
   const Outcome chat = Cli({"--json", "--memory", path}, line + "\n");
   EXPECT_EQ(Failures(chat.out), Kinds{kind});
@@ -38,7 +36,7 @@ void ExpectReported(Engine* engine, const std::string& path, Kind kind) {
     EXPECT_THAT(reply.value_or(""), ::testing::HasSubstr(path));
   }
   EXPECT_THAT(
-      [&] { engine->WipeMemory(); },
+      [&] { engine.WipeMemory(); },
       ::testing::Throws<Error>(::testing::Property(&Error::kind, kind)));
 }
 
@@ -86,8 +84,8 @@ TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
     if (bytes_of) std::ofstream(path) << bytes_of(path + ".real");
     if (!bytes_of && kind == Kind::kNotAMemory) fs::create_directory(path);
     const std::string bytes = bytes_of ? FileBytes(path) : "";
-    ExpectReported(nullptr, path, kind);
-    if (running) ExpectReported(running.get(), path, kind);
+    ExpectReported(*OpenEngine(path), path, kind);
+    if (running) ExpectReported(*running, path, kind);
     // Not a byte rewritten, not even by a log waiting to be copied in.
     if (bytes_of) {
       EXPECT_TRUE(FileBytes(path) == bytes && FileBytes(path + "-wal") == "");
@@ -119,7 +117,7 @@ TEST(FaultTest, AMemoryHeldByAnotherProgramIsWaitedForAWhile) {
   release.join();
   std::unique_ptr<Engine> running = OpenEngine(memory.path());
   holder->Execute("BEGIN EXCLUSIVE;");
-  ExpectReported(running.get(), memory.path(), Kind::kBusy);
+  ExpectReported(*running, memory.path(), Kind::kBusy);
   holder.reset();
   EXPECT_EQ(KindOf(running->Respond("and now")), std::nullopt);
   EXPECT_EQ(memory.Sentences(), (Strings{"Are you there.", "And now."}));

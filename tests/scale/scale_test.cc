@@ -57,11 +57,8 @@ TEST(LearnCommandTest, StoresWhatAConversationWouldAndSkipsBadLines) {
 nlohmann::json Counts(const TempMemory& memory) {
   nlohmann::json counts =
       nlohmann::json::parse(Cli(memory, "stats --json").out);
-  for (nlohmann::json& top : counts["top_words"]) {
-    std::string word = top["word"];
-    std::ranges::transform(word, word.begin(), ::tolower);
-    top = word + " " + top["count"].dump();
-  }
+  for (nlohmann::json& top : counts["top_words"])
+    top = UpperCase(top["word"].get<std::string>()) + " " + top["count"].dump();
   for (auto key : {"memory", "file_bytes", "bytes_per_row"}) counts.erase(key);
   return counts;
 }

@@ -97,7 +97,7 @@ class TempMemory {
                              nullptr, CollateUnicase);
     return db;
   }
-  void Execute(const char* sql) const { Connect()->Execute(sql); }
+  void Execute(const std::string& s) const { Connect()->Execute(s.c_str()); }
 
   // Every row, in id order.
   std::vector<WordRecord> Rows() const {
@@ -148,10 +148,8 @@ using Kind = Error::Kind;
 
 // The kind KindName calls `name` ("busy"...); nullopt for any other text.
 inline std::optional<Kind> KindNamed(std::string_view name) {
-  for (int kind = 0; kind <= static_cast<int>(Kind::kInterrupted); ++kind) {
-    if (name == KindName(static_cast<Kind>(kind)))
-      return static_cast<Kind>(kind);
-  }
+  for (int kind = 0; kind <= static_cast<int>(Kind::kInterrupted); ++kind)
+    if (name == KindName(static_cast<Kind>(kind))) return Kind{kind};
   return std::nullopt;
 }
 

@@ -68,12 +68,10 @@ class WindowTest : public QObject {
   void TalkPasteAndCopy() {
     Harness h;
     // Anything but spaces enables Talk.
-    const std::pair<QString, bool> inputs[] = {
-        {"", false},  {"    ", false},  {"  a  ", true},
-        {"\t", true}, {"  \n  ", true}, {"\u00a0", true}};
-    for (const auto& [input, enabled] : inputs) {
+    for (const QString input :
+         {"", "    ", "  a  ", "\t", "  \n  ", "\u00a0"}) {
       h.human->setPlainText(input);
-      QVERIFY2(h.talk->isEnabled() == enabled, qPrintable(input));
+      QCOMPARE(h.talk->isEnabled(), input.count(' ') < input.size());
     }
     // Each exchange is answered with the user's line already shown; the
     // engine gets the line exactly as typed, and no reply shows as an empty

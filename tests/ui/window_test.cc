@@ -153,17 +153,6 @@ class WindowTest : public QObject {
     QCOMPARE(PlainText(*h.computer), "You: x\n");
   }
 
-  void NoDisplayEndsWithStatusThree() {
-    // No display at all, then one that is set but not there.
-    for (const char* display : {"--unset=DISPLAY", "DISPLAY=:9999"}) {
-      const Outcome o = RunProgram(
-          "/usr/bin/env", {"-u", "QT_QPA_PLATFORM", "-u", "WAYLAND_DISPLAY",
-                           display, Program("quibbo")});
-      // One line on stderr.
-      QVERIFY(o.status == 3 && o.err.find('\n') == o.err.size() - 1);
-    }
-  }
-
   // The memory named on the command line is the one used; Qt's own options
   // are left for Qt.
   void TheCommandLineNamesTheMemory() {

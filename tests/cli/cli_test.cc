@@ -127,10 +127,9 @@ TEST(CliTest, LearnReadsEachTextFileOnce) {
 }
 
 TEST(CliTest, StatsAndExportShowWhatIsStored) {
-  TempMemory memory;
   Strings lines(400, "the same words");
   lines.push_back("tab\there bell\x01 line\nbreak");
-  memory.Fill(lines);
+  TempMemory memory(lines);
   const Outcome text = Cli(memory, "stats");
   for (const char* shown : {"1,203 ", " KB", "Tab\\there", "bell\\x01",
                             "line\\nbreak.", " 400\n"}) {

@@ -348,8 +348,8 @@ std::string Reopen(const std::map<std::string, std::string>& state,
                    size_t promised) {
   const std::string key = fs::weakly_canonical(path).string();
   if (!state.contains(key)) return "it is not on the disk";
-  for (const char* end : {"", "-wal", "-shm"}) fs::remove(check.path() + end);
-  for (const char* end : {"", "-wal"}) {
+  for (const char* end : {"", "-wal", "-shm"}) {
+    fs::remove(check.path() + end);
     if (state.contains(key + end))
       std::ofstream(check.path() + end, std::ios::binary)
           << state.at(key + end);

@@ -70,9 +70,8 @@ TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
   for (const auto& fault : kFaults) {
     SCOPED_TRACE("fault " + std::to_string(&fault - kFaults));
     const auto& [kind, bytes_of] = fault;
-    TempMemory memory;
+    TempMemory memory(Script("kept", 400));
     const std::string& path = memory.path();
-    memory.Fill(Script("kept", 400));
     // A program that has the memory open meets a missing file too; damage
     // is done while none runs, or its log would be read into the damage.
     std::unique_ptr<Engine> running = OpenEngine(path);
@@ -87,9 +86,8 @@ TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
     ExpectReported(*OpenEngine(path), path, kind);
     if (running) ExpectReported(*running, path, kind);
     // Not a byte rewritten, not even by a log waiting to be copied in.
-    if (bytes_of) {
-      EXPECT_TRUE(FileBytes(path) == bytes && FileBytes(path + "-wal") == "");
-    }
+    EXPECT_TRUE(!bytes_of ||
+                (FileBytes(path) == bytes && FileBytes(path + "-wal") == ""));
     for (const char* end : {"", "-wal", "-shm"})
       if (bytes_of || *end == '\0') fs::remove(path + end);
     fs::rename(path + ".real", path);

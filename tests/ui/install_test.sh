@@ -36,9 +36,8 @@ for program in quibbo quibbo-cli; do
 done
 grep -qx "Exec=\"$lib/quibbo\"" "$entry" && grep -qx "Icon=$id" "$entry" || fail "menu entry"
 ! command -v desktop-file-validate >/dev/null || desktop-file-validate "$entry" || fail "menu entry"
-! command -v appstreamcli >/dev/null ||
-  appstreamcli validate --pedantic --no-net "$home/.local/share/metainfo/$id.metainfo.xml" >/dev/null ||
-  fail "metainfo: $(appstreamcli validate --pedantic --no-net "$home/.local/share/metainfo/$id.metainfo.xml")"
+! command -v appstreamcli >/dev/null || report=$(appstreamcli validate --pedantic --no-net \
+  "$home/.local/share/metainfo/$id.metainfo.xml") || fail "metainfo: $report"
 [ "$(stat -c %a "$lib/qvd.mdb")" = 600 ] || fail "the memory is not private"
 # The installed launcher talks to the installed memory, which starts empty.
 reply=$(echo "hello there" | as_user "$home/.local/bin/quibbo-cli" --json)

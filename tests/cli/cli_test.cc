@@ -393,9 +393,8 @@ TEST(BackupTest, BackupThenRestoreBesideAConversationNotALearn) {
   // Ctrl+C ends its wait for more input, and it tells what it stored.
   learn.Signal(SIGINT);
   EXPECT_EQ(learn.Wait(std::chrono::seconds(10)), 130);
-  EXPECT_TRUE(learn.out().starts_with(
-      "Interrupted; learned 1 line: 1 sentence, 4 words stored"))
-      << learn.out();
+  EXPECT_THAT(learn.out(), ::testing::StartsWith("Interrupted; learned 1 "
+                                                 "line: 1 sentence, 4 words"));
   EXPECT_EQ(Cli(memory, restore + " --yes").status, 0);
   EXPECT_EQ(memory.Rows(), saved);
 }

@@ -7,6 +7,8 @@
 // pinned_replies.tsv holds each line, a tab and the reply it got. The lines
 // repeat a small vocabulary in several letter cases, so that words and word
 // pairs recur at many positions, as in a large memory.
+#include <gmock/gmock.h>
+
 #include <fstream>
 
 #include "engine/wait_signal.h"
@@ -43,13 +45,12 @@ TEST(LearnCommandTest, StoresWhatAConversationWouldAndSkipsBadLines) {
   EXPECT_EQ(learn.status, 0) << learn.err;
   EXPECT_EQ(learn.err, "");  // no progress bar off a terminal
   EXPECT_EQ(memory.Rows(), reference.Rows());
-  EXPECT_TRUE(learn.out.starts_with(
-      "Learned 1,500 lines: 2,775 sentences, 18,425 words stored in "))
-      << learn.out;
-  EXPECT_TRUE(learn.out.ends_with("; skipped 3 lines not in UTF-8 (" + a +
-                                  " line 1, " + a +
-                                  " line 11, standard input line 1).\n"))
-      << learn.out;
+  EXPECT_THAT(learn.out, ::testing::StartsWith("Learned 1,500 lines: 2,775 "
+                                               "sentences, 18,425 words"));
+  EXPECT_THAT(
+      learn.out,
+      ::testing::EndsWith("; skipped 3 lines not in UTF-8 (" + a + " line 1, " +
+                          a + " line 11, standard input line 1).\n"));
 }
 
 // What `quibbo-cli stats --json` tells, but for the file and the letter

@@ -278,8 +278,7 @@ inline Outcome RunProgram(
     const std::string& input = "",
     std::chrono::seconds limit = std::chrono::minutes(2)) {
   Child child(program, arguments, input);
-  const std::optional<int> status = child.Wait(limit);
-  return {status, child.out(), child.err()};
+  return {child.Wait(limit), child.out(), child.err()};  // in this order
 }
 
 inline Outcome Cli(const Strings& arguments, const std::string& input = "") {

@@ -293,10 +293,6 @@ int64_t MiscountedWords(const TempMemory& memory) {
   return wrong.Step() ? wrong.ColumnInt(0) : -1;
 }
 
-int Mode(const std::string& path) {
-  return static_cast<int>(fs::status(path).permissions()) & 0777;
-}
-
 // Lines as a person might type them: empty words (two spaces), Unicode,
 // tabs, full stops, and with `line_breaks` words holding line breaks.
 Strings GeneratedLines(unsigned seed, bool line_breaks) {
@@ -320,7 +316,7 @@ TEST(ExportForgetTest, OnGeneratedMemories) {
     const std::string json = seed % 2 ? " --json" : "";
     ASSERT_EQ(Cli(from, "export " + file + json).status, 0) << seed;
     ASSERT_EQ(Cli(to, "learn " + file + json).status, 0) << seed;
-    EXPECT_EQ(Mode(file), 0600);
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0600));
     EXPECT_EQ(to.Rows(), from.Rows()) << seed;
     EXPECT_EQ(MiscountedWords(to), 0) << seed;
 
@@ -366,7 +362,7 @@ TEST(BackupTest, BackupThenRestoreBesideAConversationNotALearn) {
   // Every file that holds what was said is for its owner's eyes only.
   for (const std::string& file : {memory.path(), memory.path() + "-wal",
                                   memory.path() + "-shm", copy.path()})
-    EXPECT_EQ(Mode(file), 0600) << file;
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0600)) << file;
   const std::vector<WordRecord> saved = memory.Rows();
   EXPECT_EQ(copy.Rows(), saved);
   say("something new to forget");

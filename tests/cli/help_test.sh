@@ -25,8 +25,7 @@ complete() {
 # Fails unless every line of $2 is a whole word in $3; $1 names the check.
 all_in() {
   for word in $2; do
-    printf '%s\n' "$3" | grep -qE -- "(^|[^-a-z])$word([^-a-z]|\$)" ||
-      fail "$1 lacks $word"
+    printf '%s\n' "$3" | grep -qE -- "(^|[^-a-z])$word([^-a-z]|\$)" || fail "$1 lacks $word"
   done
 }
 

@@ -1,51 +1,41 @@
 // quibbo-cli end to end, on temporary memories: the conversation, the
 // questions before a deletion, the command line, learn, stats and export,
-// the exit status of each kind of failure, and interrupts. Also the progress
-// bar's estimate of the time left.
-#include <gtest/gtest.h>
+// the exit status of each kind of failure, and interrupts. Then the
+// commands that own the memory as a whole: backup, restore, export, forget,
+// and unicase.so in the sqlite3 shell, with properties over generated
+// memories, and each command beside a running conversation or a learn.
+// Also the progress bar's estimate of the time left.
+#include <gmock/gmock.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
-#include <cstring>
-#include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "cli/progress.h"
+#include "engine/forget.h"
 #include "tests/support/child.h"
-#include "tests/support/failure.h"
-#include "tests/support/temp_memory.h"
 
 namespace quibbo::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Kinds = std::vector<std::optional<Kind>>;
+using ::testing::ContainsRegex;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 // Every failure is told in one line.
 bool OneLine(const std::string& text) {
   return text.starts_with("quibbo-cli: ") && text.find('\n') == text.size() - 1;
 }
 
-// The words of `line` ("@" stands for the memory's folder), then --memory
-// and the memory unless they name one.
-Strings Words(const std::string& line, const TempMemory& memory) {
-  Strings words = Cut(line, ' ');
-  for (std::string& word : words) {
-    if (word.starts_with("@")) word.replace(0, 1, memory.folder());
-  }
-  if (line.find("--memory") == line.npos) {
-    words.insert(words.end(), {"--memory", memory.path()});
-  }
-  return words;
-}
-
 TEST(CliTest, ChatRepliesAndNamesEachFailure) {
   TempMemory memory;
-  ASSERT_EQ(Cli({"init", "--memory", memory.folder() + "/empty"}).status, 0);
-  const struct {
-    std::string arguments, input;
-    Kinds failures;
-    int status;  // not 0 when no line reached the memory
-  } kCases[] = {
+  ASSERT_EQ(Cli(memory, "init --memory @/empty").status, 0);
+  // The arguments, the input, the failure of each line, and the exit
+  // status, not 0 when no line reached the memory.
+  const std::tuple<std::string, std::string, Kinds, int> kCases[] = {
       // Only the line end goes, LF or CRLF; a line not in UTF-8 is refused.
       {"--json",
        "say \"hi\\\"\r\nbad \xff\n   \n",
@@ -64,162 +54,89 @@ TEST(CliTest, ChatRepliesAndNamesEachFailure) {
     EXPECT_EQ(Failures(chat.out), failures) << arguments;
     EXPECT_EQ(chat.status, status) << arguments;
     for (const auto& reply : Replies(chat.out)) {
-      if (!reply || !IsTrouble(*reply)) continue;
       // What went wrong and what to do here, never through a window's menu
       // or by wiping the memory.
-      EXPECT_NE(reply->find(*++std::ranges::find(words, "--memory")),
-                reply->npos);
-      EXPECT_NE(reply->find("quibbo-cli"), reply->npos) << *reply;
-      for (const char* advice : {"Wipe", " wipe", "menu"}) {
-        EXPECT_EQ(reply->find(advice), reply->npos) << *reply;
-      }
+      if (!reply || !IsTrouble(*reply)) continue;
+      EXPECT_THAT(*reply, HasSubstr(*++std::ranges::find(words, "--memory")));
+      EXPECT_THAT(*reply, HasSubstr("quibbo-cli"));
+      EXPECT_THAT(*reply, Not(ContainsRegex("Wipe| wipe|menu")));
     }
   }
-  EXPECT_NE(Cli(Words("--memory @/none", memory), "hi\n")
-                .out.find("quibbo-cli init --memory " + memory.folder()),
-            std::string::npos);
+  EXPECT_THAT(Cli(memory, "--memory @/none", "hi\n").out,
+              HasSubstr("quibbo-cli init --memory " + memory.folder()));
   // The members in the documented order.
-  EXPECT_TRUE(Cli(Words("--json", memory), "say\n\xff\n")
+  EXPECT_TRUE(Cli(memory, "--json", "say\n\xff\n")
                   .out.ends_with("{\"you\":\"\uFFFD\",\"quibbo\":null,"
                                  "\"error\":\"invalid-text\"}\n"));
   // A plain conversation shows no reply for a line it refused; the message
   // names the line.
-  const Outcome plain = Cli(Words("chat", memory), "\xff\n \n\xfe\n");
+  const Outcome plain = Cli(memory, "chat", "\xff\n \n\xfe\n");
   EXPECT_EQ(plain.out, "Quibbo: Please say something\n\n");
-  EXPECT_NE(plain.err.find(" line 3 "), std::string::npos) << plain.err;
+  EXPECT_THAT(plain.err, HasSubstr(" line 3 "));
   // Bytes not in UTF-8 in the memory still make valid JSON.
   memory.Execute(
       "DELETE FROM word WHERE id > 1; UPDATE word SET next = NULL,"
       "middle = CAST(x'ff' AS TEXT)");
-  EXPECT_EQ(Replies(Cli(Words("--json", memory), ".\n").out),
+  EXPECT_EQ(Replies(Cli(memory, "--json", ".\n").out),
             std::vector<std::optional<std::string>>{"\uFFFD"});
 }
 
 // Only yes-words, at every question, delete or replace anything, and the
 // memory is named before the first question.
 TEST(CliTest, QuestionsTakeYesWordsAndNameTheMemory) {
-  const struct {
-    std::string command, answers;
-    bool done;
-  } kCases[] = {{"wipe", "", false},
-                {"wipe", "n\nok\n", false},
-                {"wipe", "y\n\n", false},
-                {"wipe", "yep\ny\n", false},
-                {"wipe", "y\ny\n", true},
-                {"wipe", " Yes \nOK\n", true},
-                {"wipe --yes", "", true},
-                {"restore @/backup", "ok\nYES\n", true},
-                {"restore @/backup", "y\nno\n", false},
-                {"forget bob", "y\n", true},
-                {"forget bob keep", "Ok\n", true},
-                {"forget bob", "sure\n", false}};
-  for (const auto& [command, answers, done] : kCases) {
-    TempMemory memory;
-    memory.Fill({"Keep this.", "Bob is here."});
-    Cli(Words("init --memory @/backup", memory));
-    const Outcome outcome = Cli(Words(command, memory), answers);
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
-    EXPECT_EQ(memory.Sentences().size() < 2, done) << command << answers;
-    if (command.ends_with("--yes")) continue;
-    EXPECT_LT(outcome.out.find(memory.path()), outcome.out.find('?'));
-    if (command.starts_with("forget")) {
-      EXPECT_NE(outcome.out.find(command.ends_with("keep") ? "Forget them?"
-                                                           : "Forget it?"),
-                std::string::npos)
-          << outcome.out;
+  // Each command, what it asks at last, and answers that let it do its work
+  // and answers that do not.
+  const std::tuple<std::string, std::string, Strings, Strings> kCases[] = {
+      {"wipe", "?", {"y\ny\n", " Yes \nOK\n"}, {"", "n\nok\n", "yep\ny\n"}},
+      {"restore @/backup", "?", {"ok\nYES\n"}, {"y\nno\n", "y\n\n"}},
+      {"forget bob", "Forget it?", {"y\n"}, {"sure\n"}},
+      {"forget bob keep", "Forget them?", {"Ok\n"}, {}}};
+  for (const auto& [command, question, yes, no] : kCases) {
+    for (const bool done : {true, false}) {
+      for (const std::string& answers : done ? yes : no) {
+        TempMemory memory({"Keep this.", "Bob is here."});
+        Cli(memory, "init --memory @/backup");
+        const Outcome outcome = Cli(memory, command, answers);
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(memory.Sentences().size() < 2, done) << command << answers;
+        EXPECT_LT(outcome.out.find(memory.path()), outcome.out.find('?'));
+        EXPECT_THAT(outcome.out, HasSubstr(question));
+      }
     }
   }
 }
 
-TEST(CliTest, CommandLineMistakesAreToldInOneLine) {
-  TempMemory memory;
-  memory.Fill({"Keep this."});
-  const char* kMistakes[] = {"--seed -1",
-                             "--seed 18446744073709551616",
-                             "learn",
-                             "--no-learn learn @/qvd.mdb",
-                             "--json wipe --yes",
-                             "wipe --yes --version",
-                             "backup ",
-                             "chta",
-                             "stats x",
-                             "--frob",
-                             "--json=1",
-                             "--memory @/qvd.mdb --memory @/qvd.mdb",
-                             "--memory"};
-  for (const char* mistake : kMistakes) {
-    const Outcome outcome = Cli(Words(mistake, memory));
-    EXPECT_EQ(outcome.status, 2) << mistake;
-    EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
-    for (const char* parser_word : {"TEXT", "UINT", "required", "expected"}) {
-      EXPECT_EQ(outcome.err.find(parser_word), std::string::npos);
-    }
-  }
-  EXPECT_EQ(memory.Sentences(), Strings{"Keep this."});
-  EXPECT_EQ(
-      Cli(Words("--seed 18446744073709551615 --no-learn", memory), "keep\n")
-          .out,
-      "Quibbo: Keep this.\n\n");
-  // Both programs tell their version alike.
-  if (fs::exists(Program("quibbo"))) {
-    EXPECT_EQ("quibbo-cli" + RunProgram(Program("quibbo"), {"--version"})
-                                 .out.substr(strlen("quibbo")),
-              Cli({"--version"}).out);
-  }
-}
-
-TEST(CliTest, LearnReadsEachTextFileOnceAndNeverTheMemory) {
+// Each text file once, under any name; a signal file a learner left does not
+// stop it. That learn never reads the memory is tried with the refusals.
+TEST(CliTest, LearnReadsEachTextFileOnce) {
   TempMemory memory;
   const std::string dir = memory.folder() + "/";
   std::ofstream(dir + "a.txt") << "one two. three\nfour\n";
   std::ofstream(dir + "bin.dat") << std::string("text\0more\n", 10);
+  std::ofstream(memory.path() + "-wait").flush();
   fs::create_symlink(dir + "a.txt", dir + "link.txt");
   fs::copy_file(memory.path(), dir + "copy.mdb");
-  fs::create_symlink(memory.path(), dir + "memory.txt");
-  const std::string other_spelling =
-      "@/../" + fs::path(memory.folder()).filename().string() + "/qvd.mdb";
-  const struct {
-    std::string files;
-    Kind refused;  // kInterrupted: nothing refused
-    size_t rows;
-  } kCases[] = {{"@/a.txt @/link.txt @/bin.dat @/copy.mdb @/./a.txt @",
-                 Kind::kInterrupted, 4},
-                {"@/a.txt @/memory.txt", Kind::kExists, 0},
-                {other_spelling, Kind::kExists, 0},
-                {"@/qvd.mdb-wait", Kind::kExists, 0},
-                {"@/none.txt", Kind::kMissing, 0}};
-  for (const auto& [files, refused, rows] : kCases) {
-    std::ofstream(memory.path() + "-wait").flush();  // as a learner leaves it
-    const size_t before = memory.Rows().size();
-    const Outcome learn = Cli(Words("learn " + files, memory));
-    EXPECT_EQ(memory.Rows().size(), before + rows) << files;
-    if (refused == Kind::kInterrupted) {
-      EXPECT_EQ(learn.status, 0) << learn.err;
-      EXPECT_NE(learn.out.find("; skipped 3 files not text ("),
-                std::string::npos)
-          << learn.out;
-    } else {
-      EXPECT_EQ(learn.status, ExitStatusOf(refused)) << files;
-      EXPECT_TRUE(OneLine(learn.err)) << learn.err;
-    }
-  }
+  const Outcome learn =
+      Cli(memory, "learn @/a.txt @/link.txt @/bin.dat @/copy.mdb @/./a.txt @");
+  EXPECT_EQ(learn.status, 0) << learn.err;
+  EXPECT_EQ(memory.Rows().size(), 4u);
+  EXPECT_THAT(learn.out, HasSubstr("; skipped 3 files not text ("));
 }
 
 TEST(CliTest, StatsAndExportShowWhatIsStored) {
-  TempMemory memory;
   Strings lines(400, "the same words");
   lines.push_back("tab\there bell\x01 line\nbreak");
-  memory.Fill(lines);
-  const Outcome text = Cli(Words("stats", memory));
+  TempMemory memory(lines);
+  const Outcome text = Cli(memory, "stats");
   for (const char* shown : {"1,203 ", " KB", "Tab\\there", "bell\\x01",
                             "line\\nbreak.", " 400\n"}) {
-    EXPECT_NE(text.out.find(shown), std::string::npos) << shown << text.out;
+    EXPECT_THAT(text.out, HasSubstr(shown));
   }
   EXPECT_TRUE(std::ranges::all_of(text.out, [](unsigned char c) {
     return c == '\n' || (c >= ' ' && c != 0x7f);
   })) << text.out;
   const auto json =
-      nlohmann::ordered_json::parse(Cli(Words("stats --json", memory)).out);
+      nlohmann::ordered_json::parse(Cli(memory, "stats --json").out);
   Strings members;
   for (const auto& [member, value] : json.items()) members.push_back(member);
   EXPECT_EQ(members, (Strings{"memory", "rows", "distinct_words", "sentences",
@@ -229,56 +146,86 @@ TEST(CliTest, StatsAndExportShowWhatIsStored) {
   // Export writes to the standard output unless told otherwise, and warns
   // in one line of what plain text cannot keep.
   const Strings sentences = memory.Sentences();
-  const Outcome plain = Cli(Words("export", memory));
+  const Outcome plain = Cli(memory, "export");
   EXPECT_EQ(plain.out, Lines(sentences));
   EXPECT_TRUE(OneLine(plain.err)) << plain.err;
-  const Outcome exact = Cli(Words("export - --json", memory));
+  const Outcome exact = Cli(memory, "export - --json");
   std::string strings;
-  for (const std::string& sentence : sentences) {
+  for (const std::string& sentence : sentences)
     strings += nlohmann::json(sentence).dump() + "\n";
-  }
   EXPECT_EQ(exact.out, strings);
   EXPECT_EQ(exact.err, "");
 }
 
-TEST(CliTest, EachFailureIsOneLineWithTheStatusOfItsKind) {
-  TempMemory memory;
-  memory.Fill({"Keep this."});
+// Mistakes on the command line are told without the parser's words. No
+// command writes over the memory or its files, over a memory another
+// program has open, or over anything but a regular file, and learn never
+// reads the memory. Each refusal is told in one line with the exit status
+// of its kind, and leaves everything as it was.
+TEST(CliTest, EachRefusalIsOneLineWithTheStatusOfItsKind) {
+  TempMemory memory({"Keep this."}), other(Script("other", 20));
   const std::string dir = memory.folder() + "/";
   fs::create_symlink(memory.path(), dir + "link.mdb");
   fs::create_hard_link(memory.path(), dir + "hard.mdb");
   fs::create_directory(dir + "folder");
   std::ofstream(dir + "exists") << "x";
+  std::ofstream(memory.path() + "-wait").flush();  // as a learner leaves it
+  fs::create_symlink(memory.path(), dir + "memory.txt");
+  ASSERT_EQ(mkfifo((dir + "fifo").c_str(), 0600), 0);
   // A memory whose pages are of another size cannot replace it in place.
   sqlite::Connection(dir + "big", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
       .Execute(
           "PRAGMA page_size = 8192; PRAGMA journal_mode = WAL; CREATE "
           "TABLE word (id, previous, middle, next, position);");
-  const std::pair<const char*, Kind> kCases[] = {
-      {"stats --memory @/none", Kind::kMissing},
-      {"wipe --yes --memory @/none", Kind::kMissing},
-      {"stats --memory @/folder", Kind::kNotAMemory},
-      {"forget keep --yes --memory @", Kind::kNotAMemory},
-      {"restore /etc/hostname --yes", Kind::kNotAMemory},
-      {"restore @/none --yes", Kind::kMissing},
-      {"restore @/big --yes", Kind::kNotAMemory},
-      {"init", Kind::kExists},
-      {"backup @/exists", Kind::kExists},
-      {"export @/exists", Kind::kExists},
-      {"backup @/folder --force", Kind::kExists},
-      // The memory itself, under any name.
-      {"backup @/qvd.mdb", Kind::kExists},
-      {"backup @/./qvd.mdb --force", Kind::kExists},
-      {"backup @/link.mdb --force", Kind::kExists},
-      {"backup @/hard.mdb --force", Kind::kExists},
-      {"restore @/link.mdb --yes", Kind::kExists}};
-  for (const auto& [command, kind] : kCases) {
-    const Outcome outcome = Cli(Words(command, memory));
-    EXPECT_EQ(outcome.status, ExitStatusOf(kind)) << command;
-    EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+  Child chat(Program("quibbo-cli"), Words("--json", other), "hello\n", true);
+  ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
+  const size_t theirs = other.Rows().size();
+  const std::pair<int, Strings> kCases[] = {
+      {2,
+       {"--seed -1", "--seed 18446744073709551616", "learn",
+        "--no-learn learn @/qvd.mdb", "--json wipe --yes",
+        "wipe --yes --version", "backup ", "chta", "stats x", "--frob",
+        "--json=1", "--memory @/qvd.mdb --memory @/qvd.mdb", "--memory"}},
+      {ExitStatusOf(Kind::kMissing),
+       {"stats --memory @/none", "wipe --yes --memory @/none",
+        "restore @/none --yes", "learn @/none.txt"}},
+      {ExitStatusOf(Kind::kNotAMemory),
+       {"stats --memory @/folder", "forget keep --yes --memory @",
+        "restore /etc/hostname --yes", "restore @/big --yes"}},
+      // The memory itself under any name, its log, and what is no regular
+      // file.
+      {ExitStatusOf(Kind::kExists),
+       {"init", "backup @/exists", "export @/exists", "backup @/folder --force",
+        "backup @/qvd.mdb", "backup @/./qvd.mdb --force",
+        "backup @/link.mdb --force", "backup @/hard.mdb --force",
+        "restore @/link.mdb --yes", "export @/./qvd.mdb --force",
+        "export @/qvd.mdb-wal --force", "export @/fifo --force",
+        "backup @/fifo --force", "learn @/exists @/memory.txt",
+        "learn @/qvd.mdb-wait",
+        "learn @/../" + fs::path(memory.folder()).filename().string() +
+            "/qvd.mdb"}},
+      {ExitStatusOf(Kind::kBusy),
+       {"backup " + other.path() + " --force",
+        "export " + other.path() + " --force"}}};
+  for (const auto& [status, commands] : kCases) {
+    for (const std::string& command : commands) {
+      const Outcome outcome = Cli(memory, command);
+      EXPECT_EQ(outcome.status, status) << command;
+      EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+      EXPECT_THAT(outcome.err,
+                  Not(ContainsRegex("TEXT|UINT|required|expected")));
+    }
   }
+  // Near a mistake, but none: the largest seed.
+  EXPECT_EQ(Cli(memory, "--seed 18446744073709551615 --no-learn", "keep\n").out,
+            "Quibbo: Keep this.\n\n");
   EXPECT_EQ(memory.Sentences(), Strings{"Keep this."});
   EXPECT_EQ(FileBytes(dir + "exists"), "x");
+  EXPECT_TRUE(fs::is_fifo(dir + "fifo"));
+  chat.Write("still here\n");
+  ASSERT_TRUE(WaitUntil([&] { return Failures(chat.out()).size() == 2; }));
+  EXPECT_EQ(Failures(chat.out()).back(), std::nullopt);
+  EXPECT_EQ(other.Rows().size(), theirs + 2);
 #ifndef __SANITIZE_ADDRESS__  // which cannot run within a memory limit
   // A fault of the program itself, here memory running out on an endless
   // line, ends with status 70.
@@ -299,13 +246,12 @@ TEST(CliTest, InterruptsEndCleanly) {
                true);
     ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("\n\n"); }));
     chat.Signal(signal);
-    EXPECT_EQ(chat.Wait(Clock::now() + std::chrono::seconds(10)), 128 + signal);
+    EXPECT_EQ(chat.Wait(std::chrono::seconds(10)), 128 + signal);
     // The log is copied back into the memory file and removed.
     EXPECT_FALSE(fs::exists(memory.path() + "-wal"));
     EXPECT_EQ(memory.Rows().size(), 2u);
   }
-  TempMemory memory;
-  memory.Fill(Script("kept", 50));
+  TempMemory memory(Script("kept", 50));
   for (const char* command :
        {"backup @/out --force", "export @/out", "export"}) {
     for (int signal : {SIGINT, SIGTERM}) {
@@ -316,13 +262,10 @@ TEST(CliTest, InterruptsEndCleanly) {
       ASSERT_TRUE(WaitUntil([&] { return child.HasOpen(memory.path()); }));
       child.Signal(signal);
       holder.reset();
-      EXPECT_EQ(child.Wait(Clock::now() + std::chrono::seconds(10)),
-                128 + signal);
+      EXPECT_EQ(child.Wait(std::chrono::seconds(10)), 128 + signal);
       EXPECT_TRUE(OneLine(child.err()) && child.out().empty()) << child.err();
-      for (const auto& file : fs::directory_iterator(memory.folder())) {
-        EXPECT_TRUE(file.path().filename().string().starts_with("qvd.mdb"))
-            << file.path();
-      }
+      for (const auto& file : fs::directory_iterator(memory.folder()))
+        EXPECT_THAT(file.path().filename().string(), StartsWith("qvd.mdb"));
     }
   }
 }
@@ -339,6 +282,202 @@ TEST(TimeLeftTest, FollowsThePaceOfTheRecentPast) {
     left.Add(second, 2000 + 10 * (second - 20));
   EXPECT_DOUBLE_EQ(*left.Seconds(10000), (10000 - 2200) / 10.0);
   EXPECT_DOUBLE_EQ(*left.Seconds(1000), 0);
+}
+
+// Words whose kept count is missing, wrong or left over; 0 when exact.
+int64_t MiscountedWords(const TempMemory& memory) {
+  sqlite::Statement wrong(*memory.Connect(), R"(
+      SELECT count(*) FROM word_count AS kept FULL JOIN (SELECT middle AS word,
+        count(*) AS count FROM word GROUP BY middle COLLATE unicase) AS recount
+      USING (word, count) WHERE kept.word IS NULL OR recount.word IS NULL)");
+  return wrong.Step() ? wrong.ColumnInt(0) : -1;
+}
+
+// Lines as a person might type them: empty words (two spaces), Unicode,
+// tabs, full stops, and with `line_breaks` words holding line breaks.
+Strings GeneratedLines(unsigned seed, bool line_breaks) {
+  std::mt19937 random(seed);
+  Strings pool = {"a",    "Bob", "über", "ß",    "日本", "😀",
+                  "x\ty", "",    "end.", "b\rc", "ǆ",    "?"};
+  if (line_breaks) pool.push_back("two\nlines");
+  Strings lines(20);
+  for (std::string& line : lines)
+    for (int words = 1 + random() % 8; words > 0; --words)
+      line += pool[random() % pool.size()] + (words > 1 ? " " : "");
+  return lines;
+}
+
+// Learning what export wrote stores the same rows, and forget deletes
+// exactly the sentences that hold its words.
+TEST(ExportForgetTest, OnGeneratedMemories) {
+  for (unsigned seed = 0; seed < 12; ++seed) {
+    TempMemory from(GeneratedLines(seed, seed % 2)), to;
+    const std::string file = from.folder() + "/export.txt";
+    const std::string json = seed % 2 ? " --json" : "";
+    ASSERT_EQ(Cli(from, "export " + file + json).status, 0) << seed;
+    ASSERT_EQ(Cli(to, "learn " + file + json).status, 0) << seed;
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0600));
+    EXPECT_EQ(to.Rows(), from.Rows()) << seed;
+    EXPECT_EQ(MiscountedWords(to), 0) << seed;
+
+    // A word as typed: any case, with or without the sentence's full stop.
+    const Strings words = {seed % 2 ? "BOB" : "bob.", "ÜBER"};
+    Strings kept;
+    int64_t sentences = 0, rows = 0;
+    for (const std::string& sentence : from.Sentences()) {
+      const Strings in = Cut(sentence, ' ');
+      const bool holds = std::ranges::any_of(in, [&](std::string w) {
+        if (w.ends_with('.')) w.pop_back();
+        return CompareIgnoringCase(w, "bob") == 0 ||
+               CompareIgnoringCase(w, "über") == 0;
+      });
+      if (!holds) kept.push_back(sentence);
+      sentences += holds;
+      rows += holds ? in.size() : 0;
+    }
+    EXPECT_EQ(PreviewForget(from.path(), words, 2).rows, rows) << seed;
+    const ForgetFigures gone = Forget(from.path(), words);
+    EXPECT_EQ(std::pair(gone.sentences, gone.rows), std::pair(sentences, rows));
+    EXPECT_EQ(from.Sentences(), kept) << seed;
+    EXPECT_EQ(MiscountedWords(from), 0) << seed;
+  }
+}
+
+// A backup and a restore beside a conversation, which goes on over the
+// restored memory; a restore would mix with a learn that goes on appending
+// to the memory, so it is refused until the learn ends.
+TEST(BackupTest, BackupThenRestoreBesideAConversationNotALearn) {
+  TempMemory memory(GeneratedLines(7, true)), copy;
+  fs::remove(copy.path());
+  Child chat(Program("quibbo-cli"), Words("--json", memory), "", true);
+  auto say = [&](const std::string& line) {
+    const auto lines = [&] { return std::ranges::count(chat.out(), '\n'); };
+    const auto n = lines();
+    chat.Write(line + "\n");
+    ASSERT_TRUE(WaitUntil([&] { return lines() > n; }));
+    EXPECT_EQ(Failures(chat.out()).back(), std::nullopt) << chat.out();
+  };
+  say("hello bob");
+  ASSERT_EQ(Cli(memory, "backup " + copy.path()).status, 0);
+  // Every file that holds what was said is for its owner's eyes only.
+  for (const std::string& file : {memory.path(), memory.path() + "-wal",
+                                  memory.path() + "-shm", copy.path()})
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0600)) << file;
+  const std::vector<WordRecord> saved = memory.Rows();
+  EXPECT_EQ(copy.Rows(), saved);
+  say("something new to forget");
+
+  const std::string restore = "restore " + copy.path();
+  ASSERT_EQ(Cli(memory, restore, "y\nok\n").status, 0);
+  EXPECT_EQ(memory.Rows(), saved);
+  say("after the restore");
+  EXPECT_EQ(memory.Rows().size(), saved.size() + 3);
+  EXPECT_EQ(memory.Sentences(saved.size()).size(), 1u);
+  EXPECT_EQ(MiscountedWords(memory), 0);
+
+  Child learn(Program("quibbo-cli"), Words("learn -", memory),
+              "the learn goes on\n", true);
+  ASSERT_TRUE(
+      WaitUntil([&] { return memory.Rows().size() == saved.size() + 7; }));
+  EXPECT_EQ(Cli(memory, restore + " --yes").status, ExitStatusOf(Kind::kBusy));
+  EXPECT_EQ(memory.Rows().size(), saved.size() + 7);
+  // Ctrl+C ends its wait for more input, and it tells what it stored.
+  learn.Signal(SIGINT);
+  EXPECT_EQ(learn.Wait(std::chrono::seconds(10)), 130);
+  EXPECT_THAT(learn.out(), StartsWith("Interrupted; learned 1 "
+                                      "line: 1 sentence, 4 words"));
+  EXPECT_EQ(Cli(memory, restore + " --yes").status, 0);
+  EXPECT_EQ(memory.Rows(), saved);
+}
+
+// Forget takes a word with the punctuation around it and a possessive, and
+// neither it nor a wipe leaves a copy of what went in the memory's files,
+// beside a conversation that keeps them open.
+TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
+  const Strings said = {"Is that Bob?",   "Hey Bob!",        "I met Bob.",
+                        "Bob, come here", "This is \"Bob\"", "Bob's car is red",
+                        "The bobcat ran", "Bobs are here",   "Bob-Smith came"};
+  for (const char* command : {"forget BOB --yes", "wipe --yes"}) {
+    TempMemory memory(said);
+    Child chat(Program("quibbo-cli"), Words("--json", memory),
+               "Zanzibarquux is bob\n", true);
+    ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
+    ASSERT_EQ(Cli(memory, command).status, 0);
+    const Strings kept = {"The bobcat ran.", "Bobs are here.",
+                          "Bob-Smith came."};
+    EXPECT_EQ(memory.Sentences(), *command == 'f' ? kept : Strings());
+    for (const std::string& file : {memory.path(), memory.path() + "-wal"}) {
+      const std::string bytes = FileBytes(file);
+      EXPECT_EQ(bytes.find("anzibarquux"), std::string::npos) << file;
+      EXPECT_EQ(bytes.find(" red"), std::string::npos) << file;
+    }
+  }
+}
+
+// A memory someone may read but not write, in a folder they may not write,
+// can be read, and reading it leaves nothing behind.
+TEST(BackupTest, AMemoryThatCannotBeWrittenCanBeRead) {
+  TempMemory memory({"Read me."});
+  const std::string out = memory.folder() + "/out";
+  fs::create_directory(out);
+  fs::permissions(out, fs::perms::all);
+  // Root may write anything: the commands run as nobody instead.
+  const bool root = geteuid() == 0;
+  chmod(memory.folder().c_str(), root ? 0755 : 0555);
+  chmod(memory.path().c_str(), root ? 0644 : 0444);
+  for (const std::string command :
+       {"stats", "export -", "backup @/out/copy", "chat --no-learn", "chat"}) {
+    Strings arguments = Words(command, memory);
+    if (root) {
+      arguments.insert(arguments.begin(),
+                       {"--reuid=65534", "--regid=65534", "--clear-groups",
+                        Program("quibbo-cli")});
+    }
+    const Outcome outcome = RunProgram(
+        root ? "/usr/bin/setpriv" : Program("quibbo-cli"), arguments, "read\n");
+    // Only learning writes.
+    EXPECT_EQ(outcome.status,
+              command == "chat" ? ExitStatusOf(Kind::kReadOnly) : 0)
+        << command << outcome.err;
+  }
+  // The memory and the folder out.
+  EXPECT_EQ(std::ranges::distance(fs::directory_iterator(memory.folder())), 2);
+}
+
+// The sqlite3 shell with unicase.so: queries compare words, edits keep the
+// counts exact, and Quibbo replies afterwards.
+TEST(ExtensionTest, TheShellCanQueryAndEditTheMemory) {
+  if (access("/usr/bin/sqlite3", X_OK) != 0) GTEST_SKIP() << "no sqlite3";
+  TempMemory memory;
+  for (int i = 0; i < 40; ++i)
+    memory.Fill({"The cat " + std::to_string(i % 6) + " sat on " +
+                 std::to_string(i % 4) + " mats."});
+  const Strings shell = {"-bail", "-cmd",
+                         ".load " QUIBBO_PROGRAM_DIR "/unicase", memory.path()};
+  EXPECT_EQ(RunProgram("/usr/bin/sqlite3", shell,
+                       "SELECT count(*) FROM word WHERE middle = 'THE';")
+                .out,
+            "40\n");
+  const std::string edits[] = {
+      // A memory of an earlier version, counted anew when first written.
+      "DROP TRIGGER word_inserted; DROP TRIGGER word_deleted; DROP TRIGGER "
+      "word_changed; DROP TABLE word_count; PRAGMA user_version = 0",
+      // Renaming a word everywhere, as the README shows.
+      "UPDATE word SET middle = 'Dog' WHERE middle = 'cat';"
+      "UPDATE word SET previous = 'Dog' WHERE previous = 'cat';"
+      "UPDATE word SET next = 'Dog' WHERE next = 'cat'",
+      "DELETE FROM word WHERE id BETWEEN 8 AND 14",
+      "INSERT INTO word VALUES (1000, NULL, 'Gap.', NULL, 0)",
+      // A replaced row fires no delete trigger of its own.
+      "INSERT OR REPLACE INTO word VALUES (2, NULL, 'Cherry.', NULL, 0)"};
+  for (const std::string& edit : edits) {
+    const Outcome edited = RunProgram("/usr/bin/sqlite3", shell, edit);
+    ASSERT_EQ(edited.status, 0) << edit << ": " << edited.err;
+    const std::string out = Cli(memory, "chat", "the dog\nmats\n").out;
+    EXPECT_TRUE(out.starts_with("Quibbo: ") && out.find("trouble") == out.npos)
+        << edit << out;
+    EXPECT_EQ(MiscountedWords(memory), 0) << edit;
+  }
 }
 
 }  // namespace

@@ -25,8 +25,7 @@ complete() {
 # Fails unless every line of $2 is a whole word in $3; $1 names the check.
 all_in() {
   for word in $2; do
-    printf '%s\n' "$3" | grep -qE -- "(^|[^-a-z])$word([^-a-z]|\$)" ||
-      fail "$1 lacks $word"
+    printf '%s\n' "$3" | grep -qE -- "(^|[^-a-z])$word([^-a-z]|\$)" || fail "$1 lacks $word"
   done
 }
 
@@ -35,22 +34,21 @@ help=$("$cli" --help)
 cli_page=$(page_text quibbo-cli.1)
 all_in "quibbo-cli(1)" "$(echo "$help" | subcommands)" "$cli_page"
 all_in "completion of quibbo-cli" "$(echo "$help" | subcommands)" "$(complete '')"
-all_in "completion of quibbo-cli -" "$(echo "$help" | options)" "$(complete -)"
-for command in $(echo "$help" | subcommands); do
-  options=$("$cli" "$command" --help | options)
-  all_in "quibbo-cli(1)" "$options" "$cli_page"
-  all_in "completion of $command -" "$options" "$(complete "$command" -)"
-done
-if [ -x "$build/bin/quibbo" ]; then
-  all_in "quibbo(1)" "$("$build/bin/quibbo" --help | options)" \
-    "$(page_text quibbo.1)"
-fi
-
-# Help fits the width of a terminal that is not there: 80 columns.
+# Each help fits the width of a terminal that is not there: 80 columns.
 for command in "" $(echo "$help" | subcommands); do
   # shellcheck disable=SC2086
-  "$cli" $command --help | awk 'length > 80 { exit 1 }' || fail "$command --help is too wide"
+  text=$("$cli" $command --help)
+  echo "$text" | awk 'length > 80 { exit 1 }' || fail "$command --help is too wide"
+  all_in "quibbo-cli(1)" "$(echo "$text" | options)" "$cli_page"
+  # shellcheck disable=SC2086
+  all_in "completion of $command -" "$(echo "$text" | options)" "$(complete $command -)"
 done
+if [ -x "$build/bin/quibbo" ]; then
+  all_in "quibbo(1)" "$("$build/bin/quibbo" --help | options)" "$(page_text quibbo.1)"
+  # Both programs tell their version alike.
+  [ "$("$build/bin/quibbo" --version | sed '1s/^quibbo/quibbo-cli/')" = "$("$cli" --version)" ] ||
+    fail "quibbo --version differs from quibbo-cli --version"
+fi
 
 # File names where a file is expected (a memory only where a memory may
 # go), and nothing ("-") where none is.

@@ -29,8 +29,8 @@ for program in quibbo quibbo-cli; do
 done
 grep -qx 'Exec="/usr/lib/quibbo/quibbo"' "$root/usr/share/applications/$id.desktop" &&
   desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "menu entry"
-appstreamcli validate --pedantic --no-net "$root/usr/share/metainfo/$id.metainfo.xml" >/dev/null ||
-  fail "metainfo: $(appstreamcli validate --pedantic --no-net "$root/usr/share/metainfo/$id.metainfo.xml")"
+report=$(appstreamcli validate --pedantic --no-net "$root/usr/share/metainfo/$id.metainfo.xml") ||
+  fail "metainfo: $report"
 # Libraries only, never a -dev package or a tool.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/[ (|].*//')
 [ -z "$(echo "$depends" | awk '!/^lib/ || /-dev$/')" ] || fail "depends on $depends"

@@ -1,8 +1,12 @@
-// Test support: the one way tests start a program, and whole conversations
-// through quibbo-cli checked line by line against the learning rules. A
-// child's input and output are files in memory, so nothing blocks however
-// much it reads or writes; every wait has a time bound, and a child still
-// running at the end is killed.
+// Test support: a fresh memory in a temporary folder of its own, and the
+// ways tests fill it and look into it from outside the engine; the one way
+// tests start a program; whole conversations through quibbo-cli checked
+// line by line against the learning rules; and which failure a reply, an
+// exit status or a --json line reports (tests check the kind of a failure,
+// never its wording). A child's input and
+// output are files in memory, so nothing blocks however much it reads or
+// writes; every wait has a time bound, and a child still running at the end
+// is killed.
 #ifndef QUIBBO_TESTS_SUPPORT_CHILD_H_
 #define QUIBBO_TESTS_SUPPORT_CHILD_H_
 
@@ -10,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sqlite3.h>
+#include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,20 +23,157 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "engine/bulk_learner.h"
+#include "engine/engine.h"
 #include "engine/learner.h"
+#include "engine/sqlite.h"
+#include "engine/store.h"
 #include "engine/text.h"
-#include "tests/support/failure.h"
-#include "tests/support/temp_memory.h"
+#include "engine/unicase.h"
 
 namespace quibbo::testing {
+
+using Strings = std::vector<std::string>;
+
+// The content of a file; empty when there is none.
+inline std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class TempMemory {
+ public:
+  // Creates a memory named qvd.mdb that learned `lines`, in a new temporary
+  // folder, and removes the folder and all in it when destroyed.
+  explicit TempMemory(const Strings& lines = {})
+      : folder_((std::filesystem::temp_directory_path() / "quibbo-test-XXXXXX")
+                    .string()) {
+    if (!mkdtemp(folder_.data()))
+      throw std::filesystem::filesystem_error("", {});
+    path_ = folder_ + "/qvd.mdb";
+    MemoryFile::Create(path_);
+    if (!lines.empty()) Fill(lines);
+  }
+  ~TempMemory() {
+    namespace fs = std::filesystem;
+    std::error_code ignored;  // a test may have left the folder read-only
+    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add,
+                    ignored);
+    fs::remove_all(folder_, ignored);
+  }
+  TempMemory(const TempMemory&) = delete;
+  TempMemory& operator=(const TempMemory&) = delete;
+
+  const std::string& folder() const { return folder_; }
+  const std::string& path() const { return path_; }
+
+  // Learns `lines` as `quibbo-cli learn` does, without replying.
+  void Fill(const Strings& lines) const {
+    auto store = Store::Open(path_, Store::Access::kReadWrite);
+    BulkLearner learner(*store);
+    for (const std::string& line : lines) learner.Learn(line);
+    learner.Commit();
+  }
+
+  // A connection of its own, which knows the memory's collation.
+  std::unique_ptr<sqlite::Connection> Connect() const {
+    auto db =
+        std::make_unique<sqlite::Connection>(path_, SQLITE_OPEN_READWRITE);
+    // A program under test may be writing; wait for it as Quibbo does.
+    sqlite3_busy_timeout(db->handle(), 5000);
+    sqlite3_create_collation(db->handle(), kUnicaseCollation, SQLITE_UTF8,
+                             nullptr, CollateUnicase);
+    return db;
+  }
+  void Execute(const std::string& s) const { Connect()->Execute(s.c_str()); }
+
+  // Every row, in id order.
+  std::vector<WordRecord> Rows() const {
+    auto db = Connect();
+    sqlite::Statement select(*db, "SELECT * FROM word ORDER BY id");
+    std::vector<WordRecord> rows;
+    while (select.Step()) {
+      rows.push_back({select.ColumnInt(0), select.ColumnOptionalText(1),
+                      select.ColumnText(2), select.ColumnOptionalText(3),
+                      select.ColumnInt(4)});
+    }
+    return rows;
+  }
+
+  // The stored sentences from row `skip` on, words joined by spaces, once
+  // checked that the file is sound and every sentence in it whole.
+  Strings Sentences(size_t skip = 0) const {
+    auto db = Connect();
+    sqlite::Statement check(*db, "PRAGMA integrity_check");
+    EXPECT_TRUE(check.Step() && check.ColumnText(0) == "ok") << path_;
+    const std::vector<WordRecord> rows = Rows();
+    Strings sentences;
+    std::string sentence;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      // Each row starts a sentence or goes on with the one of the row before.
+      const WordRecord& row = rows[i];
+      const WordRecord* before = i > 0 && rows[i - 1].next ? &rows[i - 1] : 0;
+      if (before
+              ? row.position != before->position + 1 ||
+                    row.previous != before->middle || before->next != row.middle
+              : row.position != 0 || row.previous) {
+        ADD_FAILURE() << "row " << row.id << " does not go on with a sentence";
+        break;
+      }
+      sentence += (before ? " " : "") + row.middle;
+      if (!row.next && i >= skip) sentences.push_back(sentence);
+      if (!row.next) sentence.clear();
+    }
+    EXPECT_TRUE(rows.empty() || !rows.back().next) << "unfinished sentence";
+    return sentences;
+  }
+
+ private:
+  std::string folder_, path_;
+};
+
+using Kind = Error::Kind;
+
+// The kind KindName calls `name` ("busy"...); nullopt for any other text.
+inline std::optional<Kind> KindNamed(std::string_view name) {
+  for (int kind = 0; kind <= static_cast<int>(Kind::kInterrupted); ++kind)
+    if (name == KindName(static_cast<Kind>(kind))) return Kind{kind};
+  return std::nullopt;
+}
+
+// The exit status quibbo-cli(1) lists for a failure of `kind`.
+inline int ExitStatusOf(Kind kind) {
+  // missing, not-a-memory, exists, busy, read-only, full, damaged, io,
+  // invalid-text, empty, interrupted (by Ctrl+C).
+  const int kStatuses[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 130};
+  return kStatuses[static_cast<int>(kind)];
+}
+
+// The kind of failure a response reports; nullopt when it reports none.
+inline std::optional<Kind> KindOf(const Response& response) {
+  if (!response.failure) return std::nullopt;
+  return response.failure->kind();
+}
+
+// Whether a reply is the trouble message rather than an answer, also when
+// someone typed its first sentence: no reply composed from lines of input
+// holds the blank line after it.
+inline bool IsTrouble(std::string_view reply) {
+  const std::string trouble = TroubleMessage("");
+  return reply.starts_with(trouble.substr(0, trouble.find("\n\n") + 2));
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -56,22 +199,19 @@ class Child {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const int fds[] = {ends[0], out_, err_};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
       posix_spawn_file_actions_adddup2(&actions, fds[i], i);
-    }
     std::vector<char*> argv = {program.data()};
-    for (const std::string& argument : arguments) {
+    for (const std::string& argument : arguments)
       argv.push_back(const_cast<char*>(argument.c_str()));
-    }
     argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ)) {
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ))
       status_ = -1;
-    }
     posix_spawn_file_actions_destroy(&actions);
     close(ends[0]);
   }
   ~Child() {
-    Wait(Clock::now());
+    Wait(std::chrono::seconds(0));
     for (int fd : {in_, out_, err_}) close(fd);
   }
   Child(const Child&) = delete;
@@ -84,15 +224,15 @@ class Child {
   void Signal(int signal) {
     if (!status_) kill(pid_, signal);
   }
-  // Waits for the end, killing the child at `until`: the exit status, or
+  // Waits for the end, killing the child after `limit`: the exit status, or
   // nullopt when it was killed or died of a signal.
-  std::optional<int> Wait(Clock::time_point until) {
+  std::optional<int> Wait(std::chrono::seconds limit) {
+    const auto until = Clock::now() + limit;
     for (int status = 0; !status_;) {
       const bool late = Clock::now() >= until;
       if (late) Signal(SIGKILL);
-      if (waitpid(pid_, &status, late ? 0 : WNOHANG) == pid_) {
+      if (waitpid(pid_, &status, late ? 0 : WNOHANG) == pid_)
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return *status_ >= 0 ? status_ : std::nullopt;
@@ -138,12 +278,26 @@ inline Outcome RunProgram(
     const std::string& input = "",
     std::chrono::seconds limit = std::chrono::minutes(2)) {
   Child child(program, arguments, input);
-  const std::optional<int> status = child.Wait(Clock::now() + limit);
-  return {status, child.out(), child.err()};
+  return {child.Wait(limit), child.out(), child.err()};  // in this order
 }
 
 inline Outcome Cli(const Strings& arguments, const std::string& input = "") {
   return RunProgram(Program("quibbo-cli"), arguments, input);
+}
+
+// The words of `line` ("@" stands for the memory's folder), then --memory
+// and the memory unless they name one.
+inline Strings Words(const std::string& line, const TempMemory& memory) {
+  Strings words = Cut(line, ' ');
+  for (std::string& word : words)
+    if (word.starts_with("@")) word.replace(0, 1, memory.folder());
+  if (line.find("--memory") == line.npos)
+    words.insert(words.end(), {"--memory", memory.path()});
+  return words;
+}
+inline Outcome Cli(const TempMemory& memory, const std::string& line,
+                   const std::string& input = "") {
+  return Cli(Words(line, memory), input);
 }
 
 // Waits until `ready()` holds, for at most `limit`; whether it came.
@@ -177,8 +331,9 @@ inline std::vector<std::optional<std::string>> Replies(const std::string& out) {
 
 // The failure named by each line of a --json conversation: the kind of its
 // "error" member, or nullopt when it has none.
-inline std::vector<std::optional<Kind>> Failures(const std::string& out) {
-  std::vector<std::optional<Kind>> failures;
+using Kinds = std::vector<std::optional<Kind>>;
+inline Kinds Failures(const std::string& out) {
+  Kinds failures;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
     failures.push_back(
@@ -212,9 +367,8 @@ inline Strings SentencesOf(const Strings& lines) {
 // of its sentences.
 inline int64_t RowsLearnedFrom(std::string_view line) {
   int64_t rows = 0;
-  for (const std::string& s : SentencesOf({std::string(line)})) {
+  for (const std::string& s : SentencesOf({std::string(line)}))
     rows += 1 + std::ranges::count(s, ' ');
-  }
   return rows;
 }
 
@@ -225,9 +379,8 @@ inline int64_t RowsLearnedFrom(std::string_view line) {
 inline size_t TalkThrough(const TempMemory& memory, const Strings& lines,
                           std::chrono::seconds limit) {
   int64_t rows = memory.Rows().size();
-  const Outcome chat =
-      RunProgram(Program("quibbo-cli"), {"--json", "--memory", memory.path()},
-                 Lines(lines), limit);
+  const Outcome chat = RunProgram(Program("quibbo-cli"),
+                                  Words("--json", memory), Lines(lines), limit);
   const auto replies = Replies(chat.out);
   EXPECT_EQ(replies.size(), lines.size()) << chat.err.substr(0, 2000);
   size_t refused = 0;

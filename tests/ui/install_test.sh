@@ -36,14 +36,15 @@ for program in quibbo quibbo-cli; do
 done
 grep -qx "Exec=\"$lib/quibbo\"" "$entry" && grep -qx "Icon=$id" "$entry" || fail "menu entry"
 ! command -v desktop-file-validate >/dev/null || desktop-file-validate "$entry" || fail "menu entry"
-! command -v appstreamcli >/dev/null ||
-  appstreamcli validate --pedantic --no-net "$home/.local/share/metainfo/$id.metainfo.xml" >/dev/null ||
-  fail "metainfo: $(appstreamcli validate --pedantic --no-net "$home/.local/share/metainfo/$id.metainfo.xml")"
+! command -v appstreamcli >/dev/null || report=$(appstreamcli validate --pedantic --no-net \
+  "$home/.local/share/metainfo/$id.metainfo.xml") || fail "metainfo: $report"
 [ "$(stat -c %a "$lib/qvd.mdb")" = 600 ] || fail "the memory is not private"
 # The installed launcher talks to the installed memory, which starts empty.
 reply=$(echo "hello there" | as_user "$home/.local/bin/quibbo-cli" --json)
 [ "$reply" = '{"you":"hello there","quibbo":"Hello there."}' ] || fail "quibbo-cli answered: $reply"
 learned=$(cksum <"$lib/qvd.mdb")
+# What goes under the data folder, the manual pages aside.
+shared=$(files "$home/.local/share" | grep -v '^man/')
 
 # Reinstalling keeps the memory and someone else's launcher; uninstalling
 # leaves just those.
@@ -57,12 +58,7 @@ as_user "$src/scripts/uninstall" >/dev/null
 # PREFIX and XDG_DATA_HOME move everything, spaces and all.
 prefix="$home/my apps" data="$home/my data"
 HOME="$home" PREFIX="$prefix" XDG_DATA_HOME="$data" "$src/scripts/install" "$build" >/dev/null
-desktop_files="applications/$id.desktop
-bash-completion/completions/quibbo-cli
-$(for size in $icons; do echo "icons/hicolor/${size}x$size/apps/$id.png"; done)
-icons/hicolor/scalable/apps/$id.svg
-metainfo/$id.metainfo.xml"
-[ "$(files "$data")" = "$(echo "$desktop_files" | sort)" ] || fail "in XDG_DATA_HOME: $(files "$data")"
+[ "$(files "$data")" = "$shared" ] || fail "in XDG_DATA_HOME: $(files "$data")"
 grep -qx "Exec=\"$prefix/lib/quibbo/quibbo\"" "$data/applications/$id.desktop" || fail "menu entry under PREFIX"
 HOME="$home" PREFIX="$prefix" XDG_DATA_HOME="$data" "$src/scripts/uninstall" >/dev/null
 [ "$(find "$prefix" "$data" ! -type d)" = "$prefix/lib/quibbo/qvd.mdb" ] || fail "uninstall under PREFIX"

@@ -5,8 +5,9 @@
 # their own at their first start, private, in a private folder, and the
 # window and quibbo-cli agree on it; a memory beside the program wins; a
 # writable folder keeps the missing-memory message; --memory overrides all
-# and creates nothing. The users are HOMEs of their own; run as root, the
-# programs run as nobody, for whom the folder is read-only.
+# and creates nothing; with no display the window ends at once. The users
+# are HOMEs of their own; run as root, the programs run as nobody, for whom
+# the folder is read-only.
 #   user_memory_test.sh FOLDER
 # A && B || fail: fails when either check does, which is meant.
 # shellcheck disable=SC2015
@@ -51,6 +52,13 @@ kill "$window" 2>/dev/null || true
 { wait "$window"; } 2>/dev/null || true
 window=""
 [ "$(stat -c %a "$hers")" = 600 ] || fail "the window made no memory for carol"
+# With no display, or one set but not there, it says so in one line and
+# ends with status 3.
+for display in "" DISPLAY=:9999; do
+  # shellcheck disable=SC2086
+  status=0 && as_user "$c" $display "$system/quibbo" 2>"$work/err" || status=$?
+  [ "$status" = 3 ] && [ "$(wc -l <"$work/err")" = 1 ] || fail "quibbo with no display: $status, $(cat "$work/err")"
+done
 
 # --memory and a writable folder: the missing memory is named, none is made.
 # A memory beside the program is used as it is.

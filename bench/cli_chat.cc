@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-extern char** environ;
+#include "bench/spawn.h"
 
 namespace quibbo::bench {
 
@@ -25,24 +24,18 @@ CliChat::CliChat(const std::string& cli, const std::string& memory) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  std::vector<std::string> arguments = {cli, "chat",     "--json", "--seed",
-                                        "1", "--memory", memory};
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
   started_ = Clock::now();
-  int failed =
-      posix_spawn(&pid_, cli.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  try {
+    pid_ = Spawn({cli, "chat", "--json", "--seed", "1", "--memory", memory},
+                 actions);
+  } catch (const std::exception&) {
+    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+    throw;
+  }
   close(in[0]);
   close(out[1]);
   to_program_ = in[1];
   from_program_ = out[0];
-  if (failed) {
-    close(to_program_);
-    close(from_program_);
-    throw std::runtime_error("cannot start " + cli);
-  }
 }
 
 CliChat::~CliChat() {

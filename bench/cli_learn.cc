@@ -1,7 +1,6 @@
 #include "bench/cli_learn.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -10,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-extern char** environ;
+#include "bench/spawn.h"
 
 namespace quibbo::bench {
 
@@ -22,15 +21,8 @@ CliLearn::CliLearn(const std::string& cli, const std::string& memory,
   posix_spawn_file_actions_addopen(&actions, 1, output_.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  std::vector<std::string> arguments = {cli, "learn", file, "--memory", memory};
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
   started_ = Clock::now();
-  int failed =
-      posix_spawn(&pid_, cli.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed) throw std::runtime_error("cannot start " + cli);
+  pid_ = Spawn({cli, "learn", file, "--memory", memory}, actions);
   waiter_ = std::thread([this] {
     waitpid(pid_, &status_, 0);
     ended_at_ = Clock::now();

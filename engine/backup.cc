@@ -18,11 +18,7 @@ namespace {
 using Access = MemoryFile::Access;
 
 int64_t Query(MemoryFile& file, const char* sql) {
-  return file.Guard([&] {
-    sqlite::Statement query(file.connection(), sql);
-    query.Step();
-    return query.ColumnInt(0);
-  });
+  return file.Guard([&] { return file.connection().QueryInt(sql); });
 }
 
 struct CopyResult {

@@ -123,17 +123,12 @@ INSERT INTO word_count (word, count)
   SELECT middle, count(*) FROM word GROUP BY middle COLLATE unicase;
 )sql";
 
-bool Query(sqlite::Connection& db, const char* sql) {
-  sqlite::Statement query(db, sql);
-  return query.Step() && query.ColumnInt(0) != 0;
-}
-
 // Clears the mark of an edit when every row is consistent with its
 // neighbours, or keeps it, checked, when some are not; reading every row
 // once per edit rather than at every start.
 void CheckConsistency(sqlite::Connection& db) {
   db.Execute("DELETE FROM memory_edited;");
-  if (Query(db, kInconsistent)) {
+  if (db.QueryInt(kInconsistent)) {
     db.Execute("INSERT INTO memory_edited (id) VALUES (2);");
   }
 }
@@ -192,20 +187,18 @@ void Check(sqlite::Connection& db, const std::string& path) {
 }
 
 int64_t Version(sqlite::Connection& db) {
-  sqlite::Statement version(db, "PRAGMA user_version");
-  version.Step();
-  return version.ColumnInt(0);
+  return db.QueryInt("PRAGMA user_version");
 }
 
 void Upgrade(sqlite::Connection& db) {
   constexpr char kUnchecked[] =
       "SELECT EXISTS (SELECT 1 FROM memory_edited WHERE id = 1)";
-  if (Version(db) >= kVersion && !Query(db, kUnchecked)) return;
+  if (Version(db) >= kVersion && !db.QueryInt(kUnchecked)) return;
   InWriteTransaction(db, [&] {
     // Another program may have done it while this one waited.
     const int64_t version = Version(db);
     if (version >= kVersion) {
-      if (Query(db, kUnchecked)) CheckConsistency(db);
+      if (db.QueryInt(kUnchecked)) CheckConsistency(db);
       return;
     }
     if (version < 1) {

@@ -23,6 +23,11 @@ void Connection::Execute(const char* sql) {
   if (rc != SQLITE_OK) Fail(rc);
 }
 
+int64_t Connection::QueryInt(const char* sql) {
+  Statement query(*this, sql);
+  return query.Step() ? query.ColumnInt(0) : 0;
+}
+
 void Connection::Fail(int code) const {
   (void)code;
   throw SqliteError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));

@@ -42,6 +42,9 @@ class Connection {
 
   // Runs statements that take no values and return no rows.
   void Execute(const char* sql);
+  // Runs a statement that takes no values and returns the first column of
+  // its first row as an integer, or 0 when it returns no row.
+  int64_t QueryInt(const char* sql);
 
   sqlite3* handle() const { return db_; }
 

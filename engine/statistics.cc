@@ -12,11 +12,9 @@ MemoryStatistics ReadStatistics(const std::string& path, size_t top) {
   stats.top_words = store.MostFrequentWords(top);
   stats.sentences = store.SentenceCount();
   stats.file_bytes = file.Guard([&] {
-    sqlite::Statement size(file.connection(),
-                           "SELECT page_count * page_size FROM "
-                           "pragma_page_count(), pragma_page_size()");
-    size.Step();
-    return size.ColumnInt(0);
+    return file.connection().QueryInt(
+        "SELECT page_count * page_size FROM pragma_page_count(), "
+        "pragma_page_size()");
   });
   snapshot.Commit();
   return stats;

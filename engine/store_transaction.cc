@@ -39,9 +39,7 @@ void Store::Transaction::Commit() {
 void Store::Transaction::GrowCache(int kib) {
   store_.Guard([&] {
     sqlite::Connection& db = store_.file_->connection();
-    sqlite::Statement size(db, "PRAGMA cache_size");
-    size.Step();
-    cache_size_ = size.ColumnInt(0);
+    cache_size_ = db.QueryInt("PRAGMA cache_size");
     std::string grow = "PRAGMA cache_size = -";
     grow += std::to_string(kib);
     db.Execute(grow.c_str());

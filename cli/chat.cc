@@ -48,26 +48,22 @@ int RunChat(const Settings& settings) {
   for (int64_t number = 1;; ++number) {
     if (prompt) std::cout << "You: " << std::flush;
     if (!reader.Next(&line)) break;
-    Response response;
-    if (!IsValidUtf8(line)) {
-      std::cout.flush();
-      std::cerr << "quibbo-cli: line " << GroupDigits(number)
-                << " is not valid UTF-8 text; it was not learned." << std::endl;
-      response.failure = InvalidText();
-    } else {
-      response = engine.Respond(line);
-    }
-    if (response.failure && response.failure->kind() != Kind::kInvalidText) {
-      response.text = TerminalTrouble(*response.failure, settings.memory);
-    }
+    Response response = engine.Respond(line);
     // A blank line and a line not in UTF-8 never reach the memory; an empty
     // memory was reached.
     if (!response.failure) {
       reached = reached || !TrimSpaces(line).empty();
-    } else if (response.failure->kind() == Kind::kEmpty) {
-      reached = true;
-    } else if (response.failure->kind() != Kind::kInvalidText) {
-      unreachable = response.failure->kind();
+    } else if (response.failure->kind() == Kind::kInvalidText) {
+      std::cout.flush();
+      std::cerr << "quibbo-cli: line " << GroupDigits(number)
+                << " is not valid UTF-8 text; it was not learned." << std::endl;
+    } else {
+      response.text = TerminalTrouble(*response.failure, settings.memory);
+      if (response.failure->kind() == Kind::kEmpty) {
+        reached = true;
+      } else {
+        unreachable = response.failure->kind();
+      }
     }
     if (settings.json) {
       WriteJson(line, response.text, response.failure);

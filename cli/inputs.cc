@@ -72,10 +72,9 @@ Inputs OpenInputs(const std::vector<std::string>& names,
       inputs.not_text.push_back(input->name);
       continue;
     }
-    const int64_t size = regular ? info.st_size : -1;
-    input->size = size;
-    inputs.total_bytes =
-        size < 0 || inputs.total_bytes < 0 ? -1 : inputs.total_bytes + size;
+    inputs.total_bytes = !regular || inputs.total_bytes < 0
+                             ? -1
+                             : inputs.total_bytes + info.st_size;
     inputs.texts.push_back(std::move(input));
   }
   return inputs;

@@ -11,9 +11,8 @@
 namespace quibbo::cli {
 
 struct Input {
-  std::string name;   // as given, or "standard input" for "-"
-  int fd = -1;        // owned, unless the standard input
-  int64_t size = -1;  // bytes, when known
+  std::string name;  // as given, or "standard input" for "-"
+  int fd = -1;       // owned, unless the standard input
   ~Input();
 };
 

@@ -14,6 +14,7 @@
 // options.cc, from the table in command_table.h.
 #include <iostream>
 #include <optional>
+#include <string>
 
 #include "cli/commands.h"
 #include "cli/failure.h"
@@ -69,13 +70,15 @@ int Run(const Settings& settings) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  // Looked up once: finding it takes a look at the disk.
+  const std::string default_memory = quibbo::DefaultMemoryPath();
   Settings settings;
-  settings.memory = quibbo::DefaultMemoryPath();
+  settings.memory = default_memory;
   if (std::optional<int> status =
           quibbo::cli::ParseCommandLine(argc, argv, &settings)) {
     return *status;
   }
-  if (settings.memory == quibbo::DefaultMemoryPath()) {
+  if (settings.memory == default_memory) {
     if (auto failure = quibbo::PrepareDefaultMemory()) {
       std::cerr << "quibbo-cli: " << failure->description() << "\n";
     }

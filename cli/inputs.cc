@@ -13,13 +13,10 @@
 #include "cli/failure.h"
 #include "engine/error.h"
 #include "engine/file_id.h"
+#include "engine/memory_file.h"
 
 namespace quibbo::cli {
 namespace {
-
-// The memory and what lies beside it while programs use it.
-constexpr const char* kMemoryFiles[] = {"", "-wal", "-shm", "-wait",
-                                        "-journal"};
 
 // Whether the start of the regular file `fd` looks like text: no NUL byte,
 // which text never holds and binary files nearly always do (an SQLite
@@ -38,8 +35,10 @@ Input::~Input() {
 
 Inputs OpenInputs(const std::vector<std::string>& names,
                   const std::string& memory_path) {
+  // The memory and what lies beside it while programs use it.
   std::vector<FileId> memory;
-  for (const char* suffix : kMemoryFiles) {
+  if (auto id = FileIdOf(memory_path)) memory.push_back(*id);
+  for (const char* suffix : kMemoryCompanions) {
     if (auto id = FileIdOf(memory_path + suffix)) memory.push_back(*id);
   }
   std::vector<FileId> seen;

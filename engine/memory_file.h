@@ -28,6 +28,12 @@
 
 namespace quibbo {
 
+// The files SQLite and Quibbo keep beside a memory while programs use it:
+// its log, the log's index, the learner's signal (wait_signal.h) and a
+// rollback journal.
+inline constexpr const char* kMemoryCompanions[] = {"-wal", "-shm", "-wait",
+                                                    "-journal"};
+
 struct StoreOptions {
   // How long to wait for another program that holds the memory.
   std::chrono::milliseconds busy_timeout{3000};

@@ -12,6 +12,7 @@
 #include "engine/disk_sync.h"
 #include "engine/error.h"
 #include "engine/file_id.h"
+#include "engine/memory_file.h"
 
 namespace quibbo {
 namespace {
@@ -31,14 +32,11 @@ int Rename(const std::string& from, const std::string& to, bool replace) {
   return 0;
 }
 
-// The files SQLite and Quibbo keep beside a memory while it is in use.
-constexpr const char* kCompanions[] = {"-wal", "-shm", "-wait", "-journal"};
-
 // Whether `path` is the name of a memory's companion file, or holds a
 // memory that a program has open: it has a log or a journal beside it, or
 // another process holds a lock on it.
 bool InUse(const std::string& path) {
-  for (const char* suffix : kCompanions) {
+  for (const char* suffix : kMemoryCompanions) {
     if (access((path + suffix).c_str(), F_OK) == 0) return true;
   }
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -88,7 +86,7 @@ void OutputFile::CheckTarget() const {
     if (SameFile(path_, memory_path_) || SameName(path_, memory_path_)) {
       throw OverwritesMemory(path_);
     }
-    for (const char* suffix : kCompanions) {
+    for (const char* suffix : kMemoryCompanions) {
       if (SameName(path_, memory_path_ + suffix)) throw OverwritesMemory(path_);
     }
   }

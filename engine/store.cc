@@ -1,7 +1,5 @@
 #include "engine/store.h"
 
-#include <sqlite3.h>
-
 #include <limits>
 #include <unordered_map>
 
@@ -100,14 +98,18 @@ void Store::Append(const WordRecord& record) {
 void Store::AdjustCounts(
     const std::vector<std::pair<std::string_view, int64_t>>& delta) {
   known_.stored_counts.clear();
+  Statement& add = Prepared(store_sql::kAddCount);
+  Statement& drop = Prepared(store_sql::kDropCount);
   for (const auto& [word, change] : delta) {
-    for (int which : {store_sql::kAddCount, store_sql::kDropCount}) {
-      if (which == store_sql::kDropCount && change >= 0) continue;
-      Statement& statement = Prepared(which);
-      sqlite::ScopedReset scope(statement);
-      statement.Bind(1, word);
-      if (which == store_sql::kAddCount) statement.Bind(2, change);
-      statement.Run();
+    {
+      sqlite::ScopedReset scope(add);
+      add.Bind(1, word).Bind(2, change);
+      add.Run();
+    }
+    if (change < 0) {
+      sqlite::ScopedReset scope(drop);
+      drop.Bind(1, word);
+      drop.Run();
     }
   }
 }
@@ -179,7 +181,10 @@ std::optional<std::pair<int64_t, int64_t>> Store::IdRange() {
 }
 
 int64_t Store::IdOfRow(int64_t k) {
-  const int64_t stored = RowCount() - static_cast<int64_t>(PendingCount());
+  return IdOfRow(k, RowCount() - static_cast<int64_t>(PendingCount()));
+}
+
+int64_t Store::IdOfRow(int64_t k, int64_t stored) {
   if (k >= stored) return FirstPendingId() + (k - stored);
   auto range = IdRange();
   // Ids run without gaps in a memory that was only ever appended to; then
@@ -207,10 +212,12 @@ int64_t Store::DrawId(const Chooser& choose) {
   if (!__builtin_sub_overflow(last, first, &span) && span > 0) {
     for (int i = 0; i < kTries; ++i) {
       const int64_t id = first + static_cast<int64_t>(choose(span));
-      if (PendingRow(id) || SeekId(store_sql::kHasId, id, 0)) return id;
+      if (PendingRow(id) || SeekId(store_sql::kHasId, id)) return id;
     }
   }
-  return IdOfRow(static_cast<int64_t>(choose(RowCount())));
+  const int64_t rows = RowCount();
+  return IdOfRow(static_cast<int64_t>(choose(rows)),
+                 rows - static_cast<int64_t>(PendingCount()));
 }
 
 WordRecord Store::Row(int64_t id) {
@@ -236,12 +243,13 @@ std::optional<WordRecord> Store::RowAfter(int64_t id) {
   return PendingRow(std::max(id, FirstPendingId() - 1) + 1);
 }
 
-std::optional<int64_t> Store::SeekId(int which, int64_t first, int64_t second) {
+std::optional<int64_t> Store::SeekId(int which, int64_t first,
+                                     std::optional<int64_t> second) {
   return Guard([&] {
     Statement& seek = Prepared(which);
     sqlite::ScopedReset scope(seek);
     seek.Bind(1, first);
-    if (which != store_sql::kHasId) seek.Bind(2, second);
+    if (second) seek.Bind(2, *second);
     return ReadOptionalId(seek);
   });
 }
@@ -254,9 +262,7 @@ bool Store::Edited() {
     Statement& edited = Prepared(store_sql::kEdited);
     sqlite::ScopedReset scope(edited);
     const bool result = edited.Step() && edited.ColumnInt(0) != 0;
-    if (!sqlite3_get_autocommit(file_->connection().handle())) {
-      known_.edited = result;
-    }
+    if (InTransaction()) known_.edited = result;
     return result;
   });
 }

@@ -229,7 +229,11 @@ class Store {
   std::optional<std::pair<int64_t, int64_t>> IdRange();
   std::vector<int64_t> Ids(int which, std::string_view first,
                            std::string_view second, int64_t position);
-  std::optional<int64_t> SeekId(int which, int64_t first, int64_t second);
+  // The id statement `which` finds for its one or two parameters.
+  std::optional<int64_t> SeekId(int which, int64_t first,
+                                std::optional<int64_t> second = std::nullopt);
+  // IdOfRow, given the number of stored rows.
+  int64_t IdOfRow(int64_t k, int64_t stored);
   // Whether the memory was edited by hand and not found consistent since.
   bool Edited();
   template <typename Body>

@@ -72,14 +72,6 @@ std::vector<IdSpan> Store::SentencesHolding(
   return Guard([&] {
     // Sentences found so far, by first id; each ends before `end`.
     std::map<int64_t, int64_t> found;
-    auto bound = [&](int which, int64_t id, int64_t otherwise) {
-      Statement& statement = Prepared(which);
-      sqlite::ScopedReset scope(statement);
-      statement.Bind(1, id);
-      return statement.Step() && !statement.ColumnIsNull(0)
-                 ? statement.ColumnInt(0)
-                 : otherwise;
-    };
     Statement& ids = Prepared(store_sql::kIdsWithWord);
     for (const std::string& word : words) {
       sqlite::ScopedReset scope(ids);
@@ -88,10 +80,10 @@ std::vector<IdSpan> Store::SentencesHolding(
         const int64_t id = ids.ColumnInt(0);
         auto after = found.upper_bound(id);
         if (after != found.begin() && id < std::prev(after)->second) continue;
-        found[bound(store_sql::kSentenceStartAtOrBefore, id,
-                    std::numeric_limits<int64_t>::min())] =
-            bound(store_sql::kSentenceStartAfter, id,
-                  std::numeric_limits<int64_t>::max());
+        found[SeekId(store_sql::kSentenceStartAtOrBefore, id)
+                  .value_or(std::numeric_limits<int64_t>::min())] =
+            SeekId(store_sql::kSentenceStartAfter, id)
+                .value_or(std::numeric_limits<int64_t>::max());
       }
     }
     std::vector<IdSpan> spans;

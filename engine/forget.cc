@@ -18,25 +18,37 @@ std::string_view Core(std::string_view word) {
   return core;
 }
 
-// Whether the stored word `stored` counts as the word `typed`: the same
-// core, letter case ignored. A typed word that is all punctuation matches
-// itself alone, with or without a sentence's full stop.
-bool SameWord(std::string_view stored, std::string_view typed) {
-  const std::string_view core = Core(typed);
-  if (core.empty()) {
-    return CompareIgnoringCase(stored, typed) == 0 ||
-           CompareIgnoringCase(stored, std::string(typed) + ".") == 0;
+// A word typed to forget, with its core found once for every stored word
+// it is compared with.
+struct Typed {
+  std::string_view word;
+  std::string_view core;
+};
+
+// Whether the stored word `stored`, whose core is `core`, counts as `typed`:
+// the same core, letter case ignored. A typed word that is all punctuation
+// matches itself alone, with or without a sentence's full stop.
+bool SameWord(std::string_view stored, std::string_view core,
+              const Typed& typed) {
+  if (typed.core.empty()) {
+    if (stored.ends_with('.') && stored.size() > typed.word.size()) {
+      stored.remove_suffix(1);
+    }
+    return CompareIgnoringCase(stored, typed.word) == 0;
   }
-  return CompareIgnoringCase(Core(stored), core) == 0;
+  return CompareIgnoringCase(core, typed.core) == 0;
 }
 
 // The stored words that count as any of `words`, one spelling of each.
 std::vector<std::string> Forms(Store& store,
                                const std::vector<std::string>& words) {
+  std::vector<Typed> typed;
+  for (const std::string& word : words) typed.push_back({word, Core(word)});
   std::vector<std::string> forms;
   store.ForEachWord([&](const WordTally& tally) {
-    for (const std::string& word : words) {
-      if (SameWord(tally.word, word)) {
+    const std::string_view core = Core(tally.word);
+    for (const Typed& word : typed) {
+      if (SameWord(tally.word, core, word)) {
         forms.push_back(tally.word);
         return;
       }

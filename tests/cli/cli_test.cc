@@ -320,8 +320,9 @@ TEST(ExportForgetTest, OnGeneratedMemories) {
     EXPECT_EQ(to.Rows(), from.Rows()) << seed;
     EXPECT_EQ(MiscountedWords(to), 0) << seed;
 
-    // A word as typed: any case, with or without the sentence's full stop.
-    const Strings words = {seed % 2 ? "BOB" : "bob.", "ÜBER"};
+    // A word as typed: any case, with or without the sentence's full stop;
+    // one of punctuation alone stands for itself.
+    const Strings words = {seed % 2 ? "BOB" : "bob.", "ÜBER", "?"};
     Strings kept;
     int64_t sentences = 0, rows = 0;
     for (const std::string& sentence : from.Sentences()) {
@@ -329,15 +330,23 @@ TEST(ExportForgetTest, OnGeneratedMemories) {
       const bool holds = std::ranges::any_of(in, [&](std::string w) {
         if (w.ends_with('.')) w.pop_back();
         return CompareIgnoringCase(w, "bob") == 0 ||
-               CompareIgnoringCase(w, "über") == 0;
+               CompareIgnoringCase(w, "über") == 0 || w == "?";
       });
       if (!holds) kept.push_back(sentence);
       sentences += holds;
       rows += holds ? in.size() : 0;
     }
     EXPECT_EQ(PreviewForget(from.path(), words, 2).rows, rows) << seed;
-    const ForgetFigures gone = Forget(from.path(), words);
-    EXPECT_EQ(std::pair(gone.sentences, gone.rows), std::pair(sentences, rows));
+    const Outcome gone =
+        Cli(from, "forget " + words[0] + " " + words[1] + " ? --yes");
+    EXPECT_EQ(gone.status, 0) << gone.err;
+    EXPECT_THAT(
+        gone.out,
+        ContainsRegex(sentences == 0 ? "nothing was deleted"
+                                     : "Forgot " + std::to_string(sentences) +
+                                           " sentences? \\(" +
+                                           std::to_string(rows) + " words?\\)"))
+        << seed;
     EXPECT_EQ(from.Sentences(), kept) << seed;
     EXPECT_EQ(MiscountedWords(from), 0) << seed;
   }

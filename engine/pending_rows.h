@@ -18,7 +18,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/store.h"
@@ -37,7 +36,7 @@ class PendingRows {
 
   void Add(const WordRecord& row) {
     rows_.push_back(row);
-    ++counts_[row.middle];
+    counts_.Add(row.middle);
   }
   // Keeps the first `size` rows only: what a failed sentence added goes.
   void Truncate(size_t size) { Drop(size, rows_.size()); }
@@ -45,25 +44,18 @@ class PendingRows {
   void DropFirst(size_t count) { Drop(0, count); }
 
   // The rows whose word is `word`, letter case ignored.
-  int64_t Count(std::string_view word) const {
-    auto found = counts_.find(word);
-    return found == counts_.end() ? 0 : found->second;
-  }
+  int64_t Count(std::string_view word) const { return counts_.Count(word); }
 
  private:
   void Drop(size_t begin, size_t end) {
-    for (size_t i = begin; i < end; ++i) {
-      auto count = counts_.find(rows_[i].middle);
-      if (--count->second == 0) counts_.erase(count);
-    }
+    for (size_t i = begin; i < end; ++i) counts_.Remove(rows_[i].middle);
     rows_.erase(rows_.begin() + static_cast<ptrdiff_t>(begin),
                 rows_.begin() + static_cast<ptrdiff_t>(end));
   }
 
   std::mutex mutex_;
   std::vector<WordRecord> rows_;
-  std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
-      counts_;
+  CaseBlindCounts counts_;
 };
 
 }  // namespace quibbo

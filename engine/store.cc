@@ -130,7 +130,7 @@ void Store::FlushCounts() {
   }
   AdjustCounts(counts);
   known_.uncounted.clear();
-  known_.tally.clear();
+  known_.tally.Clear();
   known_.tallied = 0;
 }
 
@@ -337,11 +337,9 @@ int64_t Store::CountWord(std::string_view word) {
     // The words appended but not yet in word_count, a line's words one by
     // one as they are appended, say: tallied as they are first asked for.
     for (; known_.tallied < known_.uncounted.size(); ++known_.tallied) {
-      ++known_.tally[known_.uncounted[known_.tallied]];
+      known_.tally.Add(known_.uncounted[known_.tallied]);
     }
-    if (auto tallied = known_.tally.find(word); tallied != known_.tally.end()) {
-      count += tallied->second;
-    }
+    count += known_.tally.Count(word);
     if (pending_) count += pending_->Count(word);
     return count;
   });

@@ -272,18 +272,14 @@ class Store {
     // first `tallied` of them.
     std::vector<std::string> uncounted;
     size_t tallied = 0;
-    std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
-        tally;
+    CaseBlindCounts tally;
     // Counts of word_count, as the open transaction read them.
     std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
         stored_counts;
 
     // The words from the `from`-th on were taken back.
     void Forget(size_t from) {
-      for (size_t i = from; i < tallied; ++i) {
-        auto count = tally.find(uncounted[i]);
-        if (--count->second == 0) tally.erase(count);
-      }
+      for (size_t i = from; i < tallied; ++i) tally.Remove(uncounted[i]);
       tallied = std::min(tallied, from);
       uncounted.resize(from);
     }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quibbo {
@@ -69,6 +70,27 @@ struct CaseBlindEqual {
   bool operator()(std::string_view a, std::string_view b) const {
     return CompareIgnoringCase(a, b) == 0;
   }
+};
+
+// How many times each word was added, letter case ignored: every spelling
+// CaseBlindEqual finds equal counts as one word.
+class CaseBlindCounts {
+ public:
+  void Add(const std::string& word) { ++counts_[word]; }
+  // Takes back one Add of `word`, which must have been added.
+  void Remove(const std::string& word) {
+    auto count = counts_.find(word);
+    if (--count->second == 0) counts_.erase(count);
+  }
+  int64_t Count(std::string_view word) const {
+    auto count = counts_.find(word);
+    return count == counts_.end() ? 0 : count->second;
+  }
+  void Clear() { counts_.clear(); }
+
+ private:
+  std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
+      counts_;
 };
 
 }  // namespace quibbo

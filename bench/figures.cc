@@ -48,6 +48,13 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
+std::string Ms(double value) { return Fixed(value, 3); }
+
+std::string Spread(const std::vector<double>& ms) {
+  return Ms(Median(ms)) + " | " + Ms(Percentile(ms, 95)) + " | " +
+         Ms(Percentile(ms, 99)) + " | " + Ms(Max(ms));
+}
+
 std::string Mark(bool met) { return met ? "met" : "**not met**"; }
 
 int64_t FileBytes(const std::string& path) {

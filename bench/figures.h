@@ -23,6 +23,10 @@ double Max(const std::vector<double>& values);
 // "1,234,567", rounded to a whole number.
 std::string Thousands(double value);
 std::string Fixed(double value, int decimals);
+// Milliseconds to the microsecond, for the tables.
+std::string Ms(double value);
+// Median, 95th and 99th percentile and the slowest, as table cells.
+std::string Spread(const std::vector<double>& ms);
 // "met" or a bold "not met", for the goals table.
 std::string Mark(bool met);
 

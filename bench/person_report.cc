@@ -15,14 +15,6 @@ constexpr double kLineOverLearn = 2;
 
 std::string Count(int64_t n) { return Thousands(static_cast<double>(n)); }
 
-std::string Ms(double value) { return Fixed(value, 3); }
-
-// Median, 95th, 99th percentile and the slowest, as table cells.
-std::string Spread(const std::vector<double>& ms) {
-  return Ms(Median(ms)) + " | " + Ms(Percentile(ms, 95)) + " | " +
-         Ms(Percentile(ms, 99)) + " | " + Ms(Max(ms));
-}
-
 double LearnShare(const BesideLearnFigures& f) {
   return Median(f.beside_words_per_second) / Median(f.alone_words_per_second);
 }

@@ -148,8 +148,7 @@ PersonFigures MeasurePerson(const Settings& settings, const Corpus& corpus,
       .memory = settings.work + "/short.mdb",
       .rows = kShortRows / share,
       .replies = kShortReplies / share,
-      .lookups_per_position = std::max(1, kLookupsPerPosition / share),
-      .options = {}};
+      .lookups_per_position = std::max(1, kLookupsPerPosition / share)};
   person.short_memory = MeasureShortMemory(short_memory, corpus);
   return person;
 }

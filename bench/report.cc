@@ -20,8 +20,6 @@ constexpr double kMiB = 1024;  // KiB
 
 std::string Rows(int64_t rows) { return Thousands(static_cast<double>(rows)); }
 
-std::string Ms(double value) { return Fixed(value, 3); }
-
 std::string Today() {
   std::time_t now = std::time(nullptr);
   char text[32];
@@ -143,9 +141,7 @@ std::string StandardReport(const std::vector<SizeResult>& sizes,
         << "| Engine reply (ms) | Median | 95th | 99th | Slowest |\n"
         << "|---|---:|---:|---:|---:|\n";
     auto row = [&out](const std::string& what, const std::vector<double>& ms) {
-      out << "| " << what << " | " << Ms(Median(ms)) << " | "
-          << Ms(Percentile(ms, 95)) << " | " << Ms(Percentile(ms, 99)) << " | "
-          << Ms(Max(ms)) << " |\n";
+      out << "| " << what << " | " << Spread(ms) << " |\n";
     };
     row("Durable: each line on the disk before its reply", durable);
     row("Not durable", loose);
@@ -162,9 +158,7 @@ std::string StandardReport(const std::vector<SizeResult>& sizes,
         << "| Round trip of a line (ms) | Median | 95th | 99th | Slowest |\n"
         << "|---|---:|---:|---:|---:|\n";
     auto row = [&out](const std::string& what, const std::vector<double>& ms) {
-      out << "| " << ms.size() << " " << what << " | " << Ms(Median(ms))
-          << " | " << Ms(Percentile(ms, 95)) << " | " << Ms(Percentile(ms, 99))
-          << " | " << Ms(Max(ms)) << " |\n";
+      out << "| " << ms.size() << " " << what << " | " << Spread(ms) << " |\n";
     };
     row("fragments (held-back lines) in a row", trips);
     row("whole sentences in a row, after those", chat->sentence_round_trip_ms);

@@ -6,6 +6,7 @@
 #include "bench/figures.h"
 #include "bench/replies.h"
 #include "engine/bulk_learner.h"
+#include "engine/memory_file.h"
 #include "engine/random.h"
 #include "engine/text.h"
 
@@ -84,8 +85,8 @@ ShortMemoryFigures MeasureShortMemory(const ShortMemorySettings& settings,
       Fixed(Median(figures.lookup_ms), 3) + " ms, slowest " +
       Fixed(Max(figures.lookup_ms), 3));
 
-  figures.respond_ms = TimeReplies(corpus, settings.memory, settings.replies, 1,
-                                   settings.options);
+  figures.respond_ms =
+      TimeReplies(corpus, settings.memory, settings.replies, 1);
   CliChat chat(settings.cli, settings.memory);
   for (const std::string& line : corpus.warm_up) chat.Exchange(line);
   // From where the engine's replies stopped, so no line comes twice.

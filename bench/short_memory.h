@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "bench/corpus.h"
-#include "engine/memory_file.h"
 
 namespace quibbo::bench {
 
@@ -25,7 +24,6 @@ struct ShortMemorySettings {
   uint64_t seed = 7;   // the same seed makes the same sentences
   size_t replies = 0;  // in a row, through the engine and through quibbo-cli
   int lookups_per_position = 0;
-  StoreOptions options;  // for the engine's replies
 };
 
 struct ShortMemoryFigures {

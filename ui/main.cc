@@ -9,8 +9,6 @@
 #include <string>
 
 #include "engine/engine.h"
-#include "engine/program_folder.h"
-#include "engine/version.h"
 #include "ui/command_line.h"
 #include "ui/conversation.h"
 #include "ui/main_window.h"

@@ -21,14 +21,24 @@ AQUA = (0, 255, 255)
 WHITE = (255, 255, 255)
 
 
+# The face, in pixels of a 32 pixel icon: the eyes' left edges, and the
+# shine on the upper left of the bubble.
+EYES = (11, 19)
+SHINE = ((6, 6), (7, 5), (5, 7), (8, 5))
+
+
+def bubble_shape(size):
+    """The bubble: an ellipse over the upper part, (cx, cy, rx, ry), with a
+    tail at the left from `top` down to `bottom`."""
+    cx, cy, rx, ry = size / 2, size * 0.42, size * 0.47, size * 0.38
+    return cx, cy, rx, ry, cy + ry * 0.55, size * 0.97
+
+
 def inside_bubble(x, y, size):
-    """The bubble: an ellipse over the upper part, with a tail at the left."""
-    cx, cy = size / 2, size * 0.42
-    rx, ry = size * 0.47, size * 0.38
+    cx, cy, rx, ry, top, bottom = bubble_shape(size)
     if ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2 <= 1:
         return True
     # The tail: a triangle from under the bubble down to the lower left.
-    top, bottom = cy + ry * 0.55, size * 0.97
     if top <= y <= bottom:
         t = (y - top) / (bottom - top)
         left = size * (0.30 - 0.18 * t)
@@ -72,7 +82,7 @@ def draw(size):
 def face(pixels, size):
     s = size / 32
     eye = max(1, round(3 * s))
-    for ex in (11, 19):
+    for ex in EYES:
         for dy in range(eye + (1 if size >= 24 else 0)):
             for dx in range(eye):
                 pixels[round(7 * s) + dy][round(ex * s) + dx] = BLACK
@@ -94,7 +104,7 @@ def face(pixels, size):
         # A shine on the upper left of the bubble, in pixels of a 32 pixel
         # icon (not scaled down at 24).
         block = max(1, round(s))
-        for x, y in ((6, 6), (7, 5), (5, 7), (8, 5)):
+        for x, y in SHINE:
             for dy in range(block):
                 for dx in range(block):
                     pixels[y * block + dy][x * block + dx] = WHITE
@@ -125,26 +135,25 @@ def svg():
     """The same drawing at 32 units, for any size: the bubble shaded in bands
     along x + y, its outline, the eyes, the smile and the shine."""
     size = 32
-    cx, cy, rx, ry = size / 2, size * 0.42, size * 0.47, size * 0.38
-    top, bottom = cy + ry * 0.55, size * 0.97
+    cx, cy, rx, ry, top, bottom = bubble_shape(size)
     tail = "%g,%g %g,%g %g,%g" % (size * 0.30, top, size * 0.50, top,
                                   size * 0.12, bottom)
     bubble = ('<ellipse cx="%g" cy="%g" rx="%g" ry="%g"/>'
               '<polygon points="%s"/>' % (cx, cy, rx, ry, tail))
 
-    def band(start, end, colour):
-        a, b = 2 * size * start, 2 * size * end
-        return ('<polygon fill="#%02x%02x%02x" points="%g,0 %g,0 0,%g 0,%g"/>'
-                % (colour + (a, b, b, a)))
-
     def hex_colour(colour):
         return "#%02x%02x%02x" % colour
 
+    def band(start, end, colour):
+        a, b = 2 * size * start, 2 * size * end
+        return ('<polygon fill="%s" points="%g,0 %g,0 0,%g 0,%g"/>'
+                % (hex_colour(colour), a, b, b, a))
+
     eyes = "".join('<rect x="%d" y="7" width="3" height="4"/>' % x
-                   for x in (11, 19))
+                   for x in EYES)
     smile = "M %g %g A 7 4.5 0 0 0 %g %g" % (9, 14.5, 23, 14.5)
     shine = "".join('<rect x="%d" y="%d" width="1" height="1"/>' % point
-                    for point in ((6, 6), (7, 5), (5, 7), (8, 5)))
+                    for point in SHINE)
     return "\n".join([
         '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" '
         'viewBox="0 0 %d %d">' % (size, size, size, size),

@@ -66,24 +66,23 @@ std::unique_ptr<sqlite::Connection> Connect(const std::string& path,
   return db;
 }
 
+// Whether this process may write `path`.
+bool Writable(const std::string& path) {
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 // SQLite gives the -wal and -shm files it creates the memory's own mode. A
 // program that opened the memory while it was read-only leaves them behind
 // read-only, and they would keep the memory read-only after the file is
 // writable again; they get the file's mode back then.
 void RestoreCompanionModes(const std::string& path, mode_t mode) {
-  if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return;
+  if (!Writable(path)) return;
   for (const char* suffix : {"-wal", "-shm"}) {
     std::string companion = path + suffix;
-    if (faccessat(AT_FDCWD, companion.c_str(), W_OK, AT_EACCESS) != 0 &&
-        errno == EACCES) {
+    if (!Writable(companion) && errno == EACCES) {
       chmod(companion.c_str(), mode & 0777);
     }
   }
-}
-
-// Whether this process may write `path`.
-bool Writable(const std::string& path) {
-  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 // How to reach the memory at `path` for `access`. A memory this user may not
@@ -154,8 +153,8 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
           std::make_unique<LogCopy>(handle, path, options.checkpoint_pages);
       if (options.durable) file->log_sync_ = std::make_unique<LogSync>(path);
       sqlite3_wal_hook(handle, &MemoryFile::Committed, file.get());
+      schema::Upgrade(*file->db_);
     }
-    if (!read_only) schema::Upgrade(*file->db_);
     const int64_t version = schema::Version(*file->db_);
     file->counted_ = version >= schema::kCountedVersion;
     file->marks_edits_ = version >= schema::kMarkedVersion;

@@ -90,14 +90,13 @@ void OutputFile::CheckTarget() const {
       if (SameName(path_, memory_path_ + suffix)) throw OverwritesMemory(path_);
     }
   }
-  struct stat info;
-  if (lstat(path_.c_str(), &info) != 0) return;
-  // Not even --force replaces what is not a plain file of its own.
-  if (S_ISDIR(info.st_mode) ||
-      (stat(path_.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
-    throw OutputIsFolder(path_);
-  }
-  if (!S_ISREG(info.st_mode)) throw OutputNotRegular(path_);
+  struct stat name, target;
+  if (lstat(path_.c_str(), &name) != 0) return;
+  // Not even --force replaces what is not a plain file, or a link to one.
+  const struct stat& reached =
+      stat(path_.c_str(), &target) == 0 ? target : name;
+  if (S_ISDIR(reached.st_mode)) throw OutputIsFolder(path_);
+  if (!S_ISREG(reached.st_mode)) throw OutputNotRegular(path_);
   if (InUse(path_)) throw OutputInUse(path_);
   if (!replace_) throw OutputExists(path_);
 }

@@ -72,6 +72,11 @@ int RunChat(const Settings& settings) {
     }
   }
   if (prompt) std::cout << "\n";
+  // Lines answered beside a learner may still wait to be stored.
+  const Unstored unstored = engine.Close();
+  if (unstored.failure) {
+    return Fail(NotStored(unstored.lines, *unstored.failure));
+  }
   if (Interrupted()) return InterruptedStatus();
   if (reader.error() != 0) {
     return Fail(Error(KindOfErrno(reader.error()),

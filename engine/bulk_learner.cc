@@ -113,6 +113,7 @@ void BulkLearner::StoreCollected() {
         const size_t end =
             StorePart(stored, stored == 0 ? pending_.words : BatchRows());
         batch.Commit();
+        if (wait_signal_) wait_signal_->Committed();
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
         LearnedCounts part;
         part.sentences = static_cast<int64_t>(end - stored);

@@ -1,69 +1,109 @@
 #include "engine/engine.h"
 
+#include <set>
+
 #include "engine/learner.h"
 #include "engine/reply.h"
 #include "engine/text.h"
 #include "engine/wait_signal.h"
 
 namespace quibbo {
+namespace {
+
+using Kind = Store::Transaction::Kind;
+
+// How long the worker's chore waits for a call in progress before it tries
+// again later: short, as the caller may be closing the memory meanwhile.
+constexpr std::chrono::milliseconds kChoreWait{20};
+
+int64_t LinesOf(const std::vector<PendingRow>& rows) {
+  std::set<int64_t> lines;
+  for (const PendingRow& row : rows) lines.insert(row.line);
+  return static_cast<int64_t>(lines.size());
+}
+
+}  // namespace
 
 Engine::Engine(std::string memory_path, std::unique_ptr<RandomSource> random,
                Confirm confirm, StoreOptions options)
     : memory_path_(std::move(memory_path)),
       random_(random ? std::move(random) : SeededRandom::Unpredictable()),
       confirm_(std::move(confirm)),
-      options_(options),
-      pending_(std::make_shared<PendingRows>()) {}
+      options_(options) {}
 
-Engine::~Engine() = default;
+Engine::~Engine() { Close(); }
+
+void Engine::Release() {
+  if (!store_) return;
+  try {
+    std::vector<PendingRow> rows = store_->PendingRows();
+    carried_.insert(carried_.end(), rows.begin(), rows.end());
+  } catch (const Error&) {
+    // The TEMP table lives in this process; reading it does not fail.
+  }
+  store_.reset();
+}
 
 Store& Engine::Memory(Store::Access access) {
   if (!store_ || !store_->file().StillAtPath() ||
       (access == Store::Access::kReadWrite && access != store_access_)) {
-    store_.reset();
+    Release();
     store_ = Store::Open(memory_path_, access, options_);
-    store_->SetPending(pending_);
     store_access_ = access;
+    if (Worker* worker = store_->file().worker()) {
+      // Lines still waiting move to the memory opened anew.
+      try {
+        store_->AddPending(carried_);
+      } catch (const Error&) {
+        store_.reset();
+        throw;
+      }
+      carried_.clear();
+      worker->SetChore([this] { return StoreWaitingLines(); });
+      worker->Wake();
+    }
   }
   return *store_;
+}
+
+std::string Engine::LearnAndReply(Store& store, std::string_view line) {
+  // Beside a learner, or behind lines still waiting for one, the line waits
+  // too, so the lines are stored in the order they were said.
+  const bool later = LearnerAtWork(memory_path_) || store.PendingLines() > 0;
+  Store::Transaction transaction(store, later ? Kind::kLater : Kind::kWrite,
+                                 ++lines_);
+  Intake intake = Learn(store, transaction, line);
+  if (later) {
+    std::string reply = ComposeReply(store, *random_, intake);
+    transaction.Commit();
+    store.file().worker()->Wake();
+    return reply;
+  }
+  // The log's sync starts at the commit and runs beside the composing.
+  transaction.CommitKeepingSnapshot();
+  return ComposeReply(store, *random_, intake);
 }
 
 Response Engine::Respond(std::string_view line) {
   if (TrimSpaces(line).empty()) return {kEmptyInputReply, std::nullopt};
   Response response;
-  bool later = false;
+  std::lock_guard<std::timed_mutex> hold(mutex_);
   try {
     if (!IsValidUtf8(line)) throw InvalidText();
-    if (std::optional<Error> failure =
-            writer_ ? writer_->TakeFailure() : std::nullopt) {
-      throw *failure;
+    if (learning_) {
+      response.text = LearnAndReply(Memory(Store::Access::kReadWrite), line);
+    } else {
+      Store& store = Memory(Store::Access::kReadOnly);
+      Store::Transaction snapshot(store, Kind::kRead);
+      response.text = ComposeReply(store, *random_, Consider(store, line));
     }
-    Store& store = Memory(learning_ ? Store::Access::kReadWrite
-                                    : Store::Access::kReadOnly);
-    const bool learner = learning_ && LearnerAtWork(memory_path_);
-    // Lines said while a learner was at work go first; once none is at
-    // work, they are stored at once, and this line on the disk before its
-    // reply.
-    if (writer_ && !learner) writer_->WaitUntilStored();
-    std::unique_lock<std::mutex> hold(pending_->mutex());
-    later = learning_ && (learner || !pending_->rows().empty());
-    Intake intake =
-        learning_ ? Learn(store, line, later) : Consider(store, line);
-    response.text = ComposeReply(store, *random_, intake);
   } catch (const Error& error) {
     // Only failures of the memory or the input become the trouble message;
     // anything else is a fault of the program and goes to the caller.
     response.failure = error;
   }
-  if (later) {
-    if (!writer_) {
-      writer_ = std::make_unique<PendingWriter>(memory_path_, pending_,
-                                                options_.busy_timeout);
-    }
-    writer_->Wake();
-  }
   // Every sentence stored is on the disk before the reply is shown, failure
-  // or not. The sync began at the commit and ran beside composing the reply.
+  // or not.
   try {
     if (store_) store_->file().Durable();
   } catch (const Error& error) {
@@ -78,22 +118,71 @@ Response Engine::Respond(std::string_view line) {
   return response;
 }
 
-bool Engine::Idle() { return !store_ || store_->file().Idle(); }
+bool Engine::StoreWaitingLines() {
+  std::unique_lock<std::timed_mutex> hold(mutex_, std::defer_lock);
+  if (!hold.try_lock_for(kChoreWait)) return true;
+  if (!store_) return false;
+  try {
+    if (store_->PendingLines() == 0) return false;
+    // The memory is taken only if it is free now: this thread must never
+    // keep the caller waiting for another program.
+    store_->file().WithoutWaiting([&] {
+      Store::Transaction write(*store_, Kind::kWrite);
+      store_->StorePending();
+      write.Commit();
+    });
+    return false;
+  } catch (const Error&) {
+    // Tried again until Close(), which reports what is left, and why.
+    return true;
+  }
+}
+
+Unstored Engine::Close() {
+  std::lock_guard<std::timed_mutex> hold(mutex_);
+  Unstored unstored;
+  try {
+    unstored.lines = LinesOf(carried_);
+    if (store_ && store_access_ == Store::Access::kReadWrite) {
+      unstored.lines += store_->PendingLines();
+    }
+    if (unstored.lines > 0) {
+      Store& store = Memory(Store::Access::kReadWrite);
+      AskToMakeWay(memory_path_);
+      Store::Transaction write(store, Kind::kWrite);
+      store.StorePending();
+      write.Commit();
+      store.file().Durable();
+      unstored.lines = 0;
+    }
+  } catch (const Error& error) {
+    if (unstored.lines > 0) unstored.failure = error;
+  }
+  store_.reset();
+  carried_.clear();
+  return unstored;
+}
+
+bool Engine::Idle() {
+  std::lock_guard<std::timed_mutex> hold(mutex_);
+  return !store_ || store_->file().Idle();
+}
 
 void Engine::WipeMemory() {
   if (!confirm_ || !confirm_(kWipeFirstQuestion)) return;
   if (!confirm_(kWipeSecondQuestion)) return;
-  // Lines said before the wipe are wiped too.
-  if (writer_) writer_->WaitUntilStored();
+  std::lock_guard<std::timed_mutex> hold(mutex_);
   Store& store = Memory(Store::Access::kReadWrite);
-  Store::Transaction transaction(store, Store::Transaction::Kind::kWrite);
+  Store::Transaction transaction(store, Kind::kWrite);
   store.DeleteAll();
+  // Lines said before the wipe go with it.
+  store.DropPending();
   transaction.Commit();
   store.file().EmptyLog();
 }
 
 int32_t Engine::WordFrequency(std::string_view word) {
-  std::lock_guard<std::mutex> hold(pending_->mutex());
+  std::lock_guard<std::timed_mutex> hold(mutex_);
   return quibbo::WordFrequency(Memory(Store::Access::kReadOnly), word);
 }
 

@@ -20,25 +20,31 @@
 // and opens it again whenever the file at its path was replaced or removed,
 // so it never writes into a file that is no longer the memory.
 //
+// Every line Respond stores is on the disk before it returns, and its reply
+// is composed from the memory exactly as the line's own commit left it.
 // Beside a bulk learner (`quibbo-cli learn`) on the same memory, Respond
-// does not wait for the learner's batch to end: it replies at once, from the
-// memory as it stands and the line itself, and a thread of the engine's own
-// stores the line as soon as the learner lets go (pending_rows.h,
-// pending_writer.h); so do the lines that follow, in order, until none is
-// left waiting. Those lines reach the disk only then. Whatever else Respond
-// stores is on the disk before it returns.
+// does not wait for the learner's batch to end: it answers at once, from
+// the memory as it stands and the line itself, and keeps the line's rows
+// waiting ("pending", store.h) until the learner lets go; so do the lines
+// that follow, in order, until none is left waiting. The memory's worker
+// (worker.h) stores them then, and Close() at the latest, which reports
+// any it could not store. Those lines reach the disk only once stored.
+//
+// The threads, what each owns, the order of the locks and how a failure
+// reaches the line it belongs to: doc/design.md, "Threads".
 #ifndef QUIBBO_ENGINE_ENGINE_H_
 #define QUIBBO_ENGINE_ENGINE_H_
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/error.h"
-#include "engine/pending_writer.h"
 #include "engine/random.h"
 #include "engine/store.h"
 
@@ -78,6 +84,14 @@ struct Response {
   std::optional<Error> failure;
 };
 
+// What Close() could not store.
+struct Unstored {
+  // Lines that were answered, and so promised, but are not stored.
+  int64_t lines = 0;
+  // Why, when any are left.
+  std::optional<Error> failure;
+};
+
 class Engine {
  public:
   // Answers a question: true for Yes or OK, false for No or Cancel.
@@ -100,8 +114,13 @@ class Engine {
   // a sentence is never stored in part.
   Response Respond(std::string_view line);
 
-  // Stores the lines still waiting for a learner, asking it to make way, and
-  // stops.
+  // Stores the answered lines still waiting, asking a learner to make way
+  // and waiting for the memory as long as for any write, and lets go of the
+  // memory, which a later call opens again. Returns what it could not store,
+  // for the program to tell its user: nothing else will.
+  Unstored Close();
+  // Close(), without a word about what it could not store: call Close()
+  // first.
   ~Engine();
   // Tidies up while the program waits for its user, so that no reply pays
   // for it: copies the write-ahead log back into the memory when that is
@@ -111,8 +130,9 @@ class Engine {
   bool Idle();
 
   // Asks kWipeFirstQuestion, then kWipeSecondQuestion; only when both are
-  // answered yes, deletes every stored word. Throws Error when the
-  // memory cannot be emptied; then nothing was deleted.
+  // answered yes, deletes every stored word, the lines still waiting too.
+  // Throws Error when the memory cannot be emptied; then nothing was
+  // deleted.
   void WipeMemory();
 
   // The number of stored occurrences of `word`, letter case ignored, or
@@ -139,6 +159,13 @@ class Engine {
   // The open memory, opened first if need be, for writing or, with
   // kReadOnly, for whatever the open one allows. Throws Error.
   Store& Memory(Store::Access access);
+  // Lets go of the open memory, keeping the rows still waiting.
+  void Release();
+  // Learns `line` and composes its reply in one snapshot.
+  std::string LearnAndReply(Store& store, std::string_view line);
+  // The worker's chore: stores the waiting lines if the memory is free this
+  // moment; returns whether some are left.
+  bool StoreWaitingLines();
 
   std::string memory_path_;
   std::unique_ptr<RandomSource> random_;
@@ -146,10 +173,14 @@ class Engine {
   StoreOptions options_;
   bool report_errors_ = false;
   bool learning_ = true;
+  // Held by every call, and by the worker's chore: whoever holds it owns the
+  // memory's connection, the Store and what follows (doc/design.md).
+  std::timed_mutex mutex_;
   std::unique_ptr<Store> store_;
   Store::Access store_access_ = Store::Access::kReadOnly;
-  std::shared_ptr<PendingRows> pending_;
-  std::unique_ptr<PendingWriter> writer_;  // made when a line first waits
+  // Rows still waiting while no memory is open, for the next one.
+  std::vector<PendingRow> carried_;
+  int64_t lines_ = 0;  // lines said, numbering the waiting ones
 };
 
 }  // namespace quibbo

@@ -207,6 +207,13 @@ Error LogHeld(const std::string& path) {
                    "again in a moment.");
 }
 
+Error NotStored(int64_t lines, const Error& why) {
+  return Error(why.kind(),
+               (lines == 1 ? std::string("1 answered line was")
+                           : std::to_string(lines) + " answered lines were") +
+                   " not stored: " + why.description());
+}
+
 Error InvalidText() {
   return Error(Kind::kInvalidText,
                "The sentence is not valid UTF-8 text, so nothing of it was "

@@ -83,6 +83,8 @@ Error BrokenSentence(const std::string& path, const WordRecord& row,
                      Direction direction);
 Error MissingRow(const std::string& path, int64_t row);
 Error LogHeld(const std::string& path);
+// `lines` answered lines could not be stored, for the reason `why` gives.
+Error NotStored(int64_t lines, const Error& why);
 Error InvalidText();
 Error EmptyMemory();
 

@@ -46,38 +46,35 @@ int32_t WordFrequency(Store& store, std::string_view word) {
 
 namespace {
 
-using Kind = Store::Transaction::Kind;
-
 // After a failure in sentence `failed`, keeps the sentences before it, which
 // SQLite may have taken back with the whole transaction. Best effort: the
 // failure itself is what the caller reports.
-void KeepSentencesBefore(Store& store, std::optional<Store::Transaction>& line,
-                         Kind kind, const std::vector<std::string>& sentences,
+void KeepSentencesBefore(Store& store, Store::Transaction& transaction,
+                         const std::vector<std::string>& sentences,
                          size_t failed) {
   try {
-    if (kind == Kind::kWrite && !store.InTransaction()) {
-      line.emplace(store, kind);
+    if (!store.InTransaction()) {
+      transaction.Restart();
       for (size_t i = 0; i < failed; ++i) {
         for (const WordRecord& record : SentenceRecords(sentences[i])) {
           store.Append(record);
         }
       }
     }
-    line->Commit();
+    transaction.Commit();
   } catch (const Error&) {
   }
 }
 
 // Learn and Consider: the same choices, with or without storing the rows.
-Intake TakeIn(Store& store, std::string_view line, std::optional<Kind> kind) {
+Intake TakeIn(Store& store, Store::Transaction* transaction,
+              std::string_view line) {
   Intake intake;
   intake.sentences = CutSentences(line);
   // One transaction for the whole line, which writes each page it changes
   // once, however many sentences the line holds; a savepoint per sentence
   // keeps a failure from taking more than its own sentence.
-  std::optional<Store::Transaction> transaction;
-  if (kind) transaction.emplace(store, *kind);
-  if (kind == Kind::kWrite && line.size() >= kLongLineBytes) {
+  if (transaction && line.size() >= kLongLineBytes) {
     transaction->GrowCache(kBulkStoreOptions.cache_kib);
   }
   size_t fallback_length = 0;
@@ -91,7 +88,7 @@ Intake TakeIn(Store& store, std::string_view line, std::optional<Kind> kind) {
       const std::string& sentence = intake.sentences[i];
       if (sentence.empty()) continue;
       std::optional<Store::Savepoint> savepoint;
-      if (kind) savepoint.emplace(store);
+      if (transaction) savepoint.emplace(store);
       for (const WordRecord& record : SentenceRecords(sentence)) {
         // Counted before the word's own row is stored, after the rows of the
         // words before it.
@@ -102,7 +99,7 @@ Intake TakeIn(Store& store, std::string_view line, std::optional<Kind> kind) {
           intake.seed_word = record.middle;
           seed_count = count;
         }
-        if (kind) {
+        if (transaction) {
           store.Append(record);
           if (CompareIgnoringCase(record.middle,
                                   intake.seed_word.value_or("")) == 0) {
@@ -119,22 +116,29 @@ Intake TakeIn(Store& store, std::string_view line, std::optional<Kind> kind) {
     }
   } catch (const Error&) {
     if (transaction) {
-      KeepSentencesBefore(store, transaction, *kind, intake.sentences, i);
+      KeepSentencesBefore(store, *transaction, intake.sentences, i);
     }
     throw;
   }
-  if (transaction) transaction->Commit();
   return intake;
 }
 
 }  // namespace
 
-Intake Learn(Store& store, std::string_view line, bool later) {
-  return TakeIn(store, line, later ? Kind::kLater : Kind::kWrite);
+Intake Learn(Store& store, Store::Transaction& transaction,
+             std::string_view line) {
+  return TakeIn(store, &transaction, line);
+}
+
+Intake Learn(Store& store, std::string_view line) {
+  Store::Transaction transaction(store, Store::Transaction::Kind::kWrite);
+  Intake intake = Learn(store, transaction, line);
+  transaction.Commit();
+  return intake;
 }
 
 Intake Consider(Store& store, std::string_view line) {
-  return TakeIn(store, line, std::nullopt);
+  return TakeIn(store, nullptr, line);
 }
 
 }  // namespace quibbo

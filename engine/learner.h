@@ -51,14 +51,20 @@ std::vector<WordRecord> SentenceRecords(std::string_view sentence);
 // The number of rows whose word is `word`, or kUnknownWordCount when none.
 int32_t WordFrequency(Store& store, std::string_view word);
 
-// Stores every sentence of `line` and chooses the seed and fallback words
-// on the way. Throws Error. With `later`, the rows join the store's pending
-// rows instead (pending_rows.h): the memory is only read.
-Intake Learn(Store& store, std::string_view line, bool later = false);
+// Stores every sentence of `line` in `transaction`, a write or kLater one
+// (whose rows wait as pending rows, store.h), and chooses the seed and
+// fallback words on the way. Leaves the commit to the caller, who may keep
+// reading the snapshot it leaves. On a failure, commits the sentences
+// before the failed one, as far as it can, and throws Error.
+Intake Learn(Store& store, Store::Transaction& transaction,
+             std::string_view line);
+// The same in a write transaction of its own, committed.
+Intake Learn(Store& store, std::string_view line);
 
 // Chooses the seed and fallback words of `line` as Learn does, but stores
 // nothing: every word is counted as the memory holds it, without the words
-// of `line` before it. Throws Error.
+// of `line` before it. Reads in the caller's transaction, if one is open.
+// Throws Error.
 Intake Consider(Store& store, std::string_view line);
 
 }  // namespace quibbo

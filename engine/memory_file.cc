@@ -104,11 +104,23 @@ Reach ReachFor(const std::string& path, MemoryFile::Access access) {
                                                       : Reach::kImmutable;
 }
 
+// Removes a memory being created, with whatever SQLite made beside it, and
+// the name from the disk as far as a folder sync gets it there.
+void RemoveMemory(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    unlink((path + suffix).c_str());
+  }
+  SyncFolderOf(path);
+}
+
 }  // namespace
 
-MemoryFile::MemoryFile(std::string path, FileId id,
+MemoryFile::MemoryFile(std::string path, FileId id, Access access,
                        std::chrono::milliseconds timeout)
-    : path_(std::move(path)), id_(id), busy_wait_(path_, timeout) {}
+    : path_(std::move(path)),
+      id_(id),
+      access_(access),
+      busy_wait_(path_, timeout) {}
 
 MemoryFile::~MemoryFile() = default;
 
@@ -123,8 +135,8 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
   if (S_ISDIR(info.st_mode)) throw FolderNotMemory(path);
   if (!S_ISREG(info.st_mode)) throw NotAFile(path);
   RestoreCompanionModes(path, info.st_mode);
-  std::unique_ptr<MemoryFile> file(
-      new MemoryFile(path, {info.st_dev, info.st_ino}, options.busy_timeout));
+  std::unique_ptr<MemoryFile> file(new MemoryFile(
+      path, {info.st_dev, info.st_ino}, access, options.busy_timeout));
   const bool read_only = access == Access::kReadOnly;
   const Reach reach = ReachFor(path, access);
   file->Guard([&] {
@@ -149,9 +161,8 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
     file->db_->Execute(pragmas.c_str());
     // A connection for reading never commits: nothing to copy or sync.
     if (!read_only) {
-      file->log_copy_ =
-          std::make_unique<LogCopy>(handle, path, options.checkpoint_pages);
-      if (options.durable) file->log_sync_ = std::make_unique<LogSync>(path);
+      file->worker_ = std::make_unique<Worker>(path, options.checkpoint_pages,
+                                               options.durable);
       sqlite3_wal_hook(handle, &MemoryFile::Committed, file.get());
       schema::Upgrade(*file->db_);
     }
@@ -179,31 +190,51 @@ void MemoryFile::Create(const std::string& path) {
     db->Execute("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;");
     schema::Create(*db);
   } catch (const sqlite::SqliteError& error) {
-    unlink(path.c_str());
+    RemoveMemory(path);
     throw SqliteFailure(error.code(), error.what(), path);
   }
   // The new name survives a power cut only once the folder is on the disk.
   if (const int error = SyncFolderOf(path); error != 0) {
+    RemoveMemory(path);
     throw SystemFailure(error, "created", path);
   }
 }
 
+bool MemoryFile::CopyLog(int mode) {
+  // With no transaction open here, the copy reaches the end of the log, and
+  // the next transaction starts the log afresh; a truncating copy also
+  // empties the file.
+  int log = 0;
+  int copied = 0;
+  return sqlite3_wal_checkpoint_v2(db_->handle(), "main", mode, &log,
+                                   &copied) == SQLITE_OK &&
+         copied >= log && (mode != SQLITE_CHECKPOINT_TRUNCATE || log == 0);
+}
+
+void MemoryFile::FinishLogCopy() {
+  if (worker_) {
+    worker_->CopyBeside([&] { return CopyLog(SQLITE_CHECKPOINT_PASSIVE); });
+  }
+}
+
 void MemoryFile::EmptyLog() {
-  if (log_copy_ && !log_copy_->Empty()) throw LogHeld(path_);
+  if (!worker_) return;
+  bool empty = false;
+  worker_->CopyBeside(
+      [&] { return empty = CopyLog(SQLITE_CHECKPOINT_TRUNCATE); });
+  if (!empty) throw LogHeld(path_);
 }
 
 bool MemoryFile::StillAtPath() const { return FileIdOf(path_) == id_; }
 
-int MemoryFile::Committed(void* self, sqlite3*, const char* name, int pages) {
-  MemoryFile& file = *static_cast<MemoryFile*>(self);
-  if (file.log_sync_) file.log_sync_->Committed();
-  file.log_copy_->Committed(name, pages);
+int MemoryFile::Committed(void* self, sqlite3*, const char*, int pages) {
+  static_cast<MemoryFile*>(self)->worker_->Committed(pages);
   return SQLITE_OK;
 }
 
 void MemoryFile::Durable() {
-  if (!log_sync_) return;
-  if (const int error = log_sync_->Wait(); error != 0) {
+  if (!worker_) return;
+  if (const int error = worker_->WaitUntilSynced(); error != 0) {
     throw SystemFailure(error, "written to the disk", path_);
   }
 }

@@ -11,7 +11,8 @@
 // programs, while the store keeps it for its own writes.
 //
 // A memory locked by another program is waited for up to the busy timeout
-// (BusyWait), then reported; the log is copied back as log_copy.h says.
+// (BusyWait), then reported. A memory opened for writing has a Worker, the
+// thread that syncs its log and copies it back (worker.h).
 #ifndef QUIBBO_ENGINE_MEMORY_FILE_H_
 #define QUIBBO_ENGINE_MEMORY_FILE_H_
 
@@ -22,9 +23,9 @@
 #include "engine/disk_sync.h"
 #include "engine/error.h"
 #include "engine/file_id.h"
-#include "engine/log_copy.h"
 #include "engine/sqlite.h"
 #include "engine/wait_signal.h"
+#include "engine/worker.h"
 
 namespace quibbo {
 
@@ -43,7 +44,7 @@ struct StoreOptions {
   // memory file. Bulk learning rewrites the same index pages in every
   // batch, and copies each of them once per checkpoint.
   int checkpoint_pages = 1000;
-  // Whether every commit is synced to the disk (LogSync) before the program
+  // Whether every commit is synced to the disk (Worker) before the program
   // reports it, see Durable(). Off only to measure what that costs.
   bool durable = true;
 };
@@ -68,6 +69,7 @@ class MemoryFile {
   MemoryFile& operator=(const MemoryFile&) = delete;
 
   const std::string& path() const { return path_; }
+  Access access() const { return access_; }
 
   // False once `path` no longer names the file that was opened (deleted,
   // replaced), so callers reopen instead of writing into a vanished file.
@@ -84,19 +86,22 @@ class MemoryFile {
   // The connection, for the engine's own statements.
   sqlite::Connection& connection() { return *db_; }
 
-  // The program is idle: nobody waits for it now. Call it between
-  // transactions; it finishes a due copy of the log (LogCopy::Idle) and
-  // returns whether nothing is left to do. Never throws.
-  bool Idle() { return !log_copy_ || log_copy_->Idle(); }
+  // The memory's worker (worker.h); only a memory opened for writing has
+  // one.
+  Worker* worker() { return worker_.get(); }
+
+  // The program is idle: nobody waits for it now. Asks for a copy of the
+  // log back when one is due (Worker::Idle) and returns whether nothing is
+  // left to do. Never throws.
+  bool Idle() { return !worker_ || worker_->Idle(); }
   // This program is a bulk learner: it copies the log back for every
-  // program on the memory while it runs (LogCopy::Lead).
+  // program on the memory while it runs (Worker::Lead).
   void LeadLogCopy() {
-    if (log_copy_) log_copy_->Lead();
+    if (worker_) worker_->Lead();
   }
-  // Copies the whole log back now, as far as readers let it. Never throws.
-  void FinishLogCopy() {
-    if (log_copy_) log_copy_->Finish();
-  }
+  // Copies the whole log back now, as far as readers let it. Call it
+  // between transactions. Never throws.
+  void FinishLogCopy();
 
   // Returns once everything committed through this connection is on the
   // disk. The syncs start at each commit, so this waits only for what is
@@ -111,7 +116,15 @@ class MemoryFile {
   // Tells that a commit was written without a statement, by SQLite's backup
   // API, which SQLite's log hook does not see.
   void CommittedOutsideStatements() {
-    if (log_sync_) log_sync_->Committed();
+    if (worker_) worker_->Committed(Worker::kUnknown);
+  }
+
+  // Runs `body` with no wait for another program's lock: a lock held
+  // elsewhere fails at once with kBusy.
+  template <typename Body>
+  auto WithoutWaiting(Body&& body) -> decltype(body()) {
+    BusyWait::Suspended suspended(busy_wait_);
+    return body();
   }
 
   // Runs `body`, turning SQLite's failures into an Error naming the file.
@@ -125,19 +138,24 @@ class MemoryFile {
   }
 
  private:
-  MemoryFile(std::string path, FileId id, std::chrono::milliseconds timeout);
-  // SQLite's log hook: a commit left the log `pages` long.
+  MemoryFile(std::string path, FileId id, Access access,
+             std::chrono::milliseconds timeout);
+  // SQLite's log hook: a commit left the log `pages` long. Only counts.
   static int Committed(void* self, sqlite3* db, const char* name, int pages);
+  // Copies the log back on this connection in checkpoint `mode`; whether it
+  // reached the log's end (and, truncating, emptied it).
+  bool CopyLog(int mode);
 
   std::string path_;
   FileId id_;
+  Access access_;
   BusyWait busy_wait_;  // outlives the connection it serves
   std::unique_ptr<sqlite::Connection> db_;
   bool counted_ = false;
   bool marks_edits_ = false;
-  // Declared after the connection, so they stop before it closes.
-  std::unique_ptr<LogCopy> log_copy_;
-  std::unique_ptr<LogSync> log_sync_;
+  // Declared after the connection, so it stops before the connection
+  // closes, and the connection is the last to let go of the memory.
+  std::unique_ptr<Worker> worker_;
 };
 
 }  // namespace quibbo

@@ -47,7 +47,6 @@ void WalkForward(Store& store, RandomSource& random, WordRecord current,
 
 std::string ComposeReply(Store& store, RandomSource& random,
                          const Intake& intake) {
-  Store::Transaction snapshot(store, Store::Transaction::Kind::kRead);
   // Counting every row of a large memory would take longer than the reply.
   const int64_t rows = store.RowsUpTo(kSmallMemoryRows);
   if (rows == 0) {
@@ -100,7 +99,6 @@ std::string ComposeReply(Store& store, RandomSource& random,
     jitter = true;
     if (small_memory || UpperCase(TrimSpaces(reply)) != last_sentence) break;
   }
-  snapshot.Commit();
   return reply;
 }
 

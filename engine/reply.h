@@ -12,9 +12,8 @@
 // Draws are taken in a fixed order (start row, jitter, one per step), so a
 // scripted RandomSource fixes every choice; the start row takes one draw,
 // or a few in a memory whose ids have gaps (Store::DrawId). Generation only
-// reads, inside one read transaction, so a program writing at the same time
-// cannot change the memory under it; the caller keeps the store's pending
-// rows (pending_rows.h) as they are meanwhile.
+// reads, in the caller's snapshot: the one the line was learned in, so a
+// program writing at the same time cannot change the memory under it.
 #ifndef QUIBBO_ENGINE_REPLY_H_
 #define QUIBBO_ENGINE_REPLY_H_
 
@@ -38,8 +37,9 @@ inline constexpr int kMaxAttempts = 50;
 inline constexpr int kMaxWalkSteps = 1000;
 
 // Composes the reply to the input that `intake` describes, which has
-// already been stored (Learn) or only weighed (Consider). Throws Error, also
-// when the memory holds nothing (kEmpty).
+// already been stored (Learn) or only weighed (Consider), reading the memory
+// in the transaction or kept snapshot the caller has open. Throws Error,
+// also when the memory holds nothing (kEmpty).
 std::string ComposeReply(Store& store, RandomSource& random,
                          const Intake& intake);
 

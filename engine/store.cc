@@ -4,7 +4,6 @@
 #include <unordered_map>
 
 #include "engine/error.h"
-#include "engine/pending_rows.h"
 #include "engine/schema.h"
 #include "engine/store_sql.h"
 #include "engine/text.h"
@@ -55,8 +54,13 @@ std::unique_ptr<Store> Store::Open(const std::string& path, Access access,
 Store::Store(std::unique_ptr<MemoryFile> file)
     : file_(std::move(file)),
       statements_(store_sql::kStatementCount),
+      holds_pending_(file_->access() == Access::kReadWrite),
       indexes_sentence_ends_(schema::Version(file_->connection()) >=
-                             schema::kSentenceEndVersion) {}
+                             schema::kSentenceEndVersion) {
+  if (holds_pending_) {
+    Guard([&] { file_->connection().Execute(store_sql::kPendingTable); });
+  }
+}
 
 Store::~Store() = default;
 
@@ -69,15 +73,8 @@ Statement& Store::Prepared(int which) {
   return *slot;
 }
 
-void Store::SetPending(std::shared_ptr<PendingRows> pending) {
-  pending_ = std::move(pending);
-}
-
 void Store::Append(const WordRecord& record) {
-  if (known_.later) {
-    pending_->Add(record);
-    return;
-  }
+  if (known_.later_line) return AppendPending(record, *known_.later_line);
   Guard([&] {
     Statement& insert = Prepared(store_sql::kInsert);
     sqlite::ScopedReset scope(insert);
@@ -87,7 +84,6 @@ void Store::Append(const WordRecord& record) {
         .BindUncopied(3, record.next)
         .Bind(4, record.position);
     insert.Run();
-    known_.last_id.reset();
     // Counted at the commit: a batch of many sentences updates each of its
     // words' counts once.
     known_.uncounted.push_back(record.middle);
@@ -144,7 +140,6 @@ void Store::DeleteAll() {
       remove.Run();
     }
     known_.Forget(0);
-    known_.last_id.reset();
     known_.stored_counts.clear();
   });
 }
@@ -154,20 +149,18 @@ int64_t Store::RowCount() {
     Statement& count = Prepared(store_sql::kCountAll);
     sqlite::ScopedReset scope(count);
     count.Step();
-    return count.ColumnInt(0) + static_cast<int64_t>(PendingCount());
+    return count.ColumnInt(0);
   });
 }
 
 int64_t Store::RowsUpTo(int64_t limit) {
-  const auto pending = static_cast<int64_t>(PendingCount());
-  if (pending >= limit) return limit;
-  return pending + Guard([&] {
-           Statement& count = Prepared(store_sql::kCountUpTo);
-           sqlite::ScopedReset scope(count);
-           count.Bind(1, limit - pending);
-           count.Step();
-           return count.ColumnInt(0);
-         });
+  return Guard([&] {
+    Statement& count = Prepared(store_sql::kCountUpTo);
+    sqlite::ScopedReset scope(count);
+    count.Bind(1, limit);
+    count.Step();
+    return count.ColumnInt(0);
+  });
 }
 
 std::optional<std::pair<int64_t, int64_t>> Store::IdRange() {
@@ -180,16 +173,13 @@ std::optional<std::pair<int64_t, int64_t>> Store::IdRange() {
   });
 }
 
-int64_t Store::IdOfRow(int64_t k) {
-  return IdOfRow(k, RowCount() - static_cast<int64_t>(PendingCount()));
-}
+int64_t Store::IdOfRow(int64_t k) { return IdOfRow(k, RowCount()); }
 
-int64_t Store::IdOfRow(int64_t k, int64_t stored) {
-  if (k >= stored) return FirstPendingId() + (k - stored);
+int64_t Store::IdOfRow(int64_t k, int64_t rows) {
   auto range = IdRange();
   // Ids run without gaps in a memory that was only ever appended to; then
   // the k-th row is found by arithmetic instead of by reading k rows.
-  if (range && range->second - range->first + 1 == stored) {
+  if (range && range->second - range->first + 1 == rows) {
     return range->first + k;
   }
   return Guard([&] {
@@ -203,25 +193,22 @@ int64_t Store::IdOfRow(int64_t k, int64_t stored) {
 
 int64_t Store::DrawId(const Chooser& choose) {
   auto range = IdRange();
-  const int64_t first = range ? range->first : FirstPendingId();
-  const int64_t last = FirstPendingId() + static_cast<int64_t>(PendingCount());
   uint64_t span = 0;
   // Each try finds a row with a chance of rows / span: even a span eight
   // times the rows almost never needs the last resort below.
   constexpr int kTries = 64;
-  if (!__builtin_sub_overflow(last, first, &span) && span > 0) {
+  if (range && !__builtin_sub_overflow(range->second, range->first, &span) &&
+      span < std::numeric_limits<uint64_t>::max()) {
     for (int i = 0; i < kTries; ++i) {
-      const int64_t id = first + static_cast<int64_t>(choose(span));
-      if (PendingRow(id) || SeekId(store_sql::kHasId, id)) return id;
+      const int64_t id = range->first + static_cast<int64_t>(choose(span + 1));
+      if (SeekId(store_sql::kHasId, id)) return id;
     }
   }
   const int64_t rows = RowCount();
-  return IdOfRow(static_cast<int64_t>(choose(rows)),
-                 rows - static_cast<int64_t>(PendingCount()));
+  return IdOfRow(static_cast<int64_t>(choose(rows)), rows);
 }
 
 WordRecord Store::Row(int64_t id) {
-  if (std::optional<WordRecord> pending = PendingRow(id)) return *pending;
   return Guard([&] {
     Statement& row = Prepared(store_sql::kRow);
     sqlite::ScopedReset scope(row);
@@ -232,15 +219,13 @@ WordRecord Store::Row(int64_t id) {
 }
 
 std::optional<WordRecord> Store::RowAfter(int64_t id) {
-  std::optional<WordRecord> after = Guard([&] {
+  return Guard([&] {
     Statement& row = Prepared(store_sql::kRowAfter);
     sqlite::ScopedReset scope(row);
     row.Bind(1, id);
     return row.Step() ? std::optional<WordRecord>(ReadRecord(row))
                       : std::nullopt;
   });
-  if (after || PendingCount() == 0) return after;
-  return PendingRow(std::max(id, FirstPendingId() - 1) + 1);
 }
 
 std::optional<int64_t> Store::SeekId(int which, int64_t first,
@@ -269,9 +254,6 @@ bool Store::Edited() {
 
 std::optional<int64_t> Store::NextIdWithWord(std::string_view word,
                                              int64_t id) {
-  auto is_word = [&](const WordRecord& row) {
-    return SameWord(row.middle, word);
-  };
   // The index visits every row holding the word. A common word is found
   // sooner by reading the rows after `id`: a few of its average gaps on
   // there is almost surely one. When that window holds none, the index
@@ -301,14 +283,10 @@ std::optional<int64_t> Store::NextIdWithWord(std::string_view word,
       return ReadOptionalId(next);
     });
   }
-  return found ? found : PendingNear(id, Direction::kForward, is_word);
+  return found;
 }
 
 std::optional<int64_t> Store::LastIdWithWord(std::string_view word) {
-  std::optional<int64_t> pending = PendingNear(
-      std::numeric_limits<int64_t>::max(), Direction::kBackward,
-      [&](const WordRecord& row) { return SameWord(row.middle, word); });
-  if (pending) return pending;
   return Guard([&] {
     Statement& last = Prepared(store_sql::kLastWithWord);
     sqlite::ScopedReset scope(last);
@@ -331,7 +309,7 @@ int64_t Store::CountWord(std::string_view word) {
                                                     : store_sql::kCountWord);
       sqlite::ScopedReset scope(select);
       select.Bind(1, word);
-      count = select.Step() ? select.ColumnInt(0) : 0;
+      count = select.Step() ? select.ColumnInt(0) : 0;  // Null reads 0
       if (keep) known_.stored_counts.emplace(word, count);
     }
     // The words appended but not yet in word_count, a line's words one by
@@ -340,7 +318,6 @@ int64_t Store::CountWord(std::string_view word) {
       known_.tally.Add(known_.uncounted[known_.tallied]);
     }
     count += known_.tally.Count(word);
-    if (pending_) count += pending_->Count(word);
     return count;
   });
 }
@@ -348,40 +325,14 @@ int64_t Store::CountWord(std::string_view word) {
 std::vector<int64_t> Store::Ids(int which, std::string_view first,
                                 std::string_view second, int64_t position) {
   // Ordered by position, then id, as the statements order them.
-  std::vector<std::pair<int64_t, int64_t>> found = Guard([&] {
+  return Guard([&] {
     Statement& select = Prepared(which);
     sqlite::ScopedReset scope(select);
     select.Bind(1, first).Bind(2, second).Bind(3, position);
-    std::vector<std::pair<int64_t, int64_t>> found;
-    while (select.Step()) {
-      found.emplace_back(select.ColumnInt(1), select.ColumnInt(0));
-    }
-    return found;
+    std::vector<int64_t> ids;
+    while (select.Step()) ids.push_back(select.ColumnInt(0));
+    return ids;
   });
-  if (const size_t pending = PendingCount(); pending > 0) {
-    // The statements' conditions, on the pending rows.
-    const bool backward = which == store_sql::kBackwardIds;
-    const bool by_previous = which == store_sql::kForwardIds;
-    const int64_t bound =
-        which == store_sql::kForwardBeforeIds ? position - 1 : position;
-    const int64_t first_id = FirstPendingId();
-    for (size_t i = 0; i < pending; ++i) {
-      const WordRecord& row = pending_->rows()[i];
-      const bool pair = by_previous
-                            ? row.previous && SameWord(*row.previous, first) &&
-                                  SameWord(row.middle, second)
-                            : row.next && SameWord(row.middle, first) &&
-                                  SameWord(*row.next, second);
-      if (pair && (backward ? row.position <= bound : row.position >= bound)) {
-        found.emplace_back(row.position, first_id + static_cast<int64_t>(i));
-      }
-    }
-    std::sort(found.begin(), found.end());
-  }
-  std::vector<int64_t> ids;
-  ids.reserve(found.size());
-  for (const auto& [row_position, id] : found) ids.push_back(id);
-  return ids;
 }
 
 WordRecord Store::Step(Direction direction, const WordRecord& from,

@@ -15,9 +15,12 @@
 // counted at the commit, in one pass, and rows deleted lower the counts by
 // exactly what went.
 //
-// A conversation beside a bulk learner may hold rows it has not stored yet
-// (pending_rows.h): every read below sees them as the newest rows, after
-// the last stored one, exactly as it would see them stored.
+// A conversation beside a bulk learner holds the rows of the lines it
+// answered but could not store yet ("pending"), in a TEMP table of its own
+// connection, until StorePending stores them. While any wait, TEMP views put
+// them beside the stored rows (store_sql.h): every read below sees them as
+// the newest rows, numbered on from the newest stored one, exactly as it
+// would see them stored. They live only as long as this Store.
 //
 // A sentence is the run of rows from one at position 0 up to the next such
 // row, in id order; rows before the first row at position 0 (an edit by
@@ -43,14 +46,18 @@
 
 namespace quibbo {
 
-class PendingRows;
-
 // The rows with ids first <= id < end: a sentence, say.
 struct IdSpan {
   int64_t first = 0;
   int64_t end = 0;
 
   bool operator==(const IdSpan&) const = default;
+};
+
+// A row not stored yet, and the number of the line it came from.
+struct PendingRow {
+  WordRecord record;
+  int64_t line = 0;
 };
 
 // A word and the number of its rows.
@@ -76,18 +83,27 @@ class Store {
   const std::string& path() const { return file_->path(); }
 
   // A transaction on this store; rolls back on destruction unless committed.
-  // A write transaction takes the write lock at once (waiting for the busy
-  // timeout at most), so it never fails half-way for want of the lock.
-  // kLater reads like kRead, and appends to the pending rows (SetPending)
-  // instead of the memory, without the write lock.
+  // Every read inside it sees one snapshot of the memory. A write
+  // transaction takes the write lock at once (waiting for the busy timeout at
+  // most), so it never fails half-way for want of the lock. kLater reads like
+  // kRead, and appends to the pending rows instead of the memory, as line
+  // `line`, without the write lock.
   class Transaction {
    public:
     enum class Kind { kRead, kWrite, kLater };
-    Transaction(Store& store, Kind kind);
+    Transaction(Store& store, Kind kind, int64_t line = 0);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     void Commit();
+    // Commits, then goes on reading the memory exactly as the commit left
+    // it, whatever other programs store meanwhile, until this object is
+    // destroyed: a reply composed after its line's commit reads what the
+    // line was learned against.
+    void CommitKeepingSnapshot();
+    // Begins again after SQLite ended the transaction itself (after a full
+    // disk, say); whatever it held is gone.
+    void Restart();
 
     // Lets this transaction keep up to `kib` KiB of pages in memory, so that
     // a large one writes each page it changes once; the cache is as before
@@ -95,12 +111,15 @@ class Store {
     void GrowCache(int kib);
 
    private:
+    void Begin();
     void RestoreCache();
 
     Store& store_;
-    size_t pending_;                     // rows when it began
+    Kind kind_;
+    int64_t line_;
     std::optional<int64_t> cache_size_;  // to restore, as PRAGMA gives it
     bool open_ = true;
+    bool kept_ = false;  // a snapshot is kept after the commit
   };
 
   // Marks a point inside a write or kLater transaction; unless released,
@@ -116,7 +135,6 @@ class Store {
    private:
     Store& store_;
     size_t uncounted_;
-    size_t pending_;
     bool open_ = true;
   };
 
@@ -124,13 +142,25 @@ class Store {
   // one itself after some failures (a full disk, say).
   bool InTransaction();
 
-  // The rows this program said but has not stored yet, which every read
-  // sees as the newest rows; their mutex must be held while it reads.
-  void SetPending(std::shared_ptr<PendingRows> pending);
-
   // Appends `record` as the newest row; its id is ignored. Must run inside a
   // write or kLater transaction.
   void Append(const WordRecord& record);
+
+  // The rows not stored yet (see above).
+
+  // The number of lines whose rows wait.
+  int64_t PendingLines();
+  // Stores every pending row, in order, and forgets them; returns their
+  // number. Must run inside a write transaction, so that its commit is the
+  // one moment they move from pending to stored.
+  int64_t StorePending();
+  // Forgets the pending rows without storing them: a wipe takes them too.
+  // Must run inside a write transaction.
+  void DropPending();
+  // The pending rows with their lines, oldest first, to move them to
+  // another Store (AddPending) when the memory is opened anew.
+  std::vector<PendingRow> PendingRows();
+  void AddPending(const std::vector<PendingRow>& rows);
 
   // Deletes every row, and every count. Must run inside a write transaction.
   void DeleteAll();
@@ -236,24 +266,21 @@ class Store {
   int64_t IdOfRow(int64_t k, int64_t stored);
   // Whether the memory was edited by hand and not found consistent since.
   bool Edited();
+  // Moves the pending rows, if any, to follow the newest stored row at once,
+  // as a learner may have stored rows since they were numbered. Run as a
+  // transaction begins.
+  void AlignPending();
+  // Appends `record` to the pending rows as part of line `line`.
+  void AppendPending(const WordRecord& record, int64_t line);
   template <typename Body>
   auto Guard(Body&& body) -> decltype(body()) {
     return file_->Guard(std::forward<Body>(body));
   }
 
-  // The pending rows (store_pending.cc). The one at index i has the id
-  // FirstPendingId() + i, as if appended now.
-  size_t PendingCount() const;
-  int64_t FirstPendingId();
-  std::optional<WordRecord> PendingRow(int64_t id);
-  // The pending row nearest `id` on its side that `matches`.
-  std::optional<int64_t> PendingNear(
-      int64_t id, Direction direction,
-      const std::function<bool(const WordRecord&)>& matches);
-
   std::unique_ptr<MemoryFile> file_;
   std::vector<std::unique_ptr<sqlite::Statement>> statements_;
-  std::shared_ptr<PendingRows> pending_;
+  // Whether the connection may hold pending rows: it may write.
+  bool holds_pending_ = false;
   // Whether the memory indexes its sentences' last rows (schema version 4).
   bool indexes_sentence_ends_ = false;
 
@@ -261,10 +288,8 @@ class Store {
   // goes through the store, so it alone keeps these right; Transaction
   // calls Ended() as a transaction begins and ends.
   struct Known {
-    // The open transaction appends to the pending rows.
-    bool later = false;
-    // The greatest stored id as the open transaction reads it.
-    std::optional<int64_t> last_id;
+    // The open transaction appends to the pending rows, as this line.
+    std::optional<int64_t> later_line;
     // Edited(), as read in the open transaction.
     std::optional<bool> edited;
     // The words the open transaction appended, not yet counted in
@@ -285,8 +310,7 @@ class Store {
     }
     // A transaction begins or ends; what it wrote is gone if `rolled_back`.
     void Ended(bool rolled_back) {
-      later = false;
-      last_id.reset();
+      later_line.reset();
       edited.reset();
       stored_counts.clear();
       if (rolled_back) Forget(0);

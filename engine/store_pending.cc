@@ -1,55 +1,103 @@
-// The store's view of the rows this program said but has not stored yet
-// (pending_rows.h): the newest rows, numbered on from the last stored id,
-// as SQLite numbers rows appended.
-#include <algorithm>
-
-#include "engine/pending_rows.h"
+// The rows a conversation answered but could not store yet: a TEMP table of
+// the store's own connection, shown beside the stored rows by TEMP views
+// while it holds any (store_sql.h). Moving rows from there into the memory
+// happens inside one write transaction on that connection, so no read ever
+// sees a row both pending and stored, or neither.
 #include "engine/store.h"
+#include "engine/store_sql.h"
 
 namespace quibbo {
 
-size_t Store::PendingCount() const {
-  return pending_ ? pending_->rows().size() : 0;
-}
+using sqlite::Statement;
 
-int64_t Store::FirstPendingId() {
-  if (known_.last_id) return *known_.last_id + 1;
-  auto range = IdRange();
-  const int64_t last = range ? range->second : 0;
-  // Another program may store rows between two statements outside a
-  // transaction.
-  if (InTransaction()) known_.last_id = last;
-  return last + 1;
-}
-
-std::optional<WordRecord> Store::PendingRow(int64_t id) {
-  const size_t count = PendingCount();
-  int64_t index = 0;
-  if (count == 0 || __builtin_sub_overflow(id, FirstPendingId(), &index) ||
-      index < 0 || static_cast<uint64_t>(index) >= count) {
-    return std::nullopt;
+void Store::AlignPending() {
+  if (!holds_pending_) return;
+  Statement& shift = Prepared(store_sql::kPendingShift);
+  int64_t by = 0;
+  {
+    sqlite::ScopedReset scope(shift);
+    if (!shift.Step() || shift.ColumnIsNull(0)) return;
+    by = shift.ColumnInt(0);
   }
-  WordRecord row = pending_->rows()[index];
-  row.id = id;
-  return row;
+  if (by == 0) return;
+  Statement& negate = Prepared(store_sql::kNegatePendingIds);
+  Statement& move = Prepared(store_sql::kShiftPendingIds);
+  sqlite::ScopedReset negating(negate);
+  negate.Run();
+  sqlite::ScopedReset moving(move);
+  move.Bind(1, by);
+  move.Run();
 }
 
-std::optional<int64_t> Store::PendingNear(
-    int64_t id, Direction direction,
-    const std::function<bool(const WordRecord&)>& matches) {
-  const auto count = static_cast<int64_t>(PendingCount());
-  if (count == 0) return std::nullopt;
-  const int64_t first = FirstPendingId();
-  // The index of `id` among the pending rows, held within -1 and `count`.
-  int64_t from = 0;
-  if (__builtin_sub_overflow(id, first, &from)) from = id > first ? count : -1;
-  from = std::clamp<int64_t>(from, -1, count);
-  const std::vector<WordRecord>& rows = pending_->rows();
-  const int64_t step = direction == Direction::kForward ? 1 : -1;
-  for (int64_t i = from + step; i >= 0 && i < count; i += step) {
-    if (matches(rows[i])) return first + i;
-  }
-  return std::nullopt;
+void Store::AppendPending(const WordRecord& record, int64_t line) {
+  Guard([&] {
+    Statement& insert = Prepared(store_sql::kInsertPending);
+    sqlite::ScopedReset scope(insert);
+    insert.BindUncopied(1, record.previous)
+        .BindUncopied(2, std::string_view(record.middle))
+        .BindUncopied(3, record.next)
+        .Bind(4, record.position)
+        .Bind(5, line);
+    insert.Run();
+    // The count read through the views, kept for the transaction, has one
+    // row more now.
+    if (auto kept = known_.stored_counts.find(record.middle);
+        kept != known_.stored_counts.end()) {
+      ++kept->second;
+    }
+  });
+}
+
+int64_t Store::PendingLines() {
+  if (!holds_pending_) return 0;
+  return Guard([&] {
+    Statement& lines = Prepared(store_sql::kPendingLines);
+    sqlite::ScopedReset scope(lines);
+    lines.Step();
+    return lines.ColumnInt(0);
+  });
+}
+
+std::vector<PendingRow> Store::PendingRows() {
+  std::vector<PendingRow> rows;
+  if (!holds_pending_) return rows;
+  Guard([&] {
+    Statement& read = Prepared(store_sql::kPendingRows);
+    sqlite::ScopedReset scope(read);
+    while (read.Step()) {
+      PendingRow& row = rows.emplace_back();
+      row.record.previous = read.ColumnOptionalText(0);
+      row.record.middle = read.ColumnText(1);
+      row.record.next = read.ColumnOptionalText(2);
+      row.record.position = read.ColumnInt(3);
+      row.line = read.ColumnInt(4);
+    }
+  });
+  return rows;
+}
+
+void Store::AddPending(const std::vector<PendingRow>& rows) {
+  if (rows.empty()) return;
+  Transaction later(*this, Transaction::Kind::kLater);
+  for (const PendingRow& row : rows) AppendPending(row.record, row.line);
+  later.Commit();
+}
+
+int64_t Store::StorePending() {
+  std::vector<PendingRow> rows = PendingRows();
+  for (const PendingRow& row : rows) Append(row.record);
+  if (!rows.empty()) DropPending();
+  return static_cast<int64_t>(rows.size());
+}
+
+void Store::DropPending() {
+  if (!holds_pending_) return;
+  Guard([&] {
+    Statement& remove = Prepared(store_sql::kDeletePending);
+    sqlite::ScopedReset scope(remove);
+    remove.Run();
+    file_->connection().Execute(store_sql::kHidePending);
+  });
 }
 
 }  // namespace quibbo

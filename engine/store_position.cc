@@ -22,17 +22,10 @@ std::optional<int64_t> Store::NearestIdAtPosition(int64_t position, int64_t id,
   using namespace store_sql;
   const bool backward = direction == Direction::kBackward;
   const int64_t late = schema::kLatePosition;
-  auto at_position = [&](const WordRecord& row) {
-    return row.position == position;
-  };
-  // The pending rows come after every stored one.
-  if (backward) {
-    if (auto pending = PendingNear(id, direction, at_position)) return pending;
-  }
-  std::optional<int64_t> stored;
+  std::optional<int64_t> found;
   if (position >= late) {
-    stored = SeekId(backward ? kPreviousAtLatePosition : kNextAtLatePosition,
-                    position, id);
+    found = SeekId(backward ? kPreviousAtLatePosition : kNextAtLatePosition,
+                   position, id);
   } else if (indexes_sentence_ends_) {
     // A row at `position` belongs to a sentence that either ends at some
     // position q below `late`, q - position ids after the row, or reaches
@@ -45,25 +38,24 @@ std::optional<int64_t> Store::NearestIdAtPosition(int64_t position, int64_t id,
                    : (backward ? kPreviousAtLatePosition : kNextAtLatePosition);
       if (auto end = SeekId(which, q, Shifted(id, offset))) {
         const int64_t candidate = *end - offset;
-        if (!stored || (backward ? candidate > *stored : candidate < *stored)) {
-          stored = candidate;
+        if (!found || (backward ? candidate > *found : candidate < *found)) {
+          found = candidate;
         }
       }
     }
     // Only an edit by hand breaks a sentence's run of ids; then the rows
     // are read one by one after all.
     std::optional<WordRecord> row;
-    if (stored) row = RowAfter(*stored - 1);
-    if (stored && !(row && row->id == *stored && row->position == position)) {
-      stored = SeekId(backward ? kPreviousAtPosition : kNextAtPosition,
-                      position, id);
+    if (found) row = RowAfter(*found - 1);
+    if (found && !(row && row->id == *found && row->position == position)) {
+      found = SeekId(backward ? kPreviousAtPosition : kNextAtPosition, position,
+                     id);
     }
   } else {
-    stored =
+    found =
         SeekId(backward ? kPreviousAtPosition : kNextAtPosition, position, id);
   }
-  if (stored || backward) return stored;
-  return PendingNear(id, direction, at_position);
+  return found;
 }
 
 }  // namespace quibbo

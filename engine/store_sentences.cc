@@ -115,7 +115,6 @@ int64_t Store::DeleteSentences(const std::vector<IdSpan>& spans) {
     std::vector<std::pair<std::string_view, int64_t>> delta;
     for (const auto& [word, count] : gone) delta.emplace_back(word, -count);
     AdjustCounts(delta);
-    known_.last_id.reset();
     return rows;
   });
 }

@@ -2,25 +2,42 @@
 // lives only as long as one.
 #include <sqlite3.h>
 
-#include "engine/pending_rows.h"
 #include "engine/store.h"
+#include "engine/store_sql.h"
 
 namespace quibbo {
 
-Store::Transaction::Transaction(Store& store, Kind kind)
-    : store_(store), pending_(store.PendingCount()) {
+Store::Transaction::Transaction(Store& store, Kind kind, int64_t line)
+    : store_(store), kind_(kind), line_(line) {
+  Begin();
+}
+
+void Store::Transaction::Begin() {
   store_.known_.Ended(false);
   store_.Guard([&] {
-    store_.file_->connection().Execute(kind == Kind::kWrite ? "BEGIN IMMEDIATE;"
-                                                            : "BEGIN;");
+    store_.file_->connection().Execute(
+        kind_ == Kind::kWrite ? "BEGIN IMMEDIATE;" : "BEGIN;");
+    store_.AlignPending();
+    // Shown before any savepoint, which could take the views back.
+    if (kind_ == Kind::kLater) {
+      store_.file_->connection().Execute(store_sql::kShowPending);
+    }
   });
-  store_.known_.later = kind == Kind::kLater;
+  if (kind_ == Kind::kLater) store_.known_.later_line = line_;
+  open_ = true;
+}
+
+void Store::Transaction::Restart() {
+  sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
+               nullptr, nullptr);
+  store_.known_.Ended(true);
+  Begin();
 }
 
 Store::Transaction::~Transaction() {
+  if (kept_) store_.Prepared(store_sql::kHoldSnapshot).Reset();
   RestoreCache();
   if (!open_) return;
-  if (store_.known_.later) store_.pending_->Truncate(pending_);
   store_.known_.Ended(true);
   sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
                nullptr, nullptr);
@@ -34,6 +51,19 @@ void Store::Transaction::Commit() {
   store_.known_.Ended(false);
   open_ = false;
   RestoreCache();
+}
+
+void Store::Transaction::CommitKeepingSnapshot() {
+  store_.Guard([&] {
+    // A statement that has read a row and is not reset keeps its read
+    // transaction open through the COMMIT: SQLite releases the write lock
+    // and the connection reads on from the state it just committed.
+    sqlite::Statement& hold = store_.Prepared(store_sql::kHoldSnapshot);
+    hold.Reset();
+    hold.Step();
+  });
+  kept_ = true;
+  Commit();
 }
 
 void Store::Transaction::GrowCache(int kib) {
@@ -57,31 +87,20 @@ void Store::Transaction::RestoreCache() {
 }
 
 Store::Savepoint::Savepoint(Store& store)
-    : store_(store),
-      uncounted_(store.known_.uncounted.size()),
-      pending_(store.PendingCount()) {
-  if (!store_.known_.later) {
-    store_.Guard([&] { store_.file_->connection().Execute("SAVEPOINT s;"); });
-  }
+    : store_(store), uncounted_(store.known_.uncounted.size()) {
+  store_.Guard([&] { store_.file_->connection().Execute("SAVEPOINT s;"); });
 }
 
 Store::Savepoint::~Savepoint() {
   if (!open_) return;
-  if (store_.known_.later) {
-    store_.pending_->Truncate(pending_);
-    return;
-  }
   store_.known_.Forget(uncounted_);
-  store_.known_.last_id.reset();
   // After some failures SQLite has ended the transaction itself.
   sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK TO s; RELEASE s;",
                nullptr, nullptr, nullptr);
 }
 
 void Store::Savepoint::Release() {
-  if (!store_.known_.later) {
-    store_.Guard([&] { store_.file_->connection().Execute("RELEASE s;"); });
-  }
+  store_.Guard([&] { store_.file_->connection().Execute("RELEASE s;"); });
   open_ = false;
 }
 

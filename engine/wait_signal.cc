@@ -75,6 +75,7 @@ int BusyWait::Handle(void* self, int attempt) {
   // program that writes batch after batch may hold the lock at every one of
   // them. Trying every millisecond catches the gaps between its batches.
   BusyWait& wait = *static_cast<BusyWait*>(self);
+  if (wait.suspended_) return 0;
   auto now = std::chrono::steady_clock::now();
   if (attempt == 0) wait.since_ = now;
   if (now - wait.since_ >= wait.timeout_) return 0;
@@ -112,6 +113,10 @@ bool WaitSignal::TakeRequest() {
   // all the same: the learner makes way now.
   [[maybe_unused]] int emptied = ftruncate(fd_, 0);
   return true;
+}
+
+void WaitSignal::Committed() {
+  [[maybe_unused]] int touched = futimens(fd_, nullptr);
 }
 
 void WaitSignal::Renew() {

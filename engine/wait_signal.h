@@ -20,8 +20,10 @@
 // which the system drops when it ends, however it ends; so others can tell
 // a learner at work from a file left behind (LearnerAtWork). A conversation
 // does not ask a learner at work to make way: it answers at once and stores
-// its lines later (pending_rows.h), and leaves the log copy to it
-// (log_copy.h).
+// its lines later (store.h, "pending"), between two of the learner's
+// batches: after each commit the learner touches the file's times, which
+// wakes the conversation's worker (worker.h). It leaves the log copy to the
+// learner too.
 #ifndef QUIBBO_ENGINE_WAIT_SIGNAL_H_
 #define QUIBBO_ENGINE_WAIT_SIGNAL_H_
 
@@ -59,12 +61,28 @@ class BusyWait {
   // Becomes the busy handler of `db`; must outlive it.
   void Install(sqlite3* db);
 
+  // While one lives, the handler does not wait at all. Only for the thread
+  // that uses the connection.
+  class Suspended {
+   public:
+    explicit Suspended(BusyWait& wait) : wait_(wait) {
+      wait_.suspended_ = true;
+    }
+    ~Suspended() { wait_.suspended_ = false; }
+    Suspended(const Suspended&) = delete;
+    Suspended& operator=(const Suspended&) = delete;
+
+   private:
+    BusyWait& wait_;
+  };
+
  private:
   static int Handle(void* self, int attempt);
 
   std::string memory_path_;
   std::chrono::milliseconds timeout_;
   std::chrono::steady_clock::time_point since_;
+  bool suspended_ = false;
 };
 
 // The learner's side.
@@ -82,6 +100,10 @@ class WaitSignal {
 
   // Whether a program asked since the last call.
   bool TakeRequest();
+
+  // Tells whoever watches the file that a batch was committed and the
+  // memory is free for a moment (Worker): touches the file's times.
+  void Committed();
 
   // Makes the file anew if it was removed, as another learner on the same
   // memory does when it finishes. Best effort.

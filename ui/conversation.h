@@ -22,6 +22,9 @@ class Conversation {
   virtual void WipeMemory() = 0;
   // Never throws; see Engine::Idle.
   virtual void Idle() {}
+  // Stores what still waits and lets go of the memory; the answered lines
+  // it could not store, as a failure to tell the user. See Engine::Close.
+  virtual std::optional<Error> Close() { return std::nullopt; }
 };
 
 // The real thing: passes every call to an Engine it does not own.
@@ -40,6 +43,11 @@ class EngineConversation : public Conversation {
   }
   void WipeMemory() override { engine_.WipeMemory(); }
   void Idle() override { engine_.Idle(); }
+  std::optional<Error> Close() override {
+    const Unstored unstored = engine_.Close();
+    if (!unstored.failure) return std::nullopt;
+    return NotStored(unstored.lines, *unstored.failure);
+  }
 
  private:
   Engine& engine_;

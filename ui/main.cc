@@ -51,8 +51,9 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context,
 
 // A fault of the program, as opposed to a failure of the memory (which the
 // engine turns into the trouble message), ends the program with a message
-// rather than hiding in the conversation. Every sentence stored before it
-// stays stored: each was committed on its own.
+// rather than hiding in the conversation. The event loop ends, and main()
+// closes the engine as on any exit: every sentence stored before stays
+// stored, and lines still waiting to be stored are stored, or reported.
 class Application : public QApplication {
  public:
   using QApplication::QApplication;
@@ -67,7 +68,8 @@ class Application : public QApplication {
           QStringLiteral("Quibbo met an internal error and has to close:\n") +
               QString::fromUtf8(fault.what()) +
               QStringLiteral("\nEverything it learned before is kept."));
-      std::exit(kInternalError);
+      exit(kInternalError);
+      return false;
     }
   }
 };
@@ -91,5 +93,8 @@ int main(int argc, char** argv) {
   quibbo::ui::DesktopOpener opener;
   quibbo::ui::MainWindow window(conversation, opener);
   window.show();
-  return app.exec();
+  const int status = app.exec();
+  // After an internal error the window may not have closed itself.
+  quibbo::ui::ReportUnstored(nullptr, conversation);
+  return status;
 }

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -313,6 +314,24 @@ void MainWindow::Wipe() {
 }
 
 void MainWindow::Exit() { close(); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  ReportUnstored(this, conversation_);
+  QMainWindow::closeEvent(event);
+}
+
+void ReportUnstored(QWidget* parent, Conversation& conversation) {
+  const std::optional<Error> unstored = conversation.Close();
+  if (!unstored) return;
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Quibbo"),
+                  QString::fromUtf8(unstored->description()), QMessageBox::Ok,
+                  parent);
+  box.setObjectName(QStringLiteral("unstored"));
+  box.setInformativeText(
+      QObject::tr("Quibbo answered them, but its memory could not take "
+                  "them before it closed."));
+  box.exec();
+}
 
 void MainWindow::CopyQuibbo() { CopyToClipboard(PlainText(*computer_)); }
 

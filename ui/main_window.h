@@ -31,6 +31,10 @@ using Asker = std::function<bool(const WipeQuestion&)>;
 // safe answer is the default and also what Escape and the close box give.
 bool AskInMessageBox(QWidget* parent, const WipeQuestion& question);
 
+// Closes `conversation` (Conversation::Close) and tells the user, in a
+// message box, of any answered lines its memory could not take.
+void ReportUnstored(QWidget* parent, Conversation& conversation);
+
 // The text of a text box exactly as it stands, line breaks as "\n".
 QString PlainText(const QPlainTextEdit& edit);
 
@@ -54,6 +58,9 @@ class MainWindow : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Lets go of the memory first, and says so if a line it answered could
+  // not be stored.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void Talk();

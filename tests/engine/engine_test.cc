@@ -21,7 +21,6 @@
 #include "engine/bulk_learner.h"
 #include "engine/forget.h"
 #include "engine/learner.h"
-#include "engine/pending_rows.h"
 #include "engine/reply.h"
 #include "tests/support/child.h"
 
@@ -90,9 +89,9 @@ TEST(EngineTest, AFailureLeavesNothingHalfDone) {
 }
 
 // The log never grows without bound, however the copies fall behind: in a
-// conversation that idles after each line, as programs do, in one that
-// never idles, and beside a bulk learner in short batches, which copies the
-// log for everyone.
+// conversation that idles after each line, as programs do, in one whose
+// lines come back to back, and beside a bulk learner in short batches,
+// which copies the log for everyone.
 TEST(CheckpointTest, TheLogStaysBoundedOverManyCommits) {
   constexpr int kPages = 16;
   constexpr uintmax_t kFrame = 4096 + 24;
@@ -105,21 +104,20 @@ TEST(CheckpointTest, TheLogStaysBoundedOverManyCommits) {
     auto store = Store::Open(memory.path(), Store::Access::kReadWrite, options);
     std::optional<BulkLearner> learner;
     if (how == kLearn)
-      learner.emplace(*store,
-                      BatchLimits{.min_rows = 20, .max_rows = 20, .pause = {}});
+      learner.emplace(*store, BatchLimits{.min_rows = 20, .max_rows = 20});
     for (int i = 0; i < (learner ? 1000 : 200); ++i) {
       const std::string line = "Line " + std::to_string(i) + " of a talk.";
       if (learner) learner->Learn(line);
-      if (how == kBusy) Learn(*store, line);
-      if (how != kIdle) continue;
+      if (learner) continue;
       ASSERT_FALSE(engine.Respond(line).failure);
+      if (how == kBusy) continue;
       ASSERT_TRUE(
           WaitUntil([&] { return engine.Idle(); }, std::chrono::seconds(5)))
           << "the background copy never caught up";
     }
     // Without copies the log would hold every page of every commit.
     EXPECT_LT(std::filesystem::file_size(memory.path() + "-wal"),
-              (how == kIdle ? 2 : kLogBound + 4) * kPages * kFrame)
+              (how == kIdle ? 2 : Worker::kLogBound + 4) * kPages * kFrame)
         << how;
   }
 }
@@ -316,24 +314,26 @@ TEST(StoreTest, SearchesNearAnIdFindWhatReadingEveryRowFinds) {
   TempMemory memory;
   SeededRandom random(7);
   auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
-  auto pending = std::make_shared<PendingRows>();
   for (int i = 0; i < 400; ++i) {
     if (i == 340) {
       store.reset();  // Forget empties the log, which must be free for it
       memory.Execute("DELETE FROM word WHERE id % 5 = 1 AND position = 0;");
       Forget(memory.path(), {"zebra"});
       store = Store::Open(memory.path(), Store::Access::kReadWrite);
-      store->SetPending(pending);
     }
     std::string line;
     for (int w = 0; w < (i % 5 ? 2 + i % 4 : 1 + i * 7 % 24); ++w)
       line += words[random.Below(1 + i % 7)] + " ";
-    Learn(*store, line, i >= 340);
+    Store::Transaction transaction(*store,
+                                   i < 340 ? Store::Transaction::Kind::kWrite
+                                           : Store::Transaction::Kind::kLater);
+    Learn(*store, transaction, line);
+    transaction.Commit();
   }
   std::vector<WordRecord> rows = memory.Rows();
-  for (WordRecord row : pending->rows()) {
-    row.id = rows.back().id + 1;
-    rows.push_back(row);
+  for (const PendingRow& pending : store->PendingRows()) {
+    rows.push_back(pending.record);
+    rows.back().id = rows[rows.size() - 2].id + 1;
   }
   for (int i = 0; i < 300; ++i) {
     const std::string& word = words[random.Below(words.size())];

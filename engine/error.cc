@@ -276,6 +276,13 @@ Error OutputFailure(int error_number, const std::string& path) {
                                               ")" + after);
 }
 
+Error OutputUnsynced(int error_number, const std::string& path) {
+  return Error(KindOfErrno(error_number),
+               path + " was written, but the disk did not confirm its name (" +
+                   std::strerror(error_number) +
+                   "): a power cut may still take it.");
+}
+
 Error StandardOutputFailure(int error_number) {
   return Error(KindOfErrno(error_number),
                std::string("Writing to the standard output failed (") +

@@ -98,6 +98,9 @@ Error OutputIsFolder(const std::string& path);
 Error OutputNotRegular(const std::string& path);
 Error OutputInUse(const std::string& path);
 Error OutputFailure(int error_number, const std::string& path);
+// `path` is complete and in place, but the folder holding its name could not
+// be synced: a power cut may still take it.
+Error OutputUnsynced(int error_number, const std::string& path);
 Error StandardOutputFailure(int error_number);
 Error CopyFailure(int code, std::string_view message, const std::string& path);
 Error CopyDamaged(const std::string& path, std::string_view detail);

@@ -114,8 +114,9 @@ void OutputFile::Commit() {
   }
   temporary_path_.clear();
   // The new name survives a power cut only once the folder is on the disk.
+  // The file is in place whatever happens now.
   if (const int error = SyncFolderOf(path_); error != 0) {
-    throw OutputFailure(error, path_);
+    throw OutputUnsynced(error, path_);
   }
 }
 

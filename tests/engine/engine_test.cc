@@ -23,18 +23,9 @@
 #include "engine/learner.h"
 #include "engine/reply.h"
 #include "tests/support/child.h"
+#include "tests/support/engine_peer.h"
 
 namespace quibbo::testing {
-
-// What tests may reach inside an Engine that programs may not.
-class EnginePeer {
- public:
-  // The engine's open memory, opened first if need be.
-  static Store& Memory(Engine& engine) {
-    return engine.Memory(Store::Access::kReadWrite);
-  }
-};
-
 namespace {
 
 std::unique_ptr<Engine> Open(const std::string& path) {

@@ -16,26 +16,34 @@
 // While a PowerCut lives, before Stop() and after, no sync reaches the disk:
 // no file of a test need survive a real power cut, and the tests run faster.
 //
-// StateAfter(n) gives every file as a power cut after the first n events
-// would leave it on the disk:
-//  - a file holds what it held at its last sync; later writes are lost, or
-//    with `torn`, the first kTornBytes of the last of them survive;
+// Every sync is held until a thread of the test lets it go, a millisecond
+// later, so that a reply that does not wait for its sync is caught however
+// fast the disk.
+//
+// StateAfter(n, loss) gives every file as a power cut after the first n
+// events would leave it on the disk:
+//  - a file holds what it held at its last sync; of the writes since, all
+//    are lost (kAll), or the first kTornBytes of the last survive (kTorn),
+//    or a random half of them, in order (kSome);
 //  - a sync keeps the writes logged before it began, not those beside it;
 //  - a file that was not there when recording began exists only once its
 //    folder was synced after it was created (or first opened, when it was
 //    created outside SQLite), as SQLite itself assumes; the unix VFS syncs
-//    the folder at a new log's first sync. A deletion holds at once;
+//    the folder at a new log's first sync;
 //  - a file renamed keeps its content, and takes its new name (leaving its
 //    old one) once the folder is synced after the rename; a name it
-//    replaces is taken to have been free;
+//    replaces is taken to have been free. A deletion holds only once the
+//    folder is synced after it;
 //  - the -shm file never reaches the log: SQLite rebuilds it.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest-spi.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -43,6 +51,7 @@
 
 #include "engine/backup.h"
 #include "engine/bulk_learner.h"
+#include "engine/output_file.h"
 #include "tests/support/child.h"
 
 namespace quibbo::testing {
@@ -59,6 +68,7 @@ struct Event {
   size_t covers = 0;    // a sync keeps the writes before this event
 };
 constexpr size_t kTornBytes = 512;
+enum class Loss { kAll, kTorn, kSome };
 
 void Apply(std::string& bytes, const Event& event) {
   if (event.kind == Event::kTruncate) return bytes.resize(event.offset);
@@ -69,6 +79,55 @@ void Apply(std::string& bytes, const Event& event) {
 class PowerCut;
 std::atomic<PowerCut*> recording{nullptr};
 std::atomic<bool> skipping{false};
+// Folder syncs made through fsync(), as Quibbo makes them, fail with EIO.
+std::atomic<bool> failing_folder_syncs{false};
+
+// Holds every sync until Let() lets it go.
+class SyncGate {
+ public:
+  // Called by each sync while the gate is shut.
+  void Pass() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const uint64_t ticket = ++arrived_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return open_ || let_ >= ticket; });
+  }
+  // Lets the syncs through one by one, each a millisecond after it came,
+  // until Open().
+  void Shut() {
+    open_ = false;
+    letter_ = std::thread([this] {
+      std::unique_lock<std::mutex> lock(mutex_);
+      while (!open_) {
+        changed_.wait(lock, [&] { return open_ || arrived_ > let_; });
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        lock.lock();
+        if (arrived_ > let_) ++let_;
+        changed_.notify_all();
+      }
+    });
+  }
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      open_ = true;
+      changed_.notify_all();
+    }
+    if (letter_.joinable()) letter_.join();
+  }
+  bool open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return open_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  uint64_t arrived_ = 0, let_ = 0;
+  bool open_ = true;
+  std::thread letter_;
+} gate;
 sqlite3_vfs* real_vfs = nullptr;
 sqlite3_vfs vfs;
 
@@ -80,6 +139,7 @@ class PowerCut {
   // Stops, if Stop() was not called, and lets syncs through again.
   ~PowerCut() {
     Stop();
+    gate.Open();
     skipping = false;
   }
 
@@ -87,6 +147,7 @@ class PowerCut {
   // connection opened meanwhile is closed.
   void Stop() {
     if (!recording_) return;
+    gate.Open();
     sqlite3_vfs_unregister(&vfs);
     recording = nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -105,12 +166,13 @@ class PowerCut {
   const std::vector<Event>& log() const { return log_; }
 
   // Path to content of every file on the disk after a cut after `n` events.
-  std::map<std::string, std::string> StateAfter(size_t n, bool torn) const {
+  std::map<std::string, std::string> StateAfter(size_t n, Loss loss) const {
     struct OnDisk {
       std::string durable;          // as its last sync left it
       std::vector<size_t> pending;  // writes since then, in order
       bool named = false;           // its folder holds its name
       bool renamed = false;         // the name goes at the folder's sync
+      bool deleted = false;         // likewise
     };
     std::map<std::string, OnDisk> files;
     for (const auto& [path, bytes] : initial_)
@@ -119,7 +181,7 @@ class PowerCut {
       const Event& event = log_[i];
       auto file = files.find(event.path);
       if (event.kind == Event::kDelete) {
-        if (file != files.end()) files.erase(file);
+        if (file != files.end()) file->second.deleted = true;
       } else if (event.kind == Event::kRename) {
         if (file == files.end()) continue;
         OnDisk moved = file->second;
@@ -128,7 +190,7 @@ class PowerCut {
         files.insert_or_assign(event.bytes, std::move(moved));
       } else if (event.kind == Event::kSync) {
         std::erase_if(files, [&](const auto& other) {
-          return other.second.renamed &&
+          return (other.second.renamed || other.second.deleted) &&
                  fs::path(other.first).parent_path() == event.path;
         });
         for (auto& [path, other] : files)
@@ -140,19 +202,30 @@ class PowerCut {
         for (size_t j : synced) Apply(file->second.durable, log_[j]);
         file->second.pending.erase(synced.begin(), synced.end());
       } else {
-        // Not there when recording began, or made anew.
-        if (file == files.end() || event.kind == Event::kCreate)
+        // Not there when recording began, or made anew. A name deleted and
+        // made again stays in its folder.
+        if (file == files.end() || event.kind == Event::kCreate) {
+          const bool named = file != files.end() && file->second.named;
           file = files.insert_or_assign(event.path, OnDisk()).first;
+          file->second.named = named;
+        }
         if (event.kind > Event::kCreate) file->second.pending.push_back(i);
       }
     }
     std::map<std::string, std::string> state;
     for (auto& [path, file] : files) {
       if (!file.named) continue;
-      if (torn && !file.pending.empty()) {
+      if (loss == Loss::kTorn && !file.pending.empty()) {
         Event last = log_[file.pending.back()];
         if (last.bytes.size() > kTornBytes) last.bytes.resize(kTornBytes);
         if (last.kind == Event::kWrite) Apply(file.durable, last);
+      }
+      if (loss == Loss::kSome) {
+        // The same half for the same cut, whatever else is tried.
+        SeededRandom random(n);
+        for (size_t j : file.pending) {
+          if (random.Below(2) == 0) Apply(file.durable, log_[j]);
+        }
       }
       state[path] = std::move(file.durable);
     }
@@ -243,8 +316,15 @@ int Delete(sqlite3_vfs*, const char* name, int sync_folder) {
 
 // A sync through any descriptor: logged once it is done, as keeping what
 // was written before it began.
-int SyncThrough(int fd, int (*real)(int)) {
+int SyncThrough(int fd, int (*real)(int), bool folder_may_fail = false) {
   const size_t before = Logged();
+  if (!gate.open()) gate.Pass();
+  struct stat info;
+  if (folder_may_fail && failing_folder_syncs && fstat(fd, &info) == 0 &&
+      S_ISDIR(info.st_mode)) {
+    errno = EIO;
+    return -1;
+  }
   const int rc = skipping ? 0 : real(fd);
   std::error_code error;  // never thrown through SQLite
   const fs::path path =
@@ -329,15 +409,17 @@ std::vector<Promise> RunScenario(std::string_view name,
   return promises;
 }
 
-std::string Describe(const PowerCut& cut, size_t n, bool torn) {
+std::string Describe(const PowerCut& cut, size_t n, Loss loss) {
   if (n == 0) return "a cut before the first event";
   const char* kKinds[] = {"opening", "creation", "write", "truncation",
                           "sync",    "deletion", "rename"};
+  const char* kLosses[] = {"", ", the last unsynced write torn",
+                           ", some unsynced writes kept"};
   const Event& event = cut.log()[n - 1];
   return "a cut after event " + std::to_string(n) + " of " +
          std::to_string(cut.log().size()) + " (" + kKinds[event.kind] + " of " +
          fs::path(event.path).filename().string() +
-         (torn ? "), the last unsynced write torn" : ")");
+         kLosses[static_cast<int>(loss)] + ")";
 }
 
 // Puts the memory at `path` as `state` holds it in `check`'s place, opens it
@@ -384,15 +466,16 @@ TEST(PowerCutTest, EverythingReportedStoredSurvivesACutAtAnyMoment) {
     SCOPED_TRACE(scenario);
     TempMemory memory(kSeed), copy(Said(kLines.size())), check;
     PowerCut cut(memory.folder());
+    gate.Shut();
     auto promises = RunScenario(scenario, memory.path(), copy.path(), cut);
     cut.Stop();
     promises.push_back({0, memory.path(), SaidUpTo(0)});
     size_t broken = 0;
     for (size_t n = 0; n <= cut.log().size() && broken < kShown; ++n) {
-      const auto clean = cut.StateAfter(n, false);
-      for (bool torn : {false, true}) {
-        const auto state = torn ? cut.StateAfter(n, true) : clean;
-        if (torn && state == clean) continue;
+      const auto clean = cut.StateAfter(n, Loss::kAll);
+      for (Loss loss : {Loss::kAll, Loss::kTorn, Loss::kSome}) {
+        const auto state = loss == Loss::kAll ? clean : cut.StateAfter(n, loss);
+        if (loss != Loss::kAll && state == clean) continue;
         std::map<std::string, size_t> due;  // path to sentences promised
         for (const Promise& promise : promises) {
           if (promise.after > n) continue;
@@ -401,7 +484,7 @@ TEST(PowerCutTest, EverythingReportedStoredSurvivesACutAtAnyMoment) {
         for (const auto& [path, promised] : due) {
           const std::string problem = Reopen(state, path, check, promised);
           if (problem.empty()) continue;
-          ADD_FAILURE() << Describe(cut, n, torn) << ": "
+          ADD_FAILURE() << Describe(cut, n, loss) << ": "
                         << fs::path(path).filename().string() << ": "
                         << problem;
           ++broken;
@@ -409,6 +492,35 @@ TEST(PowerCutTest, EverythingReportedStoredSurvivesACutAtAnyMoment) {
       }
     }
   }
+}
+
+// A sync that fails is reported, and leaves nothing half made: a memory
+// whose name could not reach the disk is not left behind; an output file
+// put in place says that it is there; a reply whose line cannot be synced,
+// its log gone, reports that.
+TEST(PowerCutTest, AFailedSyncIsReportedAsWhatItLeft) {
+  TempMemory memory(kSeed);
+  const std::string made = memory.folder() + "/new.mdb";
+  const std::string written = memory.folder() + "/out.txt";
+  failing_folder_syncs = true;
+  EXPECT_THROW(MemoryFile::Create(made), Error);
+  try {
+    OutputFile output(written, false);
+    output.Write("words");
+    output.Commit();
+    ADD_FAILURE() << "the folder's sync failed unseen";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.description()).find("nothing was left"),
+              std::string::npos)
+        << error.description();
+  }
+  failing_folder_syncs = false;
+  EXPECT_FALSE(fs::exists(made));
+  EXPECT_EQ(FileBytes(written), "words");
+  Engine engine(memory.path(), std::make_unique<SeededRandom>(1));
+  ASSERT_FALSE(engine.Respond("the first line").failure);
+  fs::remove(memory.path() + "-wal");
+  EXPECT_TRUE(engine.Respond("the second line").failure);
 }
 
 }  // namespace
@@ -432,7 +544,7 @@ extern "C" int rename(const char* from, const char* to) {
 // Every sync of the test program, Quibbo's own and SQLite's, is seen here.
 extern "C" int fsync(int fd) {
   static auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
-  return quibbo::testing::SyncThrough(fd, real);
+  return quibbo::testing::SyncThrough(fd, real, true);
 }
 extern "C" int fdatasync(int fd) {
   static auto real =

@@ -5,6 +5,7 @@
 #include <QtWidgets>
 
 #include "engine/program_folder.h"
+#include "engine/wait_signal.h"
 #include "tests/support/child.h"
 #include "ui/about_box.h"
 #include "ui/command_line.h"
@@ -50,7 +51,8 @@ struct Harness : ui::EngineConversation, ui::Opener {
   }
   void Trigger(QString name) { window.findChild<QAction*>(name)->trigger(); }
   TempMemory memory;
-  Engine engine{memory.path()};
+  Engine engine{memory.path(), nullptr, nullptr,
+                StoreOptions{.busy_timeout = std::chrono::milliseconds(300)}};
   std::function<Reply(std::string_view)> respond;
   QStringList opened;
   ui::MainWindow window{*this, *this};
@@ -151,6 +153,27 @@ class WindowTest : public QObject {
     }
     QVERIFY2(text.contains(memory.path().c_str()), qPrintable(text));
     QCOMPARE(PlainText(*h.computer), "You: x\n");
+  }
+
+  // A line answered beside a learner that cannot be stored by the end, the
+  // memory held by another program, is told of before the window closes.
+  void ClosingTellsOfAnsweredLinesNotStored() {
+    Harness h;
+    auto learner = WaitSignal::Create(h.memory.path());
+    auto other = h.memory.Connect();
+    other->Execute("BEGIN IMMEDIATE;");
+    h.human->setPlainText("said beside a learner");
+    QTest::mouseClick(h.talk, Qt::LeftButton);
+    QVERIFY(PlainText(*h.computer).contains("Quibbo: Said beside a learner."));
+    QString told;
+    WhenModal([&](QWidget* modal) {
+      told = qobject_cast<QMessageBox*>(modal)->text();
+      QTest::keyClick(modal, Qt::Key_Return);
+    });
+    h.window.close();
+    QVERIFY2(told.startsWith("1 answered line was not stored"),
+             qPrintable(told));
+    other->Execute("COMMIT;");
   }
 
   // The memory named on the command line is the one used; Qt's own options

@@ -108,6 +108,9 @@ SizeResult Measure(const Settings& settings, const Corpus& corpus,
     result.respond_not_durable_ms =
         TimeReplies(corpus, copy, kReplies, 1, {.durable = false});
     RemoveMemory(copy);
+    result.disk_sync_ms = TimeDiskSyncs(settings.work, kReplies);
+    Log(rows + " rows: the disk's fdatasync, median " +
+        Fixed(Median(result.disk_sync_ms), 3) + " ms");
     Log(rows + " rows: without durability, median " +
         Fixed(Median(result.respond_not_durable_ms), 3) + " ms, 99th " +
         Fixed(Percentile(result.respond_not_durable_ms, 99), 3));

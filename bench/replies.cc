@@ -1,5 +1,8 @@
 #include "bench/replies.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -28,6 +31,29 @@ std::vector<double> TimeReplies(const Corpus& corpus, const std::string& memory,
     // As the programs do once the reply is out; not part of the reply.
     engine.Idle();
   }
+  return times;
+}
+
+std::vector<double> TimeDiskSyncs(const std::string& folder, size_t count) {
+  const std::string path = folder + "/disk-sync.bin";
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) throw std::runtime_error("cannot create " + path);
+  const std::string page(4096, 'q');
+  std::vector<double> times;
+  for (size_t i = 0; i < count; ++i) {
+    const auto at = static_cast<off_t>(i * page.size());
+    if (pwrite(fd, page.data(), page.size(), at) !=
+        static_cast<ssize_t>(page.size())) {
+      break;
+    }
+    Clock::time_point start = Clock::now();
+    if (fdatasync(fd) != 0) break;
+    times.push_back(Milliseconds(Clock::now() - start));
+  }
+  close(fd);
+  unlink(path.c_str());
+  if (times.size() != count) throw std::runtime_error("cannot sync " + path);
   return times;
 }
 

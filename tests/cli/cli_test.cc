@@ -155,6 +155,17 @@ TEST(CliTest, StatsAndExportShowWhatIsStored) {
     strings += nlohmann::json(sentence).dump() + "\n";
   EXPECT_EQ(exact.out, strings);
   EXPECT_EQ(exact.err, "");
+
+  // A memory whose first row starts no sentence, after an edit by hand:
+  // stats counts the sentences export writes, and export says how many.
+  memory.Execute("DELETE FROM word WHERE id = (SELECT min(id) FROM word);");
+  const Outcome to_file = Cli(memory, "export @/out.json --json");
+  const auto written = std::ranges::count(
+      FileBytes(memory.folder() + "/out.json"), '\n');
+  EXPECT_EQ(nlohmann::json::parse(Cli(memory, "stats --json").out)["sentences"],
+            written);
+  EXPECT_THAT(to_file.out,
+              HasSubstr("Exported " + std::to_string(written) + " sentences"));
 }
 
 // Mistakes on the command line are told without the parser's words. No

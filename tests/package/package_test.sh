@@ -31,6 +31,10 @@ grep -qx 'Exec="/usr/lib/quibbo/quibbo"' "$root/usr/share/applications/$id.deskt
   desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "menu entry"
 report=$(appstreamcli validate --pedantic --no-net "$root/usr/share/metainfo/$id.metainfo.xml") ||
   fail "metainfo: $report"
+# The licence it states is the sources' own, word for word.
+words() { tr -s '[:space:].' ' '; }
+[ "$(sed -n '/^ Permission/, $ s/^ //p' "$root/usr/share/doc/quibbo/copyright" | words)" = \
+  "$(sed -n '/^Permission/, $p' "$here/../../LICENSE" | words)" ] || fail "copyright and LICENSE differ"
 # Libraries only, never a -dev package or a tool.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/[ (|].*//')
 [ -z "$(echo "$depends" | awk '!/^lib/ || /-dev$/')" ] || fail "depends on $depends"

@@ -207,16 +207,17 @@ class WindowTest : public QObject {
     QCOMPARE(names,
              QStringList({"Conversation", "Say something to Quibbo", "Talk",
                           "Quibbo Web Site", "Email Quibbo Creator"}));
+    h.window.grab().save("quibbo.png");
     // About shows the one loaded; its links and Readme open their targets.
     WhenModal([&](QWidget* modal) {
       QVERIFY(modal == loaded.data());
       // The whole notice shows in its label, in whatever font stands in for
-      // Arial here. The screenshot is there to look at.
+      // Arial here. The screenshots are there to look at.
       auto* notice = modal->findChild<QLabel*>("Label1");
       const QRect needed = notice->fontMetrics().boundingRect(
           notice->rect(), Qt::TextWordWrap, notice->text());
       QVERIFY2(notice->rect().contains(needed), qPrintable(notice->text()));
-      modal->grab().save("about_box.png");
+      modal->grab().save("about.png");
       for (const char* name : {"Label5", "Label4", "cmdReadme"})
         QTest::mouseClick(modal->findChild<QWidget*>(name), Qt::LeftButton);
       QTest::keyClick(modal->findChild<QWidget*>("cmdOK"), Qt::Key_Return);

@@ -21,7 +21,8 @@ expected=$( (printf "%s\n" usr/bin/quibbo usr/bin/quibbo-cli usr/lib/quibbo/quib
   usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/bash-completion/completions/quibbo-cli \
   usr/share/man/man1/quibbo.1.gz usr/share/man/man1/quibbo-cli.1.gz \
-  usr/share/doc/quibbo/changelog.gz usr/share/doc/quibbo/copyright
+  usr/share/doc/quibbo/changelog.gz usr/share/doc/quibbo/copyright \
+  usr/share/lintian/overrides/quibbo
   for size in 16 22 24 32 48 64 128 256; do echo "usr/share/icons/hicolor/${size}x$size/apps/$id.png"; done) | sort)
 [ "$held" = "$expected" ] || fail "the package holds: $held"
 for program in quibbo quibbo-cli; do

@@ -91,8 +91,18 @@ deb:
 	@scripts/setup package
 	@scripts/deb $(DEB_BUILD)
 
-# The package against lintian, and its contents and memory rule.
-deb-check: deb
+# The package as a release builds it: in a git checkout, from a plain copy
+# of what git holds at HEAD (git archive, no .git), so changes not yet
+# committed are not in it; in a plain copy, from the copy itself. Then
+# lintian, and its contents and memory rule.
+deb-check:
+	@scripts/setup package
+	@if [ "$$(git rev-parse --show-toplevel 2>/dev/null)" = "$$(pwd -P)" ]; then \
+	  git diff --quiet HEAD || echo "deb-check: builds HEAD; uncommitted changes are left out." >&2; \
+	  copy=$$(mktemp -d) && trap 'rm -rf "$$copy"' EXIT && \
+	  git archive HEAD | tar -x -C "$$copy" && \
+	  "$$copy/scripts/deb" "$(abspath $(DEB_BUILD))"; \
+	else scripts/deb $(DEB_BUILD); fi
 	lintian --fail-on error,warning --info $(DEB_BUILD)/*.changes
 	sh tests/package/package_test.sh $(DEB_BUILD)
 

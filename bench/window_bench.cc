@@ -55,7 +55,7 @@ class InstantConversation : public ui::Conversation {
 
 class NoOpener : public ui::Opener {
  public:
-  void Open(const QString&, const QString&) override {}
+  void Open(const QString&, const QString&, ui::OpenFailed) override {}
 };
 
 // Words of ordinary length, so lines wrap as a conversation's do.

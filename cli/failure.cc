@@ -1,6 +1,10 @@
 #include "cli/failure.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <iostream>
 
 #include "cli/interrupt.h"
@@ -75,7 +79,18 @@ int Fail(const Error& error, std::string_view after) {
 
 std::string TerminalTrouble(const Error& failure,
                             const std::string& memory_path) {
-  std::string advice = RowOf(failure.kind()).advice;
+  // A memory this user may not even read fails as read-only or as an I/O
+  // error. Talking without learning or a backup would read it too, so
+  // neither is advised then.
+  const Kind kind = failure.kind();
+  const bool unreadable =
+      (kind == Kind::kReadOnly || kind == Kind::kIo) &&
+      faccessat(AT_FDCWD, memory_path.c_str(), R_OK, AT_EACCESS) != 0 &&
+      errno == EACCES;
+  std::string advice = unreadable
+                           ? "Check that you may read and write @ and its "
+                             "folder."
+                           : RowOf(kind).advice;
   for (size_t at = 0; (at = advice.find('@', at)) != std::string::npos;
        at += memory_path.size()) {
     advice.replace(at, 1, memory_path);

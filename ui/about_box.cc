@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -19,10 +20,11 @@ namespace quibbo::ui {
 namespace {
 
 constexpr char kCopyright[] = "\u00a9 2026 ";
+// The MIT licence in brief; LICENSE holds its full text.
 constexpr char kNotice[] =
-    "Quibbo is free to use and to pass on, unchanged and free of charge, "
-    "together with this notice. It comes with no warranty of any kind: you "
-    "use it at your own risk. What it learns stays on your own computer.";
+    "Quibbo is free software under the MIT licence: anyone may use, copy, "
+    "change and pass it on, even for money, provided its copyright and "
+    "licence notice go with it. It comes with no warranty of any kind.";
 
 // The nearest font the desktop has to `family`, at `points`.
 QFont NearestFont(const char* family, double points) {
@@ -143,7 +145,14 @@ AboutBox::AboutBox(Opener& opener, QWidget* parent)
 }
 
 void AboutBox::CinWeb(const QString& htmlfile, const QString& dr) {
-  opener_.Open(htmlfile, dr);
+  // The failure may come after this box has closed; the window that holds
+  // it then carries the message.
+  QPointer<QWidget> box(this), owner(parentWidget());
+  opener_.Open(
+      htmlfile, dr, [box, owner](const QString& target, const QString& why) {
+        ShowOpenFailure(box && box->isVisible() ? box.data() : owner.data(),
+                        target, why);
+      });
 }
 
 bool AboutBox::eventFilter(QObject* watched, QEvent* event) {

@@ -29,7 +29,8 @@ class AboutBox : public QDialog {
   explicit AboutBox(Opener& opener, QWidget* parent = nullptr);
 
   // Opens `htmlfile`, a path or a URL, with the desktop's program for it,
-  // started in `dr`. Reports nothing, whatever becomes of it.
+  // started in `dr`, without waiting for it. When it cannot be opened, a
+  // message box says so, over this box while it shows, else over its owner.
   void CinWeb(const QString& htmlfile,
               const QString& dr = QString::fromLatin1(kDefaultWorkingDir));
 

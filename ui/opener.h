@@ -1,25 +1,44 @@
-// Opens documents, web pages and mail links with the desktop's own programs.
+// Opens documents, web pages and mail links with the desktop's own programs,
+// and says so when that cannot be done.
 #ifndef QUIBBO_UI_OPENER_H_
 #define QUIBBO_UI_OPENER_H_
 
 #include <QString>
+#include <functional>
+
+class QWidget;
 
 namespace quibbo::ui {
 
-// Hands a target (a file path or a URL) to whatever opens it. Reports
-// nothing: whether the target could be opened is the opener's business.
+// Told that `target` could not be opened, and `why`, in a sentence or two.
+using OpenFailed =
+    std::function<void(const QString& target, const QString& why)>;
+
+// Hands a target (a file path or a URL) to whatever opens it.
 class Opener {
  public:
   virtual ~Opener() = default;
-  virtual void Open(const QString& target, const QString& working_dir) = 0;
+  // Starts opening `target` in `working_dir` and returns at once, never
+  // waiting for the program that shows it. `failed` is called later, on
+  // this thread, at most once, and only when the target could not be opened.
+  virtual void Open(const QString& target, const QString& working_dir,
+                    OpenFailed failed) = 0;
 };
 
-// Starts xdg-open on the target, detached, and does not wait for it. Its
-// output is discarded, so a missing handler leaves no trace here.
+// Opens through xdg-open (package xdg-utils). A failure is xdg-open missing
+// or not starting, or its exit status reporting one, whenever it comes: in
+// desktops without a helper of their own, xdg-open runs the browser and
+// reports when the browser ends. xdg-open outlives the program if need be.
 class DesktopOpener : public Opener {
  public:
-  void Open(const QString& target, const QString& working_dir) override;
+  void Open(const QString& target, const QString& working_dir,
+            OpenFailed failed) override;
 };
+
+// Tells the person, in a modal message box over `parent`, that `target`
+// could not be opened, and `why`.
+void ShowOpenFailure(QWidget* parent, const QString& target,
+                     const QString& why);
 
 }  // namespace quibbo::ui
 

@@ -445,21 +445,30 @@ TEST(BackupTest, AMemoryThatCannotBeWrittenCanBeRead) {
   const bool root = geteuid() == 0;
   chmod(memory.folder().c_str(), root ? 0755 : 0555);
   chmod(memory.path().c_str(), root ? 0644 : 0444);
-  for (const std::string command :
-       {"stats", "export -", "backup @/out/copy", "chat --no-learn", "chat"}) {
+  const auto run = [&](const std::string& command) {
     Strings arguments = Words(command, memory);
     if (root) {
       arguments.insert(arguments.begin(),
                        {"--reuid=65534", "--regid=65534", "--clear-groups",
                         Program("quibbo-cli")});
     }
-    const Outcome outcome = RunProgram(
-        root ? "/usr/bin/setpriv" : Program("quibbo-cli"), arguments, "read\n");
+    return RunProgram(root ? "/usr/bin/setpriv" : Program("quibbo-cli"),
+                      arguments, "read\n");
+  };
+  for (const std::string command :
+       {"stats", "export -", "backup @/out/copy", "chat --no-learn", "chat"}) {
+    const Outcome outcome = run(command);
     // Only learning writes.
     EXPECT_EQ(outcome.status,
               command == "chat" ? ExitStatusOf(Kind::kReadOnly) : 0)
         << command << outcome.err;
   }
+  // Talking without learning is advised for a memory they may read, and
+  // not for one they may not.
+  EXPECT_THAT(run("chat").out, HasSubstr("--no-learn"));
+  chmod(memory.path().c_str(), root ? 0600 : 0200);
+  EXPECT_THAT(run("chat").out, ::testing::AllOf(Not(HasSubstr("--no-learn")),
+                                                HasSubstr("read and write")));
   // The memory and the folder out.
   EXPECT_EQ(std::ranges::distance(fs::directory_iterator(memory.folder())), 2);
 }

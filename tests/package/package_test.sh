@@ -21,7 +21,8 @@ expected=$( (printf "%s\n" usr/bin/quibbo usr/bin/quibbo-cli usr/lib/quibbo/quib
   usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/bash-completion/completions/quibbo-cli \
   usr/share/man/man1/quibbo.1.gz usr/share/man/man1/quibbo-cli.1.gz \
-  usr/share/doc/quibbo/changelog.gz usr/share/doc/quibbo/copyright
+  usr/share/doc/quibbo/changelog.gz usr/share/doc/quibbo/copyright \
+  usr/share/lintian/overrides/quibbo
   for size in 16 22 24 32 48 64 128 256; do echo "usr/share/icons/hicolor/${size}x$size/apps/$id.png"; done) | sort)
 [ "$held" = "$expected" ] || fail "the package holds: $held"
 for program in quibbo quibbo-cli; do
@@ -31,6 +32,10 @@ grep -qx 'Exec="/usr/lib/quibbo/quibbo"' "$root/usr/share/applications/$id.deskt
   desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "menu entry"
 report=$(appstreamcli validate --pedantic --no-net "$root/usr/share/metainfo/$id.metainfo.xml") ||
   fail "metainfo: $report"
+# The licence it states is the sources' own, word for word.
+words() { tr -s '[:space:].' ' '; }
+[ "$(sed -n '/^ Permission/, $ s/^ //p' "$root/usr/share/doc/quibbo/copyright" | words)" = \
+  "$(sed -n '/^Permission/, $p' "$here/../../LICENSE" | words)" ] || fail "copyright and LICENSE differ"
 # Libraries only, never a -dev package or a tool.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/[ (|].*//')
 [ -z "$(echo "$depends" | awk '!/^lib/ || /-dev$/')" ] || fail "depends on $depends"

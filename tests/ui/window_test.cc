@@ -35,8 +35,20 @@ void Select(QPlainTextEdit* edit, int from, int to) {
   edit->setTextCursor(cursor);
 }
 
+// The parent, text and detail of the next message box, which it closes.
+void NoteNextBox(QStringList* seen) {
+  WhenModal([seen](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) return NoteNextBox(seen);
+    *seen << box->parentWidget()->objectName() + ": " + box->text() + " " +
+                 box->informativeText();
+    box->accept();
+  });
+}
+
 // A window, shown and active, on a memory of its own, or with `respond` set
-// on replies the test chooses; what it would open is only recorded.
+// on replies the test chooses; what it would open is only recorded, and
+// fails to open, a moment later, while `why` says why.
 struct Harness : ui::EngineConversation, ui::Opener {
   Harness() : EngineConversation(engine) {
     window.show();
@@ -46,8 +58,11 @@ struct Harness : ui::EngineConversation, ui::Opener {
   Reply Respond(std::string_view line) override {
     return respond ? respond(line) : EngineConversation::Respond(line);
   }
-  void Open(const QString& target, const QString& folder) override {
+  void Open(const QString& target, const QString& folder,
+            ui::OpenFailed failed) override {
     opened << target + " in " + folder;
+    if (!why.isEmpty())
+      QTimer::singleShot(0, [=, this] { failed(target, why); });
   }
   void Trigger(QString name) { window.findChild<QAction*>(name)->trigger(); }
   TempMemory memory;
@@ -55,6 +70,7 @@ struct Harness : ui::EngineConversation, ui::Opener {
                 StoreOptions{.busy_timeout = std::chrono::milliseconds(300)}};
   std::function<Reply(std::string_view)> respond;
   QStringList opened;
+  QString why;
   ui::MainWindow window{*this, *this};
   QPlainTextEdit* computer = window.findChild<QPlainTextEdit*>("Computer");
   QPlainTextEdit* human = window.findChild<QPlainTextEdit*>("Human");
@@ -214,9 +230,17 @@ class WindowTest : public QObject {
     QCOMPARE(names,
              QStringList({"Conversation", "Say something to Quibbo", "Talk",
                           "Quibbo Web Site", "Email Quibbo Creator"}));
+    h.window.grab().save("quibbo.png");
     // About shows the one loaded; its links and Readme open their targets.
     WhenModal([&](QWidget* modal) {
       QVERIFY(modal == loaded.data());
+      // The whole notice shows in its label, in whatever font stands in for
+      // Arial here. The screenshots are there to look at.
+      auto* notice = modal->findChild<QLabel*>("Label1");
+      const QRect needed = notice->fontMetrics().boundingRect(
+          notice->rect(), Qt::TextWordWrap, notice->text());
+      QVERIFY2(notice->rect().contains(needed), qPrintable(notice->text()));
+      modal->grab().save("about.png");
       for (const char* name : {"Label5", "Label4", "cmdReadme"})
         QTest::mouseClick(modal->findChild<QWidget*>(name), Qt::LeftButton);
       QTest::keyClick(modal->findChild<QWidget*>("cmdOK"), Qt::Key_Return);
@@ -227,6 +251,74 @@ class WindowTest : public QObject {
                   mail = "mailto:" + QString(ui::kEmailAddress) + at,
                   readme = ProgramFolder().c_str() + ("/readme.txt" + at);
     QCOMPARE(h.opened, QStringList({readme, web, mail, web, mail, readme}));
+  }
+
+  // A target that cannot be opened is named in a message over the About
+  // box while it shows, else over the window.
+  void AFailedOpenIsTold() {
+    Harness h;
+    h.why = "Why.";
+    QStringList seen;
+    NoteNextBox(&seen);
+    h.Trigger("mnuweb");
+    QTRY_COMPARE(seen.size(), 1);
+    WhenModal([&](QWidget* about) {
+      NoteNextBox(&seen);
+      QTest::mouseClick(about->findChild<QWidget*>("cmdReadme"),
+                        Qt::LeftButton);
+      QTRY_COMPARE(seen.size(), 2);
+      about->close();
+    });
+    h.Trigger("mnuabout");
+    const QString could = " could not open ";
+    QCOMPARE(seen,
+             QStringList(
+                 {"quibbo: Quibbo" + could + ui::kWebPage + ". Why.",
+                  "frmAbout: Quibbo" + could + ui::ReadmePath() + ". Why."}));
+  }
+
+  // What xdg-open, a stand-in on the PATH, is given, and which of its
+  // outcomes are told as failures, and how.
+  void TheDesktopOpenerTellsWhatXdgOpenReports() {
+    QTemporaryDir bin;
+    const QByteArray path = qgetenv("PATH");
+    auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+    qputenv("PATH", bin.path().toLocal8Bit());
+    QFile got(bin.filePath("got")), script(bin.filePath("xdg-open"));
+    // The stand-in's last step (none: no xdg-open), and what is told.
+    const std::pair<QString, QString> cases[] = {{"exit 0", ""},
+                                                 {"exit 3", "no program"},
+                                                 {"exit 4", "status 4"},
+                                                 {"kill -9 $$", "stopped"},
+                                                 {"", "xdg-utils"}};
+    for (const auto& [last, why] : cases) {
+      got.remove();
+      script.remove();
+      if (!last.isEmpty() && script.open(QIODevice::WriteOnly)) {
+        script.write("#!/bin/sh\necho $$ $PWD $1 >got\n" + last.toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+      }
+      QStringList told;
+      ui::DesktopOpener().Open("a", bin.path(), [&](auto target, auto reason) {
+        told << target + ": " + reason;
+      });
+      // The stand-in writes its pid, folder and argument; once it is gone,
+      // its ending has been seen.
+      QByteArray line;
+      QTRY_VERIFY(last.isEmpty() ? !told.isEmpty() : [&] {
+        got.open(QIODevice::ReadOnly);
+        line = got.readAll();
+        got.close();
+        return line.endsWith('\n') &&
+               !QFile::exists("/proc/" + line.split(' ')[0]);
+      }());
+      QVERIFY(last.isEmpty() ||
+              line.endsWith(" " + bin.path().toUtf8() + " a\n"));
+      QCOMPARE(told.size(), why.isEmpty() ? 0 : 1);
+      QVERIFY(told.isEmpty() ||
+              (told[0].startsWith("a: ") && told[0].contains(why)));
+    }
   }
 };
 

@@ -211,6 +211,12 @@ bool MemoryFile::CopyLog(int mode) {
          copied >= log && (mode != SQLITE_CHECKPOINT_TRUNCATE || log == 0);
 }
 
+bool MemoryFile::Idle() {
+  if (!worker_) return true;
+  if (worker_->Overdue()) FinishLogCopy();
+  return worker_->Idle();
+}
+
 void MemoryFile::FinishLogCopy() {
   if (worker_) {
     worker_->CopyBeside([&] { return CopyLog(SQLITE_CHECKPOINT_PASSIVE); });

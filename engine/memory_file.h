@@ -91,9 +91,10 @@ class MemoryFile {
   Worker* worker() { return worker_.get(); }
 
   // The program is idle: nobody waits for it now. Asks for a copy of the
-  // log back when one is due (Worker::Idle) and returns whether nothing is
-  // left to do. Never throws.
-  bool Idle() { return !worker_ || worker_->Idle(); }
+  // log back when one is due (Worker::Idle), or makes it here when it is
+  // overdue, and returns whether nothing is left to do. Call it between
+  // transactions. Never throws.
+  bool Idle();
   // This program is a bulk learner: it copies the log back for every
   // program on the memory while it runs (Worker::Lead).
   void LeadLogCopy() {

@@ -84,6 +84,13 @@ void Worker::SetChore(std::function<bool()> chore) {
 
 bool Worker::LeftToLearner() const { return !leads_ && LearnerAtWork(path_); }
 
+bool Worker::Overdue() const {
+  const int pages = log_pages_;
+  return pages >= kLogBound / 2 * checkpoint_pages_ &&
+         !(copied_restart_ == restarts_ && copied_through_ >= pages) &&
+         !LeftToLearner();
+}
+
 bool Worker::Idle() {
   const int pages = log_pages_;
   if (pages < checkpoint_pages_ || LeftToLearner()) return true;

@@ -84,6 +84,10 @@ class Worker {
   // The program is idle: asks for a copy of the log when one is due.
   // Returns whether nothing is left to copy.
   bool Idle();
+  // Whether the log has grown past half its bound uncopied: an idle moment
+  // then copies it itself (MemoryFile::Idle), whatever that costs, rather
+  // than wait for the worker.
+  bool Overdue() const;
 
   // Runs `copy` (a checkpoint of the owner's connection) while no copy of
   // the worker's runs; when it says it copied the whole log, the worker

@@ -29,7 +29,7 @@ Store& Engine::Memory(Store::Access access) {
 }
 
 Response Engine::Respond(std::string_view line) {
-  if (TrimSpaces(line).empty()) return {kEmptyInputReply, std::nullopt};
+  if (TrimSpaces(line).empty()) return {kEmptyInputReply, {}, {}};
   Response response;
   bool later = false;
   try {
@@ -49,7 +49,9 @@ Response Engine::Respond(std::string_view line) {
     later = learning_ && (learner || !pending_->rows().empty());
     Intake intake =
         learning_ ? Learn(store, line, later) : Consider(store, line);
-    response.text = ComposeReply(store, *random_, intake);
+    response.text =
+        ComposeReply(store, *random_, intake,
+                     explaining_ ? &response.explanation.emplace() : nullptr);
   } catch (const Error& error) {
     // Only failures of the memory or the input become the trouble message;
     // anything else is a fault of the program and goes to the caller.
@@ -71,6 +73,7 @@ Response Engine::Respond(std::string_view line) {
   }
   if (response.failure) {
     response.text.reset();
+    response.explanation.reset();
     if (report_errors_) {
       response.text = TroubleMessage(response.failure->description());
     }

@@ -38,6 +38,7 @@
 #include <string_view>
 
 #include "engine/error.h"
+#include "engine/explain.h"
 #include "engine/pending_writer.h"
 #include "engine/random.h"
 #include "engine/store.h"
@@ -76,6 +77,9 @@ struct Response {
   std::optional<std::string> text;
   // Set exactly when the line met a failure of the memory or of the input.
   std::optional<Error> failure;
+  // Where the reply came from; set only while explaining, for a reply
+  // composed from the memory.
+  std::optional<Explanation> explanation;
 };
 
 class Engine {
@@ -129,6 +133,10 @@ class Engine {
   // so trying out a memory leaves it exactly as it was.
   void SetLearning(bool learning) { learning_ = learning; }
 
+  // Whether Respond also tells where each reply came from
+  // (Response::explanation); false at first. The replies stay the same.
+  void SetExplaining(bool explaining) { explaining_ = explaining; }
+
   void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
 
   const std::string& memory_path() const { return memory_path_; }
@@ -146,6 +154,7 @@ class Engine {
   StoreOptions options_;
   bool report_errors_ = false;
   bool learning_ = true;
+  bool explaining_ = false;
   std::unique_ptr<Store> store_;
   Store::Access store_access_ = Store::Access::kReadOnly;
   std::shared_ptr<PendingRows> pending_;

@@ -15,11 +15,18 @@
 // reads, inside one read transaction, so a program writing at the same time
 // cannot change the memory under it; the caller keeps the store's pending
 // rows (pending_rows.h) as they are meanwhile.
+//
+// Each word a walk adds is read from one row: stepping back, from the row
+// stepped to (its next word); stepping forward, from the row stepped to (its
+// previous word); at a sentence's boundary, from that row itself (its own
+// word). Asked to, generation notes those rows as it goes and explains the
+// reply (explain.h) in the same snapshot, without a draw of its own.
 #ifndef QUIBBO_ENGINE_REPLY_H_
 #define QUIBBO_ENGINE_REPLY_H_
 
 #include <string>
 
+#include "engine/explain.h"
 #include "engine/learner.h"
 #include "engine/random.h"
 #include "engine/store.h"
@@ -38,10 +45,12 @@ inline constexpr int kMaxAttempts = 50;
 inline constexpr int kMaxWalkSteps = 1000;
 
 // Composes the reply to the input that `intake` describes, which has
-// already been stored (Learn) or only weighed (Consider). Throws Error, also
-// when the memory holds nothing (kEmpty).
+// already been stored (Learn) or only weighed (Consider), and with
+// `explanation`, sets it to the reply's. Throws Error, also when the memory
+// holds nothing (kEmpty).
 std::string ComposeReply(Store& store, RandomSource& random,
-                         const Intake& intake);
+                         const Intake& intake,
+                         Explanation* explanation = nullptr);
 
 }  // namespace quibbo
 

@@ -1,9 +1,11 @@
 // The store's view of the memory sentence by sentence, for the commands that
-// work on the memory as a whole: export, forget and the statistics.
+// work on the memory as a whole: export, forget and the statistics; and the
+// sentence that holds a row, for replies that show where they came from.
 #include <algorithm>
 #include <limits>
 #include <map>
 
+#include "engine/pending_rows.h"
 #include "engine/store.h"
 #include "engine/store_sql.h"
 #include "engine/text.h"
@@ -117,6 +119,40 @@ int64_t Store::DeleteSentences(const std::vector<IdSpan>& spans) {
     AdjustCounts(delta);
     known_.last_id.reset();
     return rows;
+  });
+}
+
+std::optional<Store::Sentence> Store::SentenceHolding(int64_t id) {
+  if (PendingRow(id)) {
+    // Pending rows hold whole sentences, each from a row at position 0.
+    const std::vector<WordRecord>& rows = pending_->rows();
+    const int64_t base = FirstPendingId();
+    size_t first = static_cast<size_t>(id - base), end = first + 1;
+    while (first > 0 && rows[first].position != 0) --first;
+    while (end < rows.size() && rows[end].position != 0) ++end;
+    Sentence sentence;
+    sentence.span = {base + static_cast<int64_t>(first),
+                     base + static_cast<int64_t>(end)};
+    for (size_t i = first; i < end; ++i) {
+      sentence.text += (i > first ? " " : "") + rows[i].middle;
+    }
+    sentence.rows = static_cast<int64_t>(end - first);
+    return sentence;
+  }
+  return Guard([&]() -> std::optional<Sentence> {
+    if (!SeekId(store_sql::kHasId, id)) return std::nullopt;
+    Sentence sentence;
+    // Rows before the first row at position 0 start at the first row.
+    sentence.span = {SeekId(store_sql::kSentenceStartAtOrBefore, id)
+                         .value_or(IdRange().value_or(std::pair(id, id)).first),
+                     SeekId(store_sql::kSentenceStartAfter, id)
+                         .value_or(std::numeric_limits<int64_t>::max())};
+    ForEachSentenceIn({sentence.span},
+                      [&](const std::string& text, int64_t rows) {
+                        sentence.text = text;
+                        sentence.rows = rows;
+                      });
+    return sentence;
   });
 }
 

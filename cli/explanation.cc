@@ -78,8 +78,9 @@ std::string SourceLine(const ReplySource& source) {
   // What follows the run gets up to half the room left, and what comes
   // before it the rest.
   const size_t room = kExplanationWidth - fixed;
+  const size_t before_columns = std::min(Columns(before), room);
   const size_t after_room =
-      std::min(Columns(after), std::max(room / 2, room - Columns(before)));
+      std::min(Columns(after), std::max(room / 2, room - before_columns));
   return label + Tail(before, room - after_room) + space_before + inside +
          space_after + Head(after, after_room) + "\n";
 }

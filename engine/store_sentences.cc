@@ -140,19 +140,31 @@ std::optional<Store::Sentence> Store::SentenceHolding(int64_t id) {
     return sentence;
   }
   return Guard([&]() -> std::optional<Sentence> {
-    if (!SeekId(store_sql::kHasId, id)) return std::nullopt;
-    Sentence sentence;
     // Rows before the first row at position 0 start at the first row.
-    sentence.span = {SeekId(store_sql::kSentenceStartAtOrBefore, id)
-                         .value_or(IdRange().value_or(std::pair(id, id)).first),
-                     SeekId(store_sql::kSentenceStartAfter, id)
-                         .value_or(std::numeric_limits<int64_t>::max())};
-    ForEachSentenceIn({sentence.span},
-                      [&](const std::string& text, int64_t rows) {
-                        sentence.text = text;
-                        sentence.rows = rows;
-                      });
-    return sentence;
+    const int64_t from = SeekId(store_sql::kSentenceStartAtOrBefore, id)
+                             .value_or(std::numeric_limits<int64_t>::min());
+    Statement& rows = Prepared(store_sql::kRowsFrom);
+    sqlite::ScopedReset scope(rows);
+    rows.Bind(1, from);
+    Sentence sentence;
+    sentence.span.end = std::numeric_limits<int64_t>::max();
+    bool holds = false;
+    while (rows.Step()) {
+      const int64_t row = rows.ColumnInt(0);
+      if (sentence.rows > 0 && rows.ColumnInt(2) == 0) {
+        sentence.span.end = row;
+        break;
+      }
+      if (sentence.rows++ == 0) {
+        sentence.span.first = row;
+      } else {
+        sentence.text += ' ';
+      }
+      sentence.text += rows.ColumnText(1);
+      holds = holds || row == id;
+    }
+    if (!holds) return std::optional<Sentence>();
+    return std::optional<Sentence>(std::move(sentence));
   });
 }
 

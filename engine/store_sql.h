@@ -52,6 +52,7 @@ enum StatementId : int {
   kWordGroups,
   kEdited,
   kForgetEdits,
+  kRowsFrom,
   kStatementCount,
 };
 
@@ -152,6 +153,9 @@ inline constexpr StatementText kStatements[] = {
      "GROUP BY middle COLLATE unicase"},
     {kEdited, "SELECT EXISTS (SELECT 1 FROM memory_edited)"},
     {kForgetEdits, "DELETE FROM memory_edited"},
+    // The rows from a sentence's first on, read until the next sentence.
+    {kRowsFrom,
+     "SELECT id, middle, position FROM word WHERE id >= ?1 ORDER BY id"},
 };
 
 constexpr bool InIdOrder() {

@@ -150,6 +150,10 @@ std::string StandardReport(const std::vector<SizeResult>& sizes,
         << Ms(Percentile(durable, 99) - Percentile(loose, 99)) << " | |\n";
   }
 
+  if (large.explaining) {
+    out << ExplainingSection(*large.explaining, Median(large.respond_ms));
+  }
+
   const ChatFigures* chat = large.chat ? &*large.chat : nullptr;
   if (chat) {
     const std::vector<double>& trips = chat->round_trip_ms;
@@ -235,6 +239,7 @@ std::string StandardReport(const std::vector<SizeResult>& sizes,
     goal("quibbo-cli start to first reply <= 100 ms",
          Fixed(chat->first_reply_ms, 1) + " ms", chat->first_reply_ms <= 100);
   }
+  if (large.explaining) ExplainingGoal(out, *large.explaining);
   PersonGoals(out, person);
 
   out << "\n## Machine and method\n\n"

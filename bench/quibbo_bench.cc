@@ -9,14 +9,17 @@
 // what a person meets beyond that: a chat beside a `quibbo-cli learn` on a
 // copy of that memory (beside_learn.h), a megabyte line said in a chat
 // against the same line learned (long_line.h), and replies from a memory of
-// millions of short sentences (short_memory.h). The window's figures come
-// from window_bench, run before, and join the report.
+// millions of short sentences (short_memory.h). On the largest memory it
+// also measures what explaining replies costs (explaining.h). The window's
+// figures come from window_bench, run before, and join the report.
 //
 // With --rows N it compares a memory of N rows with one of a million
-// instead, and writes only that section of the report.
+// instead, and writes only that section of the report. With --explaining it
+// measures only what explaining replies costs, on a memory of a million
+// rows, and prints that section without writing the report.
 //
 //   quibbo_bench --corpus DIR --cli PATH --work DIR --out FILE
-//                [--window FILE] [--quick | --rows N]
+//                [--window FILE] [--quick | --rows N] [--explaining]
 #include <signal.h>
 
 #include <chrono>
@@ -27,6 +30,7 @@
 
 #include "bench/cli_chat.h"
 #include "bench/corpus.h"
+#include "bench/explaining.h"
 #include "bench/figures.h"
 #include "bench/learning.h"
 #include "bench/person_report.h"
@@ -60,6 +64,8 @@ struct Settings {
   std::string window;  // window_bench's figures
   bool quick = false;  // fewer runs and no million rows, for a smoke test
   int64_t large = 0;   // compare this many rows with a million instead
+  // Measure what explaining costs, and only that.
+  bool explaining = false;
 };
 
 struct Size {
@@ -115,6 +121,13 @@ SizeResult Measure(const Settings& settings, const Corpus& corpus,
         Fixed(Median(result.respond_not_durable_ms), 3) + " ms, 99th " +
         Fixed(Percentile(result.respond_not_durable_ms, 99), 3));
   }
+  if (size.chat) {
+    result.explaining =
+        MeasureExplaining(corpus, memory, settings.work, kReplies, size.rows);
+    Log(rows + " rows: explaining, median " +
+        Fixed(Median(result.explaining->on_ms), 3) + " ms against " +
+        Fixed(Median(result.explaining->off_ms), 3) + " ms");
+  }
   if (size.chat && !settings.cli.empty()) {
     result.chat = MeasureChat(settings.cli, memory, corpus, kChatStarts,
                               kChatLines, kReplies);
@@ -156,6 +169,21 @@ PersonFigures MeasurePerson(const Settings& settings, const Corpus& corpus,
   return person;
 }
 
+// --explaining: that section alone, on standard output, with the reply
+// median it is compared with measured beforehand on the same memory.
+int RunExplaining(const Settings& settings, const Corpus& corpus) {
+  const std::string memory = settings.work + "/bench.mdb";
+  const int64_t rows = settings.quick ? kMillion / kQuickShare : kMillion;
+  BulkLearn(corpus, memory, rows);
+  const std::vector<double> table = TimeReplies(corpus, memory, kReplies, 1);
+  const ExplainingFigures figures =
+      MeasureExplaining(corpus, memory, settings.work, kReplies, rows);
+  RemoveMemory(memory);
+  std::cout << ExplainingSection(figures, Median(table)) << "\n";
+  ExplainingGoal(std::cout, figures);
+  return 0;
+}
+
 int Run(const Settings& settings) {
   const Clock::time_point start = Clock::now();
   RunInfo info;
@@ -166,6 +194,7 @@ int Run(const Settings& settings) {
       std::to_string(corpus.inputs.size()) + " held-back inputs, " +
       std::to_string(corpus.sentences.size()) + " whole sentences");
   std::filesystem::create_directories(settings.work);
+  if (settings.explaining) return RunExplaining(settings, corpus);
 
   std::vector<Size> sizes = {{10000, 5, true, false},
                              {100000, 5, true, false},
@@ -238,6 +267,8 @@ int main(int argc, char** argv) {
         settings.out = value();
       } else if (arg == "--window") {
         settings.window = value();
+      } else if (arg == "--explaining") {
+        settings.explaining = true;
       } else if (arg == "--quick") {
         settings.quick = true;
       } else if (arg == "--rows") {
@@ -247,7 +278,8 @@ int main(int argc, char** argv) {
         }
       } else {
         std::cerr << "usage: quibbo_bench --corpus DIR --cli PATH --work DIR "
-                     "--out FILE [--window FILE] [--quick | --rows N]\n";
+                     "--out FILE [--window FILE] [--quick | --rows N] "
+                     "[--explaining]\n";
         return 2;
       }
     }

@@ -160,6 +160,10 @@ std::string StandardReport(const std::vector<SizeResult>& sizes,
            "log copies run after it, on the same thread.\n";
   }
 
+  if (large.explaining) {
+    out << ExplainingSection(*large.explaining, Median(large.respond_ms));
+  }
+
   const ChatFigures* chat = large.chat ? &*large.chat : nullptr;
   if (chat) {
     const std::vector<double>& trips = chat->round_trip_ms;
@@ -254,6 +258,7 @@ std::string StandardReport(const std::vector<SizeResult>& sizes,
     goal("quibbo-cli start to first reply <= 150 ms",
          Fixed(chat->first_reply_ms, 1) + " ms", chat->first_reply_ms <= 150);
   }
+  if (large.explaining) ExplainingGoal(out, *large.explaining);
   PersonGoals(out, person);
 
   out << "\n## Machine and method\n\n"

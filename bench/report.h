@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/cli_chat.h"
+#include "bench/explaining.h"
 #include "bench/person_report.h"
 
 namespace quibbo::bench {
@@ -27,7 +28,8 @@ struct SizeResult {
   // The disk's own fdatasync latency, measured beside those (TimeDiskSyncs).
   std::vector<double> disk_sync_ms;
   double bytes_per_word = 0;
-  std::optional<ChatFigures> chat;  // from outside, where measured
+  std::optional<ChatFigures> chat;              // from outside, where measured
+  std::optional<ExplainingFigures> explaining;  // where measured
 };
 
 // The window's median cost per exchange with a transcript of `bytes`.

@@ -1,4 +1,4 @@
-// quibbo-cli [chat] [--json] [--seed N] [--no-learn]
+// quibbo-cli [chat] [--json] [--seed N] [--no-learn] [--explain]
 #include <unistd.h>
 
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/explanation.h"
 #include "cli/failure.h"
 #include "cli/interrupt.h"
 #include "cli/line_reader.h"
@@ -19,11 +20,27 @@ namespace {
 
 using Kind = Error::Kind;
 
-void WriteJson(const std::string& line, const std::optional<std::string>& reply,
-               const std::optional<Error>& failure) {
+// With `explain`, "seed" and "sources" follow the reply: null and none
+// where no reply was composed from the memory.
+void WriteJson(const std::string& line, const Response& response,
+               bool explain) {
   nlohmann::ordered_json object = {{"you", line}, {"quibbo", nullptr}};
-  if (reply) object["quibbo"] = *reply;
-  if (failure) object["error"] = KindName(failure->kind());
+  if (response.text) object["quibbo"] = *response.text;
+  if (explain) {
+    const std::optional<Explanation>& explanation = response.explanation;
+    object["seed"] = nullptr;
+    object["sources"] = nlohmann::ordered_json::array();
+    if (explanation) {
+      object["seed"] = explanation->seed;
+      for (const ReplySource& source : explanation->sources) {
+        object["sources"].push_back(
+            {{"sentence", source.sentence},
+             {"text", source.text},
+             {"words", {source.first_word, source.last_word}}});
+      }
+    }
+  }
+  if (response.failure) object["error"] = KindName(response.failure->kind());
   // Replacement characters stand in for bytes that are not UTF-8, so the
   // output stays valid JSON whatever the memory holds.
   std::cout << object.dump(-1, ' ', false,
@@ -38,6 +55,7 @@ int RunChat(const Settings& settings) {
   if (settings.seed) random = std::make_unique<SeededRandom>(*settings.seed);
   Engine engine(settings.memory, std::move(random));
   engine.SetLearning(!settings.no_learn);
+  engine.SetExplaining(settings.explain);
   const bool prompt = !settings.json && isatty(STDIN_FILENO);
   // What is left of a commit's housekeeping is done while the person reads
   // the reply, unless the next line is already there.
@@ -66,9 +84,13 @@ int RunChat(const Settings& settings) {
       }
     }
     if (settings.json) {
-      WriteJson(line, response.text, response.failure);
+      WriteJson(line, response, settings.explain);
     } else if (response.text) {
-      std::cout << "Quibbo: " << *response.text << "\n\n" << std::flush;
+      std::cout << "Quibbo: " << *response.text << "\n";
+      if (response.explanation) {
+        std::cout << ExplanationText(*response.explanation);
+      }
+      std::cout << "\n" << std::flush;
     }
   }
   if (prompt) std::cout << "\n";

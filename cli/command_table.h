@@ -51,6 +51,10 @@ inline constexpr CommandSpec kCommands[] = {
     {Command::kExport, "export", "[FILE|-]", 0, 1, "",
      "Write every stored sentence, in the order learned, one per line, to "
      "FILE or the standard output."},
+    {Command::kSentence, "sentence", "ID", 1, 1,
+     "sentence needs the ID of a row, as --explain shows them.",
+     "Show the stored sentence that holds row ID: the id of its first row "
+     "and its text, as export writes it."},
     {Command::kForget, "forget", "WORD...", 1, kAny,
      "forget needs at least one WORD.",
      "Delete every sentence that holds one of the words (letter case, "
@@ -67,7 +71,9 @@ enum class Knob {
   kSeed,
   kNoLearn,
   kYes,
-  kForce
+  kForce,
+  kExplain,
+  kSentence,
 };
 
 constexpr uint32_t Bit(Command command) {
@@ -96,13 +102,18 @@ inline constexpr OptionSpec kOptions[] = {
     {Knob::kJson, "--json", nullptr, Bit(Command::kChat),
      "Write {\"you\": LINE, \"quibbo\": REPLY or null} for every line, with "
      "\"error\": KIND after them when the line met a failure, and nothing "
-     "else."},
+     "else but what --explain adds."},
     {Knob::kSeed, "--seed", "N", Bit(Command::kChat),
      "Fix the random seed, a whole number from 0 to 18446744073709551615: "
      "the same memory, lines and seed give the same replies."},
     {Knob::kNoLearn, "--no-learn", nullptr, Bit(Command::kChat),
      "Reply without storing anything, to try a memory out without changing "
      "it."},
+    {Knob::kExplain, "--explain", nullptr, Bit(Command::kChat),
+     "After each reply, show the word it started from and the stored "
+     "sentences its words came from; with --json, add \"seed\": WORD and "
+     "\"sources\": [{\"sentence\": ID, \"text\": TEXT, \"words\": [FIRST, "
+     "LAST]}...]."},
     {Knob::kYes, "--yes", nullptr, Bit(Command::kWipe) | Bit(Command::kRestore),
      "Answer yes to both questions."},
     {Knob::kJson, "--json", nullptr, Bit(Command::kLearn),
@@ -116,6 +127,11 @@ inline constexpr OptionSpec kOptions[] = {
      "Write one JSON string per line, which keeps line breaks and tabs "
      "inside words exact."},
     {Knob::kYes, "--yes", nullptr, Bit(Command::kForget), "Do not ask."},
+    {Knob::kSentence, "--sentence", "ID", Bit(Command::kForget),
+     "Instead of WORDs: delete the one sentence that holds row ID, as "
+     "--explain and the sentence command show them."},
+    {Knob::kJson, "--json", nullptr, Bit(Command::kSentence),
+     "Write {\"sentence\": ID, \"text\": TEXT} instead of text."},
 };
 
 // The help of `command`, or of the program when null, wrapped to the

@@ -26,8 +26,11 @@ int RunBackup(const Settings& settings);
 int RunRestore(const Settings& settings);
 // Writes every sentence, oldest first, to a file or the standard output.
 int RunExport(const Settings& settings);
-// Deletes the sentences holding any of the words, after asking.
+// Deletes the sentences holding any of the words, or the one sentence
+// holding a row, after asking.
 int RunForget(const Settings& settings);
+// Shows the sentence holding a row, as text or JSON.
+int RunSentence(const Settings& settings);
 
 }  // namespace quibbo::cli
 

@@ -1,4 +1,5 @@
 // quibbo-cli forget WORD... [--yes]
+// quibbo-cli forget --sentence ID [--yes]
 #include "engine/forget.h"
 
 #include <iostream>
@@ -21,9 +22,32 @@ std::string Sentences(int64_t count) {
 
 std::string Words(int64_t count) { return Count(count, "word", "words"); }
 
+// forget --sentence ID: the sentence that holds row ID.
+int ForgetOneSentence(const Settings& settings) {
+  try {
+    const std::optional<StoredSentence> sentence =
+        SentenceHoldingRow(settings.memory, *settings.row);
+    if (!sentence) throw NoSuchRow(settings.memory, *settings.row);
+    std::cout << "This deletes 1 sentence (" << Words(sentence->rows)
+              << ") from " << settings.memory << ":\n  "
+              << Printable(sentence->text) << "\n";
+    if (!settings.yes && !AskYesNo("Forget it?")) {
+      std::cout << "Nothing was deleted.\n";
+      return 0;
+    }
+    const ForgetFigures gone = ForgetSentence(settings.memory, *sentence);
+    if (gone.sentences == 0) throw SentenceGone(settings.memory, sentence->id);
+    std::cout << "Forgot 1 sentence (" << Words(gone.rows) << ").\n";
+    return 0;
+  } catch (const Error& error) {
+    return Fail(error, "Nothing was deleted.");
+  }
+}
+
 }  // namespace
 
 int RunForget(const Settings& settings) {
+  if (settings.row) return ForgetOneSentence(settings);
   const std::vector<std::string>& words = settings.arguments;
   try {
     const ForgetFigures preview =

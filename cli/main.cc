@@ -1,6 +1,7 @@
 // quibbo-cli: Quibbo on the terminal, over the same memory as the window.
 //
 //   quibbo-cli [chat] [--json] [--seed N] [--no-learn]   talk
+//              [--explain]                               and show why
 //   quibbo-cli init                                      create a memory
 //   quibbo-cli wipe [--yes]                              empty the memory
 //   quibbo-cli learn FILE... [--json]                    learn files
@@ -9,6 +10,8 @@
 //   quibbo-cli restore FILE [--yes]                      put a copy back
 //   quibbo-cli export [FILE|-] [--json] [--force]        every sentence
 //   quibbo-cli forget WORD... [--yes]                    delete sentences
+//   quibbo-cli forget --sentence ID [--yes]              delete one
+//   quibbo-cli sentence ID [--json]                      show one
 //
 // Every command takes --memory FILE. The command line is read in
 // options.cc, from the table in command_table.h.
@@ -62,6 +65,8 @@ int Run(const Settings& settings) {
       return cli::RunExport(settings);
     case Command::kForget:
       return cli::RunForget(settings);
+    case Command::kSentence:
+      return cli::RunSentence(settings);
   }
   return cli::kInternalStatus;
 }

@@ -64,6 +64,18 @@ uint64_t Seed(std::string_view text) {
   return seed;
 }
 
+// A row's id, as --explain shows them; `what` names where it was given.
+int64_t RowId(std::string_view text, std::string_view what) {
+  int64_t id = 0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), id);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    throw Mistake{std::string(what) +
+                  " takes the id of a row, a whole number, and " +
+                  Quoted(text) + " is not one."};
+  return id;
+}
+
 struct Given {
   const OptionSpec* option;
   std::string name;
@@ -112,9 +124,11 @@ CommandLine Split(int argc, char** argv) {
     } else if (i + 1 < argc) {
       given.value = argv[++i];
     } else {
-      throw Mistake{
-          given.name + " needs " +
-          (given.option->knob == Knob::kSeed ? "a number." : "a file name.")};
+      const Knob knob = given.option->knob;
+      throw Mistake{given.name + " needs " +
+                    (knob == Knob::kSeed       ? "a number."
+                     : knob == Knob::kSentence ? "the id of a row."
+                                               : "a file name.")};
     }
     line.options.push_back(std::move(given));
   }
@@ -167,18 +181,32 @@ bool Apply(const CommandLine& line, Settings& s) {
       case Knob::kForce:
         s.force = true;
         break;
+      case Knob::kExplain:
+        s.explain = true;
+        break;
+      case Knob::kSentence:
+        s.row = RowId(given.value, given.name);
+        break;
     }
   }
   const size_t count = line.arguments.size();
-  if (count < command->min_arguments) throw Mistake{command->too_few};
+  if (s.row && count > 0) {
+    // forget --sentence ID names its sentence by the row alone.
+    throw Mistake{"forget --sentence takes no WORD, and " +
+                  Quoted(line.arguments[0]) + " is one too many."};
+  }
+  const bool by_row = command->command == Command::kSentence;
+  if (count < command->min_arguments && !s.row) throw Mistake{command->too_few};
   if (count > command->max_arguments) {
     throw Mistake{std::string(command->name) +
                   (command->max_arguments == 0 ? " takes no argument"
+                   : by_row                    ? " takes one ID"
                                                : " takes one FILE") +
                   ", and " + Quoted(line.arguments[command->max_arguments]) +
                   " is one too many."};
   }
-  if (command->command != Command::kForget) {
+  if (by_row) s.row = RowId(line.arguments[0], "sentence");
+  if (command->command != Command::kForget && !by_row) {
     for (const std::string& file : line.arguments) {
       if (file.empty()) {
         throw Mistake{std::string(command->name) +

@@ -20,6 +20,7 @@ enum class Command {
   kRestore,
   kExport,
   kForget,
+  kSentence,
 };
 
 // Everything the command line can set. An option is accepted only by the
@@ -34,6 +35,9 @@ struct Settings {
   bool no_learn = false;  // chat: reply without storing
   bool yes = false;       // wipe, restore, forget: do not ask
   bool force = false;     // backup, export: replace an existing FILE
+  bool explain = false;   // chat: show where each reply came from
+  // sentence: its ID; forget: --sentence ID, in place of WORDs.
+  std::optional<int64_t> row;
 };
 
 // Parses the command line into `settings`, whose memory is preset to the

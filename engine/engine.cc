@@ -66,7 +66,8 @@ Store& Engine::Memory(Store::Access access) {
   return *store_;
 }
 
-std::string Engine::LearnAndReply(Store& store, std::string_view line) {
+std::string Engine::LearnAndReply(Store& store, std::string_view line,
+                                  Explanation* explanation) {
   // Beside a learner, or behind lines still waiting for one, the line waits
   // too, so the lines are stored in the order they were said.
   const bool later = LearnerAtWork(memory_path_) || store.PendingLines() > 0;
@@ -74,28 +75,32 @@ std::string Engine::LearnAndReply(Store& store, std::string_view line) {
                                  ++lines_);
   Intake intake = Learn(store, transaction, line);
   if (later) {
-    std::string reply = ComposeReply(store, *random_, intake);
+    std::string reply = ComposeReply(store, *random_, intake, explanation);
     transaction.Commit();
     store.file().worker()->Wake();
     return reply;
   }
   // The log's sync starts at the commit and runs beside the composing.
   transaction.CommitKeepingSnapshot();
-  return ComposeReply(store, *random_, intake);
+  return ComposeReply(store, *random_, intake, explanation);
 }
 
 Response Engine::Respond(std::string_view line) {
-  if (TrimSpaces(line).empty()) return {kEmptyInputReply, std::nullopt};
+  if (TrimSpaces(line).empty()) return {kEmptyInputReply, {}, {}};
   Response response;
   std::lock_guard<std::timed_mutex> hold(mutex_);
   try {
     if (!IsValidUtf8(line)) throw InvalidText();
+    Explanation* explanation =
+        explaining_ ? &response.explanation.emplace() : nullptr;
     if (learning_) {
-      response.text = LearnAndReply(Memory(Store::Access::kReadWrite), line);
+      response.text =
+          LearnAndReply(Memory(Store::Access::kReadWrite), line, explanation);
     } else {
       Store& store = Memory(Store::Access::kReadOnly);
       Store::Transaction snapshot(store, Kind::kRead);
-      response.text = ComposeReply(store, *random_, Consider(store, line));
+      response.text =
+          ComposeReply(store, *random_, Consider(store, line), explanation);
     }
   } catch (const Error& error) {
     // Only failures of the memory or the input become the trouble message;
@@ -111,6 +116,7 @@ Response Engine::Respond(std::string_view line) {
   }
   if (response.failure) {
     response.text.reset();
+    response.explanation.reset();
     if (report_errors_) {
       response.text = TroubleMessage(response.failure->description());
     }

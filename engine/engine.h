@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "engine/explain.h"
 #include "engine/random.h"
 #include "engine/store.h"
 
@@ -82,6 +83,9 @@ struct Response {
   std::optional<std::string> text;
   // Set exactly when the line met a failure of the memory or of the input.
   std::optional<Error> failure;
+  // Where the reply came from; set only while explaining, for a reply
+  // composed from the memory.
+  std::optional<Explanation> explanation;
 };
 
 // What Close() could not store.
@@ -149,6 +153,10 @@ class Engine {
   // so trying out a memory leaves it exactly as it was.
   void SetLearning(bool learning) { learning_ = learning; }
 
+  // Whether Respond also tells where each reply came from
+  // (Response::explanation); false at first. The replies stay the same.
+  void SetExplaining(bool explaining) { explaining_ = explaining; }
+
   void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
 
   const std::string& memory_path() const { return memory_path_; }
@@ -162,7 +170,8 @@ class Engine {
   // Lets go of the open memory, keeping the rows still waiting.
   void Release();
   // Learns `line` and composes its reply in one snapshot.
-  std::string LearnAndReply(Store& store, std::string_view line);
+  std::string LearnAndReply(Store& store, std::string_view line,
+                            Explanation* explanation);
   // The worker's chore: stores the waiting lines if the memory is free this
   // moment; returns whether some are left.
   bool StoreWaitingLines();
@@ -176,6 +185,7 @@ class Engine {
   // Held by every call, and by the worker's chore: whoever holds it owns the
   // memory's connection, the Store and what follows (doc/design.md).
   std::timed_mutex mutex_;
+  bool explaining_ = false;
   std::unique_ptr<Store> store_;
   Store::Access store_access_ = Store::Access::kReadOnly;
   // Rows still waiting while no memory is open, for the next one.

@@ -199,6 +199,17 @@ Error MissingRow(const std::string& path, int64_t row) {
                                    ", which another row points to.");
 }
 
+Error NoSuchRow(const std::string& path, int64_t row) {
+  return Error(Kind::kMissing,
+               File(path) + " holds no row " + std::to_string(row) + ".");
+}
+
+Error SentenceGone(const std::string& path, int64_t first_row) {
+  return Error(Kind::kMissing, File(path) +
+                                   " no longer holds the sentence from row " +
+                                   std::to_string(first_row) + ".");
+}
+
 Error LogHeld(const std::string& path) {
   return Error(Kind::kBusy,
                File(path) +

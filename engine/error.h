@@ -82,6 +82,10 @@ Error ReadOnlyMemory(const std::string& path);
 Error BrokenSentence(const std::string& path, const WordRecord& row,
                      Direction direction);
 Error MissingRow(const std::string& path, int64_t row);
+// A row asked for by its id (quibbo-cli sentence ID) that no row has, and a
+// sentence, named by its first row, that is no longer stored as it was.
+Error NoSuchRow(const std::string& path, int64_t row);
+Error SentenceGone(const std::string& path, int64_t first_row);
 Error LogHeld(const std::string& path);
 // `lines` answered lines could not be stored, for the reason `why` gives.
 Error NotStored(int64_t lines, const Error& why);

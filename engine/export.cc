@@ -19,4 +19,15 @@ ExportFigures ForEachSentence(
   return figures;
 }
 
+std::optional<StoredSentence> SentenceHoldingRow(const std::string& memory_path,
+                                                 int64_t row) {
+  Store store(MemoryFile::Open(memory_path, MemoryFile::Access::kReadOnly));
+  Store::Transaction snapshot(store, Store::Transaction::Kind::kRead);
+  std::optional<Store::Sentence> sentence = store.SentenceHolding(row);
+  snapshot.Commit();
+  if (!sentence) return std::nullopt;
+  return StoredSentence{sentence->span.first, std::move(sentence->text),
+                        sentence->rows};
+}
+
 }  // namespace quibbo

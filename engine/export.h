@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace quibbo {
@@ -26,6 +27,22 @@ struct ExportFigures {
 ExportFigures ForEachSentence(
     const std::string& memory_path,
     const std::function<void(const std::string& sentence)>& each);
+
+// One stored sentence: the id of its first row, its text as an export
+// writes it, and its number of rows.
+struct StoredSentence {
+  int64_t id = 0;
+  std::string text;
+  int64_t rows = 0;
+
+  bool operator==(const StoredSentence&) const = default;
+};
+
+// The sentence of the memory at `memory_path` that holds row `row`, read
+// with the memory opened only for reading; unset when no row has that id.
+// Throws Error.
+std::optional<StoredSentence> SentenceHoldingRow(const std::string& memory_path,
+                                                 int64_t row);
 
 }  // namespace quibbo
 

@@ -90,4 +90,21 @@ ForgetFigures Forget(const std::string& memory_path,
   return figures;
 }
 
+ForgetFigures ForgetSentence(const std::string& memory_path,
+                             const StoredSentence& sentence) {
+  Store store(MemoryFile::Open(memory_path, MemoryFile::Access::kReadWrite));
+  Store::Transaction transaction(store, Store::Transaction::Kind::kWrite);
+  ForgetFigures figures;
+  // Ids of rows deleted may be given again to new rows: the same id alone
+  // does not make the same sentence.
+  const std::optional<Store::Sentence> now = store.SentenceHolding(sentence.id);
+  if (now && now->span.first == sentence.id && now->text == sentence.text) {
+    figures.sentences = 1;
+    figures.rows = store.DeleteSentences({now->span});
+  }
+  transaction.Commit();
+  if (figures.rows > 0) store.file().EmptyLog();
+  return figures;
+}
+
 }  // namespace quibbo

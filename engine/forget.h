@@ -8,7 +8,8 @@
 // "Bob's", but not "bobcat", "Bobs" or "Bob-Smith". Everything is deleted in
 // one write transaction, which also lowers the counts in word_count by
 // exactly the rows deleted, so replies afterwards come only from what
-// remains; and no copy of what went stays in the memory's files.
+// remains; and no copy of what went stays in the memory's files. One
+// sentence, named by a row it holds, goes the same way.
 #ifndef QUIBBO_ENGINE_FORGET_H_
 #define QUIBBO_ENGINE_FORGET_H_
 
@@ -16,6 +17,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "engine/export.h"
 
 namespace quibbo {
 
@@ -37,6 +40,13 @@ ForgetFigures PreviewForget(const std::string& memory_path,
 // nothing was deleted.
 ForgetFigures Forget(const std::string& memory_path,
                      const std::vector<std::string>& words);
+
+// Deletes `sentence`, as SentenceHoldingRow read it, with the same
+// guarantees, if it is still stored as it was then: the same first row and
+// the same text. Returns what went: no sentence when it is no longer
+// stored, and then nothing changed. Throws Error; then nothing was deleted.
+ForgetFigures ForgetSentence(const std::string& memory_path,
+                             const StoredSentence& sentence);
 
 }  // namespace quibbo
 

@@ -14,11 +14,18 @@
 // or a few in a memory whose ids have gaps (Store::DrawId). Generation only
 // reads, in the caller's snapshot: the one the line was learned in, so a
 // program writing at the same time cannot change the memory under it.
+//
+// Each word a walk adds is read from one row: stepping back, from the row
+// stepped to (its next word); stepping forward, from the row stepped to (its
+// previous word); at a sentence's boundary, from that row itself (its own
+// word). Asked to, generation notes those rows as it goes and explains the
+// reply (explain.h) in the same snapshot, without a draw of its own.
 #ifndef QUIBBO_ENGINE_REPLY_H_
 #define QUIBBO_ENGINE_REPLY_H_
 
 #include <string>
 
+#include "engine/explain.h"
 #include "engine/learner.h"
 #include "engine/random.h"
 #include "engine/store.h"
@@ -38,10 +45,12 @@ inline constexpr int kMaxWalkSteps = 1000;
 
 // Composes the reply to the input that `intake` describes, which has
 // already been stored (Learn) or only weighed (Consider), reading the memory
-// in the transaction or kept snapshot the caller has open. Throws Error,
-// also when the memory holds nothing (kEmpty).
+// in the transaction or kept snapshot the caller has open, and with
+// `explanation`, sets it to the reply's. Throws Error, also when the memory
+// holds nothing (kEmpty).
 std::string ComposeReply(Store& store, RandomSource& random,
-                         const Intake& intake);
+                         const Intake& intake,
+                         Explanation* explanation = nullptr);
 
 }  // namespace quibbo
 

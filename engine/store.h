@@ -235,6 +235,17 @@ class Store {
   // deleted; returns their number. Must run inside a write transaction.
   int64_t DeleteSentences(const std::vector<IdSpan>& spans);
   int64_t SentenceCount();
+  // One sentence: the rows it spans, `first` being the id of its first row,
+  // and its text as ForEachSentence gives it.
+  struct Sentence {
+    IdSpan span;
+    std::string text;
+    int64_t rows = 0;
+  };
+  // The sentence that holds row `id`; unset when no row has that id. A
+  // pending row's sentence is one of the pending rows' (ids change once
+  // stored). The last stored sentence's span ends after every id.
+  std::optional<Sentence> SentenceHolding(int64_t id);
 
   // Every distinct word (letter case ignored), each with its number of
   // rows, in word order.

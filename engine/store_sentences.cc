@@ -1,5 +1,6 @@
 // The store's view of the memory sentence by sentence, for the commands that
-// work on the memory as a whole: export, forget and the statistics.
+// work on the memory as a whole: export, forget and the statistics; and the
+// sentence that holds a row, for replies that show where they came from.
 #include <algorithm>
 #include <limits>
 #include <map>
@@ -116,6 +117,36 @@ int64_t Store::DeleteSentences(const std::vector<IdSpan>& spans) {
     for (const auto& [word, count] : gone) delta.emplace_back(word, -count);
     AdjustCounts(delta);
     return rows;
+  });
+}
+
+std::optional<Store::Sentence> Store::SentenceHolding(int64_t id) {
+  return Guard([&]() -> std::optional<Sentence> {
+    // Rows before the first row at position 0 start at the first row.
+    const int64_t from = SeekId(store_sql::kSentenceStartAtOrBefore, id)
+                             .value_or(std::numeric_limits<int64_t>::min());
+    Statement& rows = Prepared(store_sql::kRowsFrom);
+    sqlite::ScopedReset scope(rows);
+    rows.Bind(1, from);
+    Sentence sentence;
+    sentence.span.end = std::numeric_limits<int64_t>::max();
+    bool holds = false;
+    while (rows.Step()) {
+      const int64_t row = rows.ColumnInt(0);
+      if (sentence.rows > 0 && rows.ColumnInt(2) == 0) {
+        sentence.span.end = row;
+        break;
+      }
+      if (sentence.rows++ == 0) {
+        sentence.span.first = row;
+      } else {
+        sentence.text += ' ';
+      }
+      sentence.text += rows.ColumnText(1);
+      holds = holds || row == id;
+    }
+    if (!holds) return std::optional<Sentence>();
+    return std::optional<Sentence>(std::move(sentence));
   });
 }
 

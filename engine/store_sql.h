@@ -65,6 +65,7 @@ enum StatementId : int {
   kPendingLines,
   kDeletePending,
   kHoldSnapshot,
+  kRowsFrom,
   kStatementCount,
 };
 
@@ -154,9 +155,10 @@ inline constexpr StatementText kStatements[] = {
     {kIdsWithWord, "SELECT id FROM word WHERE middle = ?1 COLLATE unicase"},
     // Reading the rows from ?1 back, or on, to the nearest sentence start.
     {kSentenceStartAtOrBefore,
-     "SELECT max(id) FROM word WHERE position = 0 AND id <= ?1"},
+     "SELECT id FROM word WHERE position = 0 AND id <= ?1 "
+     "ORDER BY id DESC LIMIT 1"},
     {kSentenceStartAfter,
-     "SELECT min(id) FROM word WHERE position = 0 AND id > ?1"},
+     "SELECT id FROM word WHERE position = 0 AND id > ?1 ORDER BY id LIMIT 1"},
     {kDeleteSpan, "DELETE FROM main.word WHERE id >= ?1 AND id < ?2"},
     // The rows before the first row at position 0 (an edit by hand) make a
     // sentence of their own, as the statements above read them.
@@ -199,6 +201,9 @@ inline constexpr StatementText kStatements[] = {
     // Stepped once and left so, it keeps the connection's read transaction,
     // and so its snapshot, open (Transaction::CommitKeepingSnapshot).
     {kHoldSnapshot, "SELECT 1 FROM main.sqlite_schema"},
+    // The rows from a sentence's first on, read until the next sentence.
+    {kRowsFrom,
+     "SELECT id, middle, position FROM word WHERE id >= ?1 ORDER BY id"},
 };
 
 // The rows a conversation answered but could not store yet, on its own

@@ -90,7 +90,8 @@ TEST(CliTest, QuestionsTakeYesWordsAndNameTheMemory) {
       {"wipe", "?", {"y\ny\n", " Yes \nOK\n"}, {"", "n\nok\n", "yep\ny\n"}},
       {"restore @/backup", "?", {"ok\nYES\n"}, {"y\nno\n", "y\n\n"}},
       {"forget bob", "Forget it?", {"y\n"}, {"sure\n"}},
-      {"forget bob keep", "Forget them?", {"Ok\n"}, {}}};
+      {"forget bob keep", "Forget them?", {"Ok\n"}, {}},
+      {"forget --sentence 4", "Forget it?", {"yes\n"}, {"\n"}}};
   for (const auto& [command, question, yes, no] : kCases) {
     for (const bool done : {true, false}) {
       for (const std::string& answers : done ? yes : no) {
@@ -293,15 +294,6 @@ TEST(TimeLeftTest, FollowsThePaceOfTheRecentPast) {
     left.Add(second, 2000 + 10 * (second - 20));
   EXPECT_DOUBLE_EQ(*left.Seconds(10000), (10000 - 2200) / 10.0);
   EXPECT_DOUBLE_EQ(*left.Seconds(1000), 0);
-}
-
-// Words whose kept count is missing, wrong or left over; 0 when exact.
-int64_t MiscountedWords(const TempMemory& memory) {
-  sqlite::Statement wrong(*memory.Connect(), R"(
-      SELECT count(*) FROM word_count AS kept FULL JOIN (SELECT middle AS word,
-        count(*) AS count FROM word GROUP BY middle COLLATE unicase) AS recount
-      USING (word, count) WHERE kept.word IS NULL OR recount.word IS NULL)");
-  return wrong.Step() ? wrong.ColumnInt(0) : -1;
 }
 
 // Lines as a person might type them: empty words (two spaces), Unicode,

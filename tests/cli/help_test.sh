@@ -65,7 +65,7 @@ some_book.txt learn
 some_book.txt,some.mdb --memory
 some_book.txt,some.mdb --memory =
 some_book.txt,some.mdb backup
-stats --memory learn
+sentence,stats --memory learn
 some_book.txt --memory = x learn
 - --seed =
 - stats

@@ -127,16 +127,18 @@ struct ScriptedRandom : RandomSource {
   bool then_last;
 };
 
-// The reply to `input` on a memory that learned `lines`, and the bounds
-// the draws were asked for.
+// The reply to `input` on a memory that learned `lines`, explained if
+// asked, and the bounds the draws were asked for.
 std::pair<Response, std::vector<uint64_t>> Respond(const Strings& lines,
                                                    const std::string& input,
-                                                   ScriptedRandom random) {
+                                                   ScriptedRandom random,
+                                                   bool explain = false) {
   TempMemory memory(lines);
   auto owned = std::make_unique<ScriptedRandom>(std::move(random));
   const std::vector<uint64_t>& bounds = owned->bounds;
   Engine engine(memory.path(), std::move(owned));
   engine.SetReportErrors(true);
+  engine.SetExplaining(explain);
   return {engine.Respond(input), bounds};
 }
 
@@ -180,6 +182,42 @@ TEST(ReplyTest, ScriptedDrawsGiveTheseRepliesAndGenerationEnds) {
       Respond({"Run run run run."}, "zzz", {{1, 0}, true}).first.text.value();
   EXPECT_EQ(std::ranges::count(walk, ' '), kMaxWalkSteps + 1);
   EXPECT_EQ(KindOf(Respond({}, ".", {{}}).first), Kind::kEmpty);
+}
+
+// The seed an explanation names and the rule it came by, for draws that
+// reach each rule; explaining asks for the same draws, and the reply stays.
+TEST(ExplainTest, NamesTheSeedAndItsRuleWithTheSameDraws) {
+  // The memory, the input, the draws, then the seed, its rule and whether
+  // the start moved to a nearby sentence.
+  const std::tuple<Strings, std::string, std::vector<uint64_t>, std::string,
+                   SeedRule, bool>
+      kCases[] = {
+          {{"The cat sat.", "A cat ran."},
+           "the cat. big dog",
+           {9, 0},
+           "The",
+           SeedRule::kRarestWord,
+           false},
+          {{Filler(198)},
+           "hello there",
+           {198, 0, 1},
+           "there.",
+           SeedRule::kFallbackWord,
+           true},
+          // No word known: the drawn row's.
+          {{"Hello there."}, "zzz", {1, 0}, "there.", SeedRule::kChance, false},
+      };
+  for (const auto& [lines, input, draws, seed, rule, moved] : kCases) {
+    const auto [plain, plain_bounds] = Respond(lines, input, {draws});
+    const auto [explained, bounds] = Respond(lines, input, {draws}, true);
+    EXPECT_EQ(bounds, plain_bounds) << input;
+    EXPECT_EQ(explained.text, plain.text) << input;
+    EXPECT_EQ(plain.explanation, std::nullopt);
+    ASSERT_TRUE(explained.explanation) << input;
+    EXPECT_EQ(explained.explanation->seed, seed);
+    EXPECT_EQ(explained.explanation->rule, rule) << input;
+    EXPECT_EQ(explained.explanation->moved, moved) << input;
+  }
 }
 
 TEST(LearnerTest, CutsAndNormalisesEveryPieceBetweenFullStops) {

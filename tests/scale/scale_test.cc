@@ -107,6 +107,7 @@ TEST(PinnedRepliesTest, BesideALearnerAnswersAsRecordedAndStoresLater) {
     auto batch = memory.Connect();
     batch->Execute("BEGIN IMMEDIATE;");
     Engine engine(memory.path(), std::make_unique<SeededRandom>(7));
+    engine.SetExplaining(true);  // which reads the pending rows' sentences
     for (size_t i = 0; i < 300; ++i) {
       const Response reply = engine.Respond(lines[i]);
       ASSERT_EQ(lines[i] + '\t' + reply.text.value_or("(none)"), pinned[i]);

@@ -144,6 +144,15 @@ class TempMemory {
   std::string folder_, path_;
 };
 
+// Words whose kept count is missing, wrong or left over; 0 when exact.
+inline int64_t MiscountedWords(const TempMemory& memory) {
+  sqlite::Statement wrong(*memory.Connect(), R"(
+      SELECT count(*) FROM word_count AS kept FULL JOIN (SELECT middle AS word,
+        count(*) AS count FROM word GROUP BY middle COLLATE unicase) AS recount
+      USING (word, count) WHERE kept.word IS NULL OR recount.word IS NULL)");
+  return wrong.Step() ? wrong.ColumnInt(0) : -1;
+}
+
 using Kind = Error::Kind;
 
 // The kind KindName calls `name` ("busy"...); nullopt for any other text.

@@ -1,5 +1,7 @@
 #include "engine/forget.h"
 
+#include "engine/error.h"
+#include "engine/schema.h"
 #include "engine/store.h"
 #include "engine/text.h"
 
@@ -57,12 +59,26 @@ std::vector<std::string> Forms(Store& store,
   return forms;
 }
 
+// The memory at `path` for reading, brought up to date first where it may be
+// written: an earlier version's indexes may hold apart words that Forget,
+// which upgrades the memory, then finds to be one.
+std::unique_ptr<MemoryFile> OpenForPreview(const std::string& path) {
+  auto file = MemoryFile::Open(path, MemoryFile::Access::kReadOnly);
+  if (schema::Version(file->connection()) >= schema::kVersion) return file;
+  try {
+    return MemoryFile::Open(path, MemoryFile::Access::kReadWrite);
+  } catch (const Error& error) {
+    if (error.kind() != Error::Kind::kReadOnly) throw;
+    return file;
+  }
+}
+
 }  // namespace
 
 ForgetFigures PreviewForget(const std::string& memory_path,
                             const std::vector<std::string>& words,
                             size_t examples) {
-  Store store(MemoryFile::Open(memory_path, MemoryFile::Access::kReadOnly));
+  Store store(OpenForPreview(memory_path));
   Store::Transaction snapshot(store, Store::Transaction::Kind::kRead);
   ForgetFigures figures;
   figures.forms = Forms(store, words);

@@ -27,7 +27,9 @@ struct ForgetFigures {
 };
 
 // What Forget would delete now, with up to `examples` of the sentences;
-// reads one snapshot and changes nothing. Throws Error.
+// reads one snapshot and changes no word. A memory of an earlier version is
+// first brought up to date where it may be written, as Forget would, so
+// that the two find the same words. Throws Error.
 ForgetFigures PreviewForget(const std::string& memory_path,
                             const std::vector<std::string>& words,
                             size_t examples);

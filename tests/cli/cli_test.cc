@@ -399,21 +399,26 @@ TEST(BackupTest, BackupThenRestoreBesideAConversationNotALearn) {
   EXPECT_EQ(memory.Rows(), saved);
 }
 
-// Forget takes a word with the punctuation around it and a possessive, and
-// neither it nor a wipe leaves a copy of what went in the memory's files,
-// beside a conversation that keeps them open.
+// Forget takes a word with the punctuation around it, a possessive after
+// any apostrophe, any apostrophe within, and the capital a sentence starts
+// with; a pronoun's "'s" is no possessive. Neither it nor a wipe leaves a
+// copy of what went in the memory's files, beside a conversation that keeps
+// them open.
 TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
   const Strings said = {"Is that Bob?",   "Hey Bob!",        "I met Bob.",
                         "Bob, come here", "This is \"Bob\"", "Bob's car is red",
-                        "The bobcat ran", "Bobs are here",   "Bob-Smith came"};
-  for (const char* command : {"forget BOB --yes", "wipe --yes"}) {
+                        "The bobcat ran", "Bobs are here",   "Bob-Smith came",
+                        "Bobʼs hat",      "BOB＇S pen",      "It's raining",
+                        "Let’s go",       "ılık su içtik",   "Don’t, said he"};
+  for (const char* command :
+       {"forget BOB it let ılık don't --yes", "wipe --yes"}) {
     TempMemory memory(said);
     Child chat(Program("quibbo-cli"), Words("--json", memory),
                "Zanzibarquux is bob\n", true);
     ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
     ASSERT_EQ(Cli(memory, command).status, 0);
     const Strings kept = {"The bobcat ran.", "Bobs are here.",
-                          "Bob-Smith came."};
+                          "Bob-Smith came.", "It's raining.", "Let’s go."};
     EXPECT_EQ(memory.Sentences(), *command == 'f' ? kept : Strings());
     for (const std::string& file : {memory.path(), memory.path() + "-wal"}) {
       const std::string bytes = FileBytes(file);

@@ -428,6 +428,53 @@ TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
   }
 }
 
+// Unicode forms: a memory learned with each word typed composed or
+// decomposed at random counts, answers and forgets as one learned all
+// composed, and the words may be asked for in either form.
+TEST(UnicodeFormsTest, AnyMixOfFormsCountsAnswersAndForgetsAsOne) {
+  const Strings pool = {"café", "Über", "ılık", "naïve",
+                        "ệ",    "한국", "Å",    "tea"};
+  std::mt19937 random(5);
+  Strings composed, mixed;
+  for (int i = 0; i < 80; ++i) {
+    std::string line, spelt;
+    for (int words = 1 + random() % 5; words > 0; --words) {
+      const std::string& word = pool[random() % pool.size()];
+      line += word + (words > 1 ? " " : "");
+      spelt += Form(word, random() % 2) + (words > 1 ? " " : "");
+    }
+    composed.push_back(line);
+    mixed.push_back(spelt);
+  }
+  TempMemory one(composed), other(mixed);
+  // What a command tells, composed, its memory and the file's size aside.
+  const auto told = [](const TempMemory& memory, const std::string& command,
+                       const std::string& input, bool decomposed) {
+    std::string out =
+        Cli(memory, Form(command, decomposed), Form(input, decomposed)).out;
+    if (command.starts_with("stats")) {
+      auto json = nlohmann::json::parse(out);
+      for (auto key : {"memory", "file_bytes", "bytes_per_row"})
+        json.erase(key);
+      out = json.dump();
+    }
+    for (size_t at; (at = out.find(memory.path())) != out.npos;)
+      out.replace(at, memory.path().size(), "@");
+    return Form(out);
+  };
+  for (const auto& [command, input] :
+       {std::pair{"stats --json", ""},
+        {"--json --seed 3", "CAFÉ\nthe naïve\nılık ệ\n"},
+        {"forget café ệ --yes", ""}}) {
+    EXPECT_EQ(told(one, command, input, false),
+              told(other, command, input, true))
+        << command;
+  }
+  Strings sentences = other.Sentences();
+  for (std::string& sentence : sentences) sentence = Form(sentence);
+  EXPECT_EQ(sentences, one.Sentences());
+}
+
 // A memory someone may read but not write, in a folder they may not write,
 // can be read, and reading it leaves nothing behind.
 TEST(BackupTest, AMemoryThatCannotBeWrittenCanBeRead) {

@@ -95,8 +95,9 @@ struct MarkedRun {
   }
 
   static constexpr int kSize = 6 * kMaxExpansion;
-  utf8proc_int32_t points[kSize] = {};
-  utf8proc_propval_t classes[kSize] = {};
+  // Only the first `size` are set.
+  utf8proc_int32_t points[kSize];
+  utf8proc_propval_t classes[kSize];
   int size = 0;
 };
 
@@ -131,8 +132,20 @@ class FoldedReader {
       key_[count_++] = FoldAscii(byte);
       return;
     }
+    int32_t first = next_;
+    if (pos_ == next_at_) {
+      pos_ = next_end_;
+    } else {
+      first = NextCodePoint(text_, &pos_);
+    }
+    if (pos_ == text_.size() ||
+        static_cast<unsigned char>(text_[pos_]) < 0x80 || StartsNext()) {
+      // No mark follows: the character's own decomposition is in order.
+      AppendFolded(first);
+      return;
+    }
     MarkedRun run;
-    run.Append(NextCodePoint(text_, &pos_));
+    run.Append(first);
     // The marks that follow, up to a character that starts anew. The rare
     // longer run of marks goes on in the next key segment.
     while (pos_ < text_.size() &&
@@ -176,6 +189,15 @@ class FoldedReader {
     }
   }
 
+  // Whether the character at `pos_` surely starts anew; it is decoded once,
+  // for this and for reading it.
+  bool StartsNext() {
+    next_at_ = pos_;
+    next_end_ = pos_;
+    next_ = NextCodePoint(text_, &next_end_);
+    return Starts(next_);
+  }
+
   // Whether `code_point` surely starts a character anew: no mark, and no
   // decomposition that might begin with one.
   static bool Starts(int32_t code_point) {
@@ -189,7 +211,11 @@ class FoldedReader {
   static constexpr int kKeySize = MarkedRun::kSize * kMaxExpansion;
   std::string_view text_;
   size_t pos_ = 0;
-  utf8proc_int32_t key_[kKeySize] = {};
+  // The character at next_at_, which ends at next_end_.
+  size_t next_at_ = std::string_view::npos;
+  size_t next_end_ = 0;
+  int32_t next_ = 0;
+  utf8proc_int32_t key_[kKeySize];  // the first count_ are set
   int index_ = 0;
   int count_ = 0;
 };

@@ -1,28 +1,60 @@
 #include "engine/forget.h"
 
+#include <algorithm>
+#include <span>
+#include <string_view>
+
+#include "engine/error.h"
+#include "engine/schema.h"
 #include "engine/store.h"
 #include "engine/text.h"
 
 namespace quibbo {
 namespace {
 
-// A word as forget compares it: without the punctuation at its ends and a
-// possessive "'s" ("Bob's", "\"Bob\".", "Bob?." all give "Bob").
-std::string_view Core(std::string_view word) {
-  std::string_view core = TrimPunctuation(word);
-  for (std::string_view possessive : {"'s", "'S", "\u2019s", "\u2019S"}) {
-    if (core.size() > possessive.size() && core.ends_with(possessive)) {
-      return TrimPunctuation(core.substr(0, core.size() - possessive.size()));
+// The apostrophes people type; a word's core spells each as the first.
+constexpr std::string_view kApostrophes[] = {
+    "'", "\u2019", "\u2018", "\u02BC", "\uFF07", "`", "\u00B4", "\u2032"};
+
+// The words whose "'s" is a contraction, as forget.h lists them.
+constexpr std::string_view kContracted[] = {
+    "he",    "she",  "it",  "this", "that", "who",   "what",
+    "where", "when", "why", "how",  "here", "there", "let"};
+
+// A word as forget compares it: one apostrophe for all, and without the
+// punctuation at its ends and a possessive "'s" ("Bob’s", "\"Bob\".",
+// "Bob?." all give "Bob"; "It's" stays).
+std::string Core(std::string_view word) {
+  std::string spelt;
+  spelt.reserve(word.size());
+  for (size_t at = 0; at < word.size();) {
+    const auto apostrophe = std::ranges::find_if(
+        kApostrophes,
+        [&](std::string_view one) { return word.substr(at).starts_with(one); });
+    if (apostrophe == std::end(kApostrophes)) {
+      spelt += word[at++];
+    } else {
+      spelt += kApostrophes[0];
+      at += apostrophe->size();
     }
   }
-  return core;
+  const std::string_view core = TrimPunctuation(spelt);
+  if (core.size() > 2 && (core.ends_with("'s") || core.ends_with("'S"))) {
+    const std::string_view stem = core.substr(0, core.size() - 2);
+    const bool contracted =
+        std::ranges::any_of(kContracted, [&](std::string_view pronoun) {
+          return CompareIgnoringCase(stem, pronoun) == 0;
+        });
+    if (!contracted) return std::string(TrimPunctuation(stem));
+  }
+  return std::string(core);
 }
 
 // A word typed to forget, with its core found once for every stored word
 // it is compared with.
 struct Typed {
   std::string_view word;
-  std::string_view core;
+  std::string core;
 };
 
 // Whether the stored word `stored`, whose core is `core`, counts as `typed`:
@@ -46,7 +78,7 @@ std::vector<std::string> Forms(Store& store,
   for (const std::string& word : words) typed.push_back({word, Core(word)});
   std::vector<std::string> forms;
   store.ForEachWord([&](const WordTally& tally) {
-    const std::string_view core = Core(tally.word);
+    const std::string core = Core(tally.word);
     for (const Typed& word : typed) {
       if (SameWord(tally.word, core, word)) {
         forms.push_back(tally.word);
@@ -57,12 +89,26 @@ std::vector<std::string> Forms(Store& store,
   return forms;
 }
 
+// The memory at `path` for reading, brought up to date first where it may be
+// written: an earlier version's indexes may hold apart words that Forget,
+// which upgrades the memory, then finds to be one.
+std::unique_ptr<MemoryFile> OpenForPreview(const std::string& path) {
+  auto file = MemoryFile::Open(path, MemoryFile::Access::kReadOnly);
+  if (schema::Version(file->connection()) >= schema::kVersion) return file;
+  try {
+    return MemoryFile::Open(path, MemoryFile::Access::kReadWrite);
+  } catch (const Error& error) {
+    if (error.kind() != Error::Kind::kReadOnly) throw;
+    return file;
+  }
+}
+
 }  // namespace
 
 ForgetFigures PreviewForget(const std::string& memory_path,
                             const std::vector<std::string>& words,
                             size_t examples) {
-  Store store(MemoryFile::Open(memory_path, MemoryFile::Access::kReadOnly));
+  Store store(OpenForPreview(memory_path));
   Store::Transaction snapshot(store, Store::Transaction::Kind::kRead);
   ForgetFigures figures;
   figures.forms = Forms(store, words);

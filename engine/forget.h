@@ -2,14 +2,22 @@
 //
 // A sentence goes whole or not at all: the run of rows from one at position 0
 // up to the next, as an export reads it. A stored word counts as a word to
-// forget when the two are the same without the punctuation at their ends
-// (quotes, brackets, the sentence's full stop, "?", "!", ",") and without a
-// possessive "'s", letter case ignored: "bob" takes "Bob?.", "\"Bob\"." and
-// "Bob's", but not "bobcat", "Bobs" or "Bob-Smith". Everything is deleted in
-// one write transaction, which also lowers the counts in word_count by
-// exactly the rows deleted, so replies afterwards come only from what
-// remains; and no copy of what went stays in the memory's files. One
-// sentence, named by a row it holds, goes the same way.
+// forget when the two have the same core, compared as every word is (letter
+// case and Unicode form ignored, CompareIgnoringCase in text.h). A word's
+// core is the word without the punctuation at its ends (quotes, brackets,
+// the sentence's full stop, "?", "!", ",") and without a possessive "'s":
+// "bob" takes "Bob?.", "\"Bob\".", "Bob's" and "BOB’S", but not "bobcat",
+// "Bobs" or "Bob-Smith". Every apostrophe people type counts as one: ' ’ ‘ ʼ
+// ＇ ` ´ ′, in a possessive and anywhere else ("don’t" is "don't"). The "'s"
+// of he, she, it, this, that, who, what, where, when, why, how, here, there
+// and let is a contraction ("it is", "let us"), never a possessive: "it"
+// does not take "It's", nor "let" "Let's"; "it's" takes them. A typed word of
+// punctuation alone takes only itself, with or without a full stop.
+// Everything is deleted in one write transaction, which also lowers the
+// counts in word_count by exactly the rows deleted, so replies afterwards
+// come only from what remains; and no copy of what went stays in the
+// memory's files. One sentence, named by a row it holds, goes the same
+// way.
 #ifndef QUIBBO_ENGINE_FORGET_H_
 #define QUIBBO_ENGINE_FORGET_H_
 
@@ -30,7 +38,9 @@ struct ForgetFigures {
 };
 
 // What Forget would delete now, with up to `examples` of the sentences;
-// reads one snapshot and changes nothing. Throws Error.
+// reads one snapshot and changes no word. A memory of an earlier version is
+// first brought up to date where it may be written, as Forget would, so
+// that the two find the same words. Throws Error.
 ForgetFigures PreviewForget(const std::string& memory_path,
                             const std::vector<std::string>& words,
                             size_t examples);

@@ -113,12 +113,15 @@ OR EXISTS (SELECT 1 FROM word AS a LEFT JOIN word AS b ON b.id = a.id + 1
     OR b.position <> a.position + 1))
 )sql";
 
-// Counts every word anew: in a memory of version 0 for the first time, in
-// one of version 1 because an edit made without the triggers may have left
-// the counts behind, and in one of version 3 because INSERT OR REPLACE may
-// have.
-constexpr char kRecount[] = R"sql(
+// Indexes and counts every word anew, as the collation compares words now:
+// words an earlier version held apart may be one now, and keys of one word
+// would clash in word_count's own index, so the counts go first. Then in a
+// memory of version 0 the words are counted for the first time, in one of
+// version 1 because an edit made without the triggers may have left the
+// counts behind, and in one of version 3 because INSERT OR REPLACE may have.
+constexpr char kReindex[] = R"sql(
 DELETE FROM word_count;
+REINDEX unicase;
 INSERT INTO word_count (word, count)
   SELECT middle, count(*) FROM word GROUP BY middle COLLATE unicase;
 )sql";
@@ -206,15 +209,14 @@ void Upgrade(sqlite::Connection& db) {
       // Forward steps use word_by_middle now.
       db.Execute("DROP INDEX IF EXISTS word_by_previous;");
     }
-    if (version < 2) {
-      db.Execute(kRecount);
-      db.Execute(kCountTriggers);
-    }
+    if (version < 2) db.Execute(kCountTriggers);
     if (version < 3) db.Execute(kLatePositionIndex);
     if (version < 4) {
       db.Execute(kSentenceEndIndex);
-      if (version >= 2) db.Execute(kRecount);
       db.Execute(kEditTriggers);
+    }
+    if (version < kUnicodeFormsVersion) db.Execute(kReindex);
+    if (version < kMarkedVersion || db.QueryInt(kUnchecked)) {
       CheckConsistency(db);
     }
     SetVersion(db);

@@ -27,7 +27,7 @@
 namespace quibbo::schema {
 
 // The version PRAGMA user_version holds in an up-to-date memory.
-inline constexpr int kVersion = 4;
+inline constexpr int kVersion = 5;
 // The first version that marks edits by hand.
 inline constexpr int kMarkedVersion = 4;
 // The first version that keeps table word_count.
@@ -35,6 +35,10 @@ inline constexpr int kCountedVersion = 1;
 // The first version that indexes the last row of every sentence by its
 // position: the rows a sentence ends with, one per sentence.
 inline constexpr int kSentenceEndVersion = 4;
+// The first version whose indexes and counts compare words whatever their
+// Unicode form (the `unicase` collation of CompareIgnoringCase in text.h).
+// Older memories are indexed and counted anew by the upgrade.
+inline constexpr int kUnicodeFormsVersion = 5;
 
 // Rows at this position or later are indexed by position (since version 3).
 // A row at an earlier position is found from the index of sentence ends

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <utility>
 
 namespace quibbo {
 namespace {
@@ -49,52 +51,171 @@ void AppendUpper(std::string_view text, size_t* pos, std::string* out) {
   }
 }
 
-// Reads the case folding of a text one code point at a time. Full case
-// folding can turn one character into several ("ß" folds to "ss"), so the
-// folded characters of the current source character are buffered.
+// Up to 4 code points of a canonical decomposition, or 3 of a full case
+// folding, for one code point.
+constexpr int kMaxExpansion = 4;
+
+// Code points with their canonical combining classes: a character and the
+// marks that follow it, decomposed.
+struct MarkedRun {
+  // Appends the canonical decomposition of `code_point`; false, with nothing
+  // appended, when there is no room for it.
+  bool Append(int32_t code_point) {
+    utf8proc_ssize_t added = 1;
+    if (code_point >= kInvalidByteBase) {
+      points[size] = code_point;
+    } else {
+      int boundclass = 0;
+      added = utf8proc_decompose_char(code_point, points + size, kSize - size,
+                                      UTF8PROC_DECOMPOSE, &boundclass);
+      if (added > kSize - size) return false;
+      if (added <= 0) {
+        points[size] = code_point;
+        added = 1;
+      }
+    }
+    for (int i = size; i < size + added; ++i) {
+      classes[i] = points[i] >= kInvalidByteBase
+                       ? 0
+                       : utf8proc_get_property(points[i])->combining_class;
+    }
+    size += static_cast<int>(added);
+    return true;
+  }
+
+  // Canonical order: each run of marks sorted by class, stably.
+  void Order() {
+    for (int i = 1; i < size; ++i) {
+      for (int j = i; j > 0 && classes[j] != 0 && classes[j - 1] > classes[j];
+           --j) {
+        std::swap(points[j], points[j - 1]);
+        std::swap(classes[j], classes[j - 1]);
+      }
+    }
+  }
+
+  static constexpr int kSize = 6 * kMaxExpansion;
+  // Only the first `size` are set.
+  utf8proc_int32_t points[kSize];
+  utf8proc_propval_t classes[kSize];
+  int size = 0;
+};
+
+// Reads the key words are compared by, one code point at a time: Unicode's
+// canonical caseless form, the full case folding of the canonical
+// decomposition, so that "Café" typed as one code point or as "e" and a
+// combining accent gives one key. Each character is read with the marks
+// after it, since marks typed in any order are put in one. ASCII characters
+// stand alone: each is its own key, and no mark moves before a character
+// that is not a mark, so a key read from any ASCII character on is the tail
+// of the whole text's key.
 class FoldedReader {
  public:
   explicit FoldedReader(std::string_view text) : text_(text) {}
 
-  // Returns the next folded code point, or -1 at the end of the text.
+  // Returns the next code point of the key, or -1 at the end of the text.
   int32_t Next() {
     if (index_ == count_) {
       if (pos_ == text_.size()) return -1;
       Refill();
     }
-    return buffer_[index_++];
+    return key_[index_++];
   }
 
  private:
   void Refill() {
     index_ = 0;
+    count_ = 0;
     unsigned char byte = static_cast<unsigned char>(text_[pos_]);
     if (byte < 0x80) {  // The common case, without a table lookup.
       ++pos_;
-      buffer_[0] = FoldAscii(byte);
-      count_ = 1;
+      key_[count_++] = FoldAscii(byte);
       return;
     }
-    int32_t code_point = NextCodePoint(text_, &pos_);
-    if (code_point >= kInvalidByteBase) {
-      buffer_[0] = code_point;
-      count_ = 1;
+    int32_t first = next_;
+    if (pos_ == next_at_) {
+      pos_ = next_end_;
+    } else {
+      first = NextCodePoint(text_, &pos_);
+    }
+    if (pos_ == text_.size() ||
+        static_cast<unsigned char>(text_[pos_]) < 0x80 || StartsNext()) {
+      // No mark follows: the character's own decomposition is in order.
+      AppendFolded(first);
       return;
     }
-    int last_boundclass = 0;
-    utf8proc_ssize_t count = utf8proc_decompose_char(
-        code_point, buffer_, kBufferSize, UTF8PROC_CASEFOLD, &last_boundclass);
-    if (count <= 0 || count > kBufferSize) {
-      buffer_[0] = code_point;
-      count = 1;
+    MarkedRun run;
+    run.Append(first);
+    // The marks that follow, up to a character that starts anew. The rare
+    // longer run of marks goes on in the next key segment.
+    while (pos_ < text_.size() &&
+           static_cast<unsigned char>(text_[pos_]) >= 0x80) {
+      const size_t at = pos_;
+      const int before = run.size;
+      const int32_t code_point = NextCodePoint(text_, &pos_);
+      if (Starts(code_point) || !run.Append(code_point) ||
+          run.classes[before] == 0) {
+        pos_ = at;
+        run.size = before;
+        break;
+      }
     }
-    count_ = static_cast<int>(count);
+    run.Order();
+    // Folding a decomposed code point never gives a mark, so the folded
+    // run needs no ordering again.
+    for (int i = 0; i < run.size; ++i) AppendFolded(run.points[i]);
   }
 
-  static constexpr int kBufferSize = 8;
+  void AppendFolded(int32_t code_point) {
+    if (code_point == kDotlessI) {
+      // Upper-casing makes "I" of both "ı" and "i", and the first letter of a
+      // sentence is upper-cased as it is stored: the three are one letter.
+      key_[count_++] = 'i';
+      return;
+    }
+    int boundclass = 0;
+    const utf8proc_ssize_t added =
+        code_point >= kInvalidByteBase
+            ? 0
+            : utf8proc_decompose_char(
+                  code_point, key_ + count_, kKeySize - count_,
+                  static_cast<utf8proc_option_t>(UTF8PROC_DECOMPOSE |
+                                                 UTF8PROC_CASEFOLD),
+                  &boundclass);
+    if (added <= 0 || added > kMaxExpansion) {
+      key_[count_++] = code_point;
+    } else {
+      count_ += static_cast<int>(added);
+    }
+  }
+
+  // Whether the character at `pos_` surely starts anew; it is decoded once,
+  // for this and for reading it.
+  bool StartsNext() {
+    next_at_ = pos_;
+    next_end_ = pos_;
+    next_ = NextCodePoint(text_, &next_end_);
+    return Starts(next_);
+  }
+
+  // Whether `code_point` surely starts a character anew: no mark, and no
+  // decomposition that might begin with one.
+  static bool Starts(int32_t code_point) {
+    if (code_point >= kInvalidByteBase) return true;
+    const utf8proc_property_t* property = utf8proc_get_property(code_point);
+    return property->combining_class == 0 &&
+           (property->decomp_seqindex == UINT16_MAX || property->decomp_type);
+  }
+
+  static constexpr int32_t kDotlessI = 0x131;
+  static constexpr int kKeySize = MarkedRun::kSize * kMaxExpansion;
   std::string_view text_;
   size_t pos_ = 0;
-  utf8proc_int32_t buffer_[kBufferSize] = {};
+  // The character at next_at_, which ends at next_end_.
+  size_t next_at_ = std::string_view::npos;
+  size_t next_end_ = 0;
+  int32_t next_ = 0;
+  utf8proc_int32_t key_[kKeySize];  // the first count_ are set
   int index_ = 0;
   int count_ = 0;
 };
@@ -135,7 +256,19 @@ std::string UpperCase(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   size_t pos = 0;
-  while (pos < text.size()) AppendUpper(text, &pos, &out);
+  bool ascii = true;
+  while (pos < text.size()) {
+    ascii = ascii && static_cast<unsigned char>(text[pos]) < 0x80;
+    AppendUpper(text, &pos, &out);
+  }
+  if (ascii || !IsValidUtf8(out)) return out;
+  utf8proc_uint8_t* composed = nullptr;
+  const utf8proc_ssize_t size = utf8proc_map(
+      reinterpret_cast<const utf8proc_uint8_t*>(out.data()), out.size(),
+      &composed,
+      static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+  if (size >= 0) out.assign(reinterpret_cast<const char*>(composed), size);
+  std::free(composed);
   return out;
 }
 
@@ -187,8 +320,9 @@ bool IsValidUtf8(std::string_view text) {
 
 int CompareIgnoringCase(std::string_view a, std::string_view b) {
   // Most words are ASCII, and every index lookup compares many of them: the
-  // ASCII prefix is compared here, byte by byte. Folding works one code point
-  // at a time, so the rest compares the same from where this stops.
+  // ASCII prefix is compared here, byte by byte. Each ASCII character is a
+  // key of its own (see FoldedReader), so the rest compares the same from
+  // where this stops.
   const size_t common = std::min(a.size(), b.size());
   size_t i = 0;
   for (; i < common; ++i) {

@@ -28,7 +28,8 @@ std::vector<std::string> Cut(std::string_view text, char separator);
 // Returns `text` with its first character upper-cased.
 std::string UpperFirst(std::string_view text);
 
-// Returns `text` with every character upper-cased.
+// Returns `text` with every character upper-cased, composed (NFC) where it
+// is valid UTF-8: two texts that look the same give the same result.
 std::string UpperCase(std::string_view text);
 
 // `value` in decimal with its digits in groups of three: "-1,234,567".
@@ -44,9 +45,13 @@ size_t CharacterCount(std::string_view text);
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);
 
-// Three-way comparison that ignores letter case: "Über" equals "über". It
-// compares the Unicode case foldings of both texts code point by code point,
-// which is a total order, as an SQLite collation needs.
+// Three-way comparison that ignores letter case and how a character was
+// composed: "Über" equals "über", and "é" typed as one code point equals "e"
+// followed by a combining acute accent. Dotless "ı" counts as "i", since
+// both upper-case to "I". It compares the canonical decompositions of the
+// Unicode case foldings of both texts, combining marks in canonical order,
+// code point by code point, which is a total order, as an SQLite collation
+// needs. Texts stay as they are: only the comparison ignores all this.
 int CompareIgnoringCase(std::string_view a, std::string_view b);
 
 // Texts that differ at most in the case of ASCII letters: a cheap, partial

@@ -167,6 +167,11 @@ TEST(ReplyTest, ScriptedDrawsGiveTheseRepliesAndGenerationEnds) {
           // From 200 rows a repetition is rejected; the second attempt starts
           // from the fallback 'there.', and here jitters to the filler.
           {{Filler(198)}, "hello there", {198, 0, 1}, Filler(198)},
+          // A repetition in another Unicode form is a repetition all the same.
+          {{Filler(196), "Café there."},
+           "cafe\u0301 there",
+           {195, 0, 0, 1},
+           Filler(196)},
       };
   for (const auto& [lines, input, draws, reply] : kCases) {
     EXPECT_EQ(Respond(lines, input, {draws}).first.text, reply) << input;
@@ -242,8 +247,10 @@ TEST(LearnerTest, CutsAndNormalisesEveryPieceBetweenFullStops) {
 TEST(LearnerTest, WordsCompareIgnoringCaseInATotalOrder) {
   EXPECT_EQ(CompareIgnoringCase("Über STRASSE дом", "über straße ДОМ"), 0);
   Strings words;
-  for (const char* a : {"", "a", "B", "ß", "SS", "Ü", "\xff", "z\x80"}) {
-    for (const char* b : {"", "a", "ß", "SS", "ss", "ü", "\xff"})
+  for (const char* a :
+       {"", "a", "B", "ß", "SS", "Ü", "\xff", "z\x80", "e\u0301", "ı"}) {
+    for (const char* b :
+         {"", "a", "ß", "SS", "ss", "ü", "\xff", "\u0301", "\u0323\u0301", "I"})
       words.push_back(std::string(a) + b);
   }
   for (const std::string& x : words) {
@@ -258,6 +265,29 @@ TEST(LearnerTest, WordsCompareIgnoringCaseInATotalOrder) {
                     CompareIgnoringCase(x, z) <= 0)
             << z;
       }
+    }
+  }
+}
+
+// Unicode forms: a word compares and hashes as one whether typed composed
+// or decomposed, with its marks in any order, and however upper-casing the
+// first letter of a sentence changed it; a property over every character
+// of the first three planes, alone and followed by a mark that sorts before
+// most others.
+TEST(UnicodeFormsTest, EveryCharacterIsOneWordInEachOfItsSpellings) {
+  for (int32_t c = 0x80; c < 0x30000; ++c) {
+    if (utf8proc_category(c) == UTF8PROC_CATEGORY_CN ||
+        (c >= 0xD800 && c < 0xE000))
+      continue;
+    utf8proc_uint8_t bytes[4];
+    const std::string word(reinterpret_cast<char*>(bytes),
+                           utf8proc_encode_char(c, bytes));
+    const std::string marked = word + "\u0323x";
+    for (const auto& [one, other] : {std::pair{marked, Form(marked)},
+                                     {marked, Form(marked, true)},
+                                     {word + "x", UpperFirst(word + "x")}}) {
+      ASSERT_EQ(CompareIgnoringCase(one, other), 0) << std::hex << c;
+      ASSERT_EQ(CaseBlindHash()(one), CaseBlindHash()(other)) << c;
     }
   }
 }

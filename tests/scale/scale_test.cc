@@ -11,6 +11,7 @@
 
 #include <fstream>
 
+#include "engine/forget.h"
 #include "engine/wait_signal.h"
 #include "tests/support/child.h"
 
@@ -141,6 +142,46 @@ TEST(StoreUpgradeTest, OldMemoriesAreReadAsTheyAreAndUpgradedOnFirstWrite) {
   EXPECT_EQ(Converse(old, inputs), Converse(untouched, inputs));
   EXPECT_EQ(Counts(old), Counts(untouched));
   EXPECT_EQ(Schema(old), Schema(untouched));
+}
+
+// A memory of the last version that held a word's Unicode forms apart, here
+// ordered and counted by a comparison that sees bytes and ASCII case alone:
+// the first writer orders and counts it anew, and it answers and counts as
+// a memory that never held them apart.
+TEST(StoreUpgradeTest, WordsOfEveryUnicodeFormBecomeOneOnFirstWrite) {
+  Strings lines = Pinned();
+  lines.resize(200);
+  // In the old order "caffeine" stands between the two spellings of "café".
+  for (const char* line : {"Café crème. CAFE\u0301 cre\u0300me",
+                           "ılık caffeine", "Ilık café", "cafe\u0301 the ılık"})
+    lines.insert(lines.begin() + 60, line);
+  TempMemory old(lines), untouched(lines);
+  {
+    sqlite::Connection db(old.path(), SQLITE_OPEN_READWRITE);
+    sqlite3_create_collation(
+        db.handle(), "unicase", SQLITE_UTF8, nullptr,
+        [](void*, int n, const void* a, int m, const void* b) {
+          const int c =
+              sqlite3_strnicmp(static_cast<const char*>(a),
+                               static_cast<const char*>(b), std::min(n, m));
+          return c != 0 ? c : n - m;
+        });
+    db.Execute(
+        "DELETE FROM word_count; REINDEX unicase; INSERT INTO word_count "
+        "SELECT middle, count(*) FROM word GROUP BY middle COLLATE unicase;"
+        "PRAGMA user_version = 4;");
+  }
+  // The preview of a forget brings it up to date, as the forget will.
+  const auto preview = [](const TempMemory& memory) {
+    return PreviewForget(memory.path(), {"CAFÉ", "ılık"}, 9).examples;
+  };
+  EXPECT_EQ(preview(old), preview(untouched));
+  const Strings inputs = {"café ILIK", "Cafe\u0301 crème", "the ılık"};
+  EXPECT_EQ(Converse(old, inputs), Converse(untouched, inputs));
+  EXPECT_EQ(Counts(old), Counts(untouched));
+  EXPECT_EQ(old.Connect()->QueryInt("SELECT integrity_check = 'ok' FROM "
+                                    "pragma_integrity_check"),
+            1);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utf8proc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -349,6 +350,15 @@ inline Kinds Failures(const std::string& out) {
         KindNamed(nlohmann::json::parse(line).value("error", "")));
   }
   return failures;
+}
+
+// `text` in Unicode's composed form (NFC), or with `decomposed` in its
+// decomposed form (NFD), as utf8proc makes them; `text` must be valid.
+inline std::string Form(const std::string& text, bool decomposed = false) {
+  auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.c_str());
+  std::unique_ptr<utf8proc_uint8_t, decltype(&free)> form(
+      decomposed ? utf8proc_NFD(bytes) : utf8proc_NFC(bytes), &free);
+  return reinterpret_cast<const char*>(form.get());
 }
 
 // `count` lines of two or three sentences, each sentence in no other line.

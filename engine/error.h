@@ -30,6 +30,8 @@ class Error : public std::runtime_error {
     kIo,           // the system failed to read or write the file
     kInvalidText,  // the input is not valid UTF-8
     kEmpty,        // the memory holds nothing to reply with
+    kUnsafe,       // a link, or a folder others may change, where Quibbo
+                   // keeps its own files
     kInterrupted,  // the person stopped a command before it finished
   };
 
@@ -83,6 +85,13 @@ Error BrokenSentence(const std::string& path, const WordRecord& row,
                      Direction direction);
 Error MissingRow(const std::string& path, int64_t row);
 Error LogHeld(const std::string& path);
+// What stands where Quibbo keeps its own files, and is not to be trusted.
+Error LinkInPlace(const std::string& link);
+Error NotRegularInPlace(const std::string& path);
+Error FolderOfAnother(const std::string& folder);
+Error FolderOthersMayWrite(const std::string& folder);
+// No home folder to keep the user's own memory in.
+Error NoHomeFolder();
 Error InvalidText();
 Error EmptyMemory();
 

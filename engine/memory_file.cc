@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "engine/memory_checks.h"
 #include "engine/schema.h"
 #include "engine/unicase.h"
 
@@ -71,20 +72,6 @@ bool Writable(const std::string& path) {
   return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-// SQLite gives the -wal and -shm files it creates the memory's own mode. A
-// program that opened the memory while it was read-only leaves them behind
-// read-only, and they would keep the memory read-only after the file is
-// writable again; they get the file's mode back then.
-void RestoreCompanionModes(const std::string& path, mode_t mode) {
-  if (!Writable(path)) return;
-  for (const char* suffix : {"-wal", "-shm"}) {
-    std::string companion = path + suffix;
-    if (!Writable(companion) && errno == EACCES) {
-      chmod(companion.c_str(), mode & 0777);
-    }
-  }
-}
-
 // How to reach the memory at `path` for `access`. A memory this user may not
 // write, or whose folder they may not write, leaves nothing behind when it
 // is read: with no log beside it, no program has it open, and the file alone
@@ -122,7 +109,7 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
   }
   if (S_ISDIR(info.st_mode)) throw FolderNotMemory(path);
   if (!S_ISREG(info.st_mode)) throw NotAFile(path);
-  RestoreCompanionModes(path, info.st_mode);
+  CheckBeforeOpening(path, info.st_mode);
   std::unique_ptr<MemoryFile> file(
       new MemoryFile(path, {info.st_dev, info.st_ino}, options.busy_timeout));
   const bool read_only = access == Access::kReadOnly;
@@ -163,6 +150,7 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
 }
 
 void MemoryFile::Create(const std::string& path) {
+  CheckBeforeCreating(path);
   // O_EXCL makes the check and the creation one step: an existing memory is
   // never touched. What a person said is for their eyes only.
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
@@ -179,7 +167,7 @@ void MemoryFile::Create(const std::string& path) {
     db->Execute("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;");
     schema::Create(*db);
   } catch (const sqlite::SqliteError& error) {
-    unlink(path.c_str());
+    RemoveCreated(path);
     throw SqliteFailure(error.code(), error.what(), path);
   }
   // The new name survives a power cut only once the folder is on the disk.

@@ -10,6 +10,7 @@
 
 #include "engine/memory_checks.h"
 #include "engine/schema.h"
+#include "engine/sqlite_name.h"
 #include "engine/unicase.h"
 
 namespace quibbo {
@@ -47,11 +48,13 @@ std::unique_ptr<sqlite::Connection> Connect(const std::string& path,
   static const bool kConfigured =
       sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
   (void)kConfigured;
+  const SqliteName name = SqliteNameOf(path);
   auto db = std::make_unique<sqlite::Connection>(
-      NameFor(path, reach),
+      NameFor(name.path, reach),
       (reach == Reach::kWrite ? SQLITE_OPEN_READWRITE
                               : SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) |
-          SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE);
+          SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
+      name.vfs);
   sqlite3* handle = db->handle();
   // Double-quoted strings are identifiers only, never string literals.
   sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);

@@ -19,8 +19,8 @@ int CodeOf(sqlite3* db) {
 
 }  // namespace
 
-Connection::Connection(const std::string& path, int flags) {
-  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+Connection::Connection(const std::string& path, int flags, const char* vfs) {
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, vfs);
   if (rc != SQLITE_OK) {
     std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     int code = db_ ? CodeOf(db_) : rc;

@@ -287,6 +287,21 @@ TEST(CliTest, NothingBesideTheMemoryIsReachedThroughALink) {
             fs::perms::owner_read | fs::perms::owner_write);
 }
 
+// A memory at a path longer than SQLite takes is reached through a shorter
+// one to the same file.
+TEST(CliTest, AMemoryAtALongPathWorks) {
+  TempMemory memory;
+  std::string folder = memory.folder();
+  for (int depth = 0; depth < 3; ++depth) folder += "/" + std::string(200, 'd');
+  fs::create_directories(folder);
+  const std::string path = folder + "/qvd.mdb";
+  for (const std::string command : {"init", "--json", "export"}) {
+    const Outcome outcome = Cli({command, "--memory", path}, "hello there\n");
+    EXPECT_EQ(outcome.status, 0) << command << outcome.err;
+  }
+  EXPECT_EQ(Cli({"export", "--memory", path}).out, "Hello there.\n");
+}
+
 // Ctrl+C and SIGTERM end a command as the end of its work would, keeping
 // what is stored and removing what is half written.
 TEST(CliTest, InterruptsEndCleanly) {

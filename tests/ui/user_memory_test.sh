@@ -33,7 +33,7 @@ chmod a-w "$system"
 # Runs a program as the user whose home is $1.
 as_user() (home=$1 && shift && exec $as env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 "$@")
 # Runs a program as the owner of the copies, whose home is $1.
-as_owner() (as="" && as_user "$@")
+as_owner() (home=$1 && shift && exec env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 "$@")
 said() { as_user "$1" "$system/quibbo-cli" export --memory "$2" | tr '\n' ' '; }
 
 # Two users, one with XDG_DATA_HOME: each has a memory of their own from the
@@ -104,7 +104,7 @@ status=0 && as_user "$d" "$system/quibbo-cli" stats --memory "$system/qvd.mdb" >
 # as root, or as a user in a namespace of their own where those are allowed.
 if [ -n "$as" ]; then ns="unshare -m" owner=65534; else ns="unshare -rm" owner=0; fi
 full=$work/full && mkdir "$full"
-# shellcheck disable=SC2016
+# shellcheck disable=SC2016,SC2086
 on_full_disk() { $ns sh -c 'mount -t tmpfs -o size=128k none "$1" && d=$1 && chown "$2" "$1" && shift 2 &&
   { dd if=/dev/zero of="$d/fill" bs=4k; truncate -s -16k "$d/fill"; } 2>/dev/null
   status=0 && "$@" || status=$?; find "$d" -name "qvd*"; exit $status' _ "$full" "$owner" \

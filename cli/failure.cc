@@ -50,6 +50,9 @@ constexpr struct {
     {Kind::kEmpty, 12,
      "Teach it some words first: say a sentence, or give it a book with "
      "quibbo-cli learn FILE --memory @."},
+    {Kind::kUnsafe, 13,
+     "Remove what is named, then say it again: Quibbo reaches its own files "
+     "through no link, and keeps them where only you can change them."},
     {Kind::kInterrupted, 130, ""},
 };
 

@@ -75,17 +75,19 @@ int Run(const Settings& settings) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  // Looked up once: finding it takes a look at the disk.
-  const std::string default_memory = quibbo::DefaultMemoryPath();
   Settings settings;
-  settings.memory = default_memory;
   if (std::optional<int> status =
           quibbo::cli::ParseCommandLine(argc, argv, &settings)) {
     return *status;
   }
-  if (settings.memory == default_memory) {
-    if (auto failure = quibbo::PrepareDefaultMemory()) {
-      std::cerr << "quibbo-cli: " << failure->description() << "\n";
+  if (settings.memory.empty()) {
+    // init makes the memory itself, and says so.
+    settings.memory = quibbo::DefaultMemoryPath();
+    if (auto failure = quibbo::PrepareDefaultMemory(
+            settings.memory, settings.command == Command::kInit
+                                 ? quibbo::Prepare::kFolder
+                                 : quibbo::Prepare::kFolderAndMemory)) {
+      return quibbo::cli::Fail(*failure);
     }
   }
   try {

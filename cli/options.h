@@ -27,7 +27,7 @@ enum class Command {
 // commands it applies to (options.cc says which); the others refuse it.
 struct Settings {
   Command command = Command::kChat;
-  std::string memory;  // --memory, preset to the memory beside the program
+  std::string memory;  // --memory; empty for the program's own (main.cc)
   // The command's FILEs (learn, backup, restore, export) or WORDs (forget).
   std::vector<std::string> arguments;
   std::optional<uint64_t> seed;  // chat: a fixed random seed
@@ -40,10 +40,10 @@ struct Settings {
   std::optional<int64_t> row;
 };
 
-// Parses the command line into `settings`, whose memory is preset to the
-// default. Returns the exit status when the program is to stop at once: 0
-// after --help or --version, kUsageStatus after a mistake, told in one line
-// on standard error; nullopt when the command is to run.
+// Parses the command line into `settings`. Returns the exit status when the
+// program is to stop at once: 0 after --help or --version, kUsageStatus after a
+// mistake, told in one line on standard error; nullopt when the command is to
+// run.
 std::optional<int> ParseCommandLine(int argc, char** argv, Settings* settings);
 
 }  // namespace quibbo::cli

@@ -16,9 +16,10 @@
 # (menu entry, metainfo, icons, completion) and "memory", an empty memory
 # made only where none exists and never listed in install_manifest.txt, so
 # that nothing that removes the listed files deletes what Quibbo learned.
-# A system install leaves the memory out (QUIBBO_INSTALL_MEMORY=OFF): its
-# users cannot write beside the programs, and each gets a memory of their own
-# at their first start (engine/program_folder.h).
+# A system install leaves the memory out (QUIBBO_INSTALL_MEMORY=OFF): no
+# one uses a memory beside programs in a folder that is not theirs, and each
+# user gets a memory of their own at their first start
+# (engine/program_folder.h).
 
 set(QUIBBO_INSTALL_PROGRAM_DIR "${CMAKE_INSTALL_LIBDIR}/quibbo" CACHE STRING
   "Where the programs, their readme and their memory go, under the prefix")

@@ -71,6 +71,8 @@ const char* KindName(Error::Kind kind) {
       return "invalid-text";
     case Kind::kEmpty:
       return "empty";
+    case Kind::kUnsafe:
+      return "unsafe";
     case Kind::kInterrupted:
       return "interrupted";
   }
@@ -223,6 +225,43 @@ Error NotStored(int64_t lines, const Error& why) {
                (lines == 1 ? std::string("1 answered line was")
                            : std::to_string(lines) + " answered lines were") +
                    " not stored: " + why.description());
+}
+
+Error LinkInPlace(const std::string& link) {
+  return Error(Kind::kUnsafe, link +
+                                  " is a link, and Quibbo never reaches its "
+                                  "own files through one; remove it, then "
+                                  "try again.");
+}
+
+Error NotRegularInPlace(const std::string& path) {
+  return Error(Kind::kUnsafe, path +
+                                  " is not a regular file, but Quibbo keeps "
+                                  "a file of its own under that name; move "
+                                  "it away, then try again.");
+}
+
+Error FolderOfAnother(const std::string& folder) {
+  return Error(Kind::kUnsafe,
+               "The folder " + folder +
+                   " belongs to another user, who could see or change the "
+                   "memory Quibbo keeps in it; have it given to you or "
+                   "remove it, then try again.");
+}
+
+Error FolderOthersMayWrite(const std::string& folder) {
+  return Error(Kind::kUnsafe,
+               "Other users may write in the folder " + folder +
+                   ", and could put a folder of theirs in place of the one "
+                   "that holds your memory; make it writable by you alone "
+                   "(chmod go-w), then try again.");
+}
+
+Error NoHomeFolder() {
+  return Error(Kind::kMissing,
+               "No home folder is known (HOME is not set, and the password "
+               "file names none), so there is no place for a memory of your "
+               "own; set HOME, or name a memory with --memory FILE.");
 }
 
 Error InvalidText() {

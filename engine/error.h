@@ -30,6 +30,8 @@ class Error : public std::runtime_error {
     kIo,           // the system failed to read or write the file
     kInvalidText,  // the input is not valid UTF-8
     kEmpty,        // the memory holds nothing to reply with
+    kUnsafe,       // a link, or a folder others may change, where Quibbo
+                   // keeps its own files
     kInterrupted,  // the person stopped a command before it finished
   };
 
@@ -89,6 +91,13 @@ Error SentenceGone(const std::string& path, int64_t first_row);
 Error LogHeld(const std::string& path);
 // `lines` answered lines could not be stored, for the reason `why` gives.
 Error NotStored(int64_t lines, const Error& why);
+// What stands where Quibbo keeps its own files, and is not to be trusted.
+Error LinkInPlace(const std::string& link);
+Error NotRegularInPlace(const std::string& path);
+Error FolderOfAnother(const std::string& folder);
+Error FolderOthersMayWrite(const std::string& folder);
+// No home folder to keep the user's own memory in.
+Error NoHomeFolder();
 Error InvalidText();
 Error EmptyMemory();
 

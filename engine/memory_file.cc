@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "engine/memory_checks.h"
 #include "engine/schema.h"
+#include "engine/sqlite_name.h"
 #include "engine/unicase.h"
 
 namespace quibbo {
@@ -46,11 +48,13 @@ std::unique_ptr<sqlite::Connection> Connect(const std::string& path,
   static const bool kConfigured =
       sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
   (void)kConfigured;
+  const SqliteName name = SqliteNameOf(path);
   auto db = std::make_unique<sqlite::Connection>(
-      NameFor(path, reach),
+      NameFor(name.path, reach),
       (reach == Reach::kWrite ? SQLITE_OPEN_READWRITE
                               : SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) |
-          SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE);
+          SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
+      name.vfs);
   sqlite3* handle = db->handle();
   // Double-quoted strings are identifiers only, never string literals.
   sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -71,20 +75,6 @@ bool Writable(const std::string& path) {
   return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-// SQLite gives the -wal and -shm files it creates the memory's own mode. A
-// program that opened the memory while it was read-only leaves them behind
-// read-only, and they would keep the memory read-only after the file is
-// writable again; they get the file's mode back then.
-void RestoreCompanionModes(const std::string& path, mode_t mode) {
-  if (!Writable(path)) return;
-  for (const char* suffix : {"-wal", "-shm"}) {
-    std::string companion = path + suffix;
-    if (!Writable(companion) && errno == EACCES) {
-      chmod(companion.c_str(), mode & 0777);
-    }
-  }
-}
-
 // How to reach the memory at `path` for `access`. A memory this user may not
 // write, or whose folder they may not write, leaves nothing behind when it
 // is read: with no log beside it, no program has it open, and the file alone
@@ -102,15 +92,6 @@ Reach ReachFor(const std::string& path, MemoryFile::Access access) {
   if (may_write) return Reach::kWrite;
   return ::access((path + "-wal").c_str(), F_OK) == 0 ? Reach::kReadOnly
                                                       : Reach::kImmutable;
-}
-
-// Removes a memory being created, with whatever SQLite made beside it, and
-// the name from the disk as far as a folder sync gets it there.
-void RemoveMemory(const std::string& path) {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-    unlink((path + suffix).c_str());
-  }
-  SyncFolderOf(path);
 }
 
 }  // namespace
@@ -134,7 +115,7 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
   }
   if (S_ISDIR(info.st_mode)) throw FolderNotMemory(path);
   if (!S_ISREG(info.st_mode)) throw NotAFile(path);
-  RestoreCompanionModes(path, info.st_mode);
+  CheckBeforeOpening(path, info.st_mode);
   std::unique_ptr<MemoryFile> file(new MemoryFile(
       path, {info.st_dev, info.st_ino}, access, options.busy_timeout));
   const bool read_only = access == Access::kReadOnly;
@@ -174,6 +155,7 @@ std::unique_ptr<MemoryFile> MemoryFile::Open(const std::string& path,
 }
 
 void MemoryFile::Create(const std::string& path) {
+  CheckBeforeCreating(path);
   // O_EXCL makes the check and the creation one step: an existing memory is
   // never touched. What a person said is for their eyes only.
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
@@ -190,12 +172,12 @@ void MemoryFile::Create(const std::string& path) {
     db->Execute("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;");
     schema::Create(*db);
   } catch (const sqlite::SqliteError& error) {
-    RemoveMemory(path);
+    RemoveCreated(path);
     throw SqliteFailure(error.code(), error.what(), path);
   }
   // The new name survives a power cut only once the folder is on the disk.
   if (const int error = SyncFolderOf(path); error != 0) {
-    RemoveMemory(path);
+    RemoveCreated(path);
     throw SystemFailure(error, "created", path);
   }
 }

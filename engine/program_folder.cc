@@ -4,15 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "engine/memory_file.h"
+#include "engine/private_folder.h"
 
 namespace quibbo {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr char kMemoryName[] = "qvd.mdb";
 
@@ -26,7 +29,7 @@ std::optional<std::string> AbsoluteFromEnvironment(const char* name) {
 
 std::optional<std::string> Home() {
   if (auto home = AbsoluteFromEnvironment("HOME")) return home;
-  const passwd* entry = getpwuid(getuid());
+  const passwd* entry = getpwuid(geteuid());
   if (entry == nullptr || entry->pw_dir == nullptr || entry->pw_dir[0] != '/') {
     return std::nullopt;
   }
@@ -41,55 +44,54 @@ std::optional<std::string> UserDataFolder() {
 
 std::string BesideProgram() { return ProgramFolder() + "/" + kMemoryName; }
 
-// Whether anything, even a dangling link, has the name: a memory beside the
-// program that cannot be opened must be reported, not passed over.
-bool Exists(const std::string& path) {
-  struct stat status;
-  return lstat(path.c_str(), &status) == 0;
+// Whether `folder`, a real path, lies in the user's home; a home of "/"
+// would hold every folder, and counts for none.
+bool InHome(const fs::path& folder) {
+  const std::optional<std::string> home = Home();
+  if (!home) return false;
+  std::error_code error;
+  const fs::path real = fs::weakly_canonical(*home, error);
+  if (error || real == "/") return false;
+  const auto [end, _] =
+      std::mismatch(real.begin(), real.end(), folder.begin(), folder.end());
+  return end == real.end();
 }
 
-// Makes `folder` and whatever is missing above it, each readable by the user
-// alone, as the XDG base directory rules ask. Existing folders keep their
-// modes. Returns errno, or 0.
-int MakePrivateFolders(const std::filesystem::path& folder) {
-  if (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return 0;
-  if (errno != ENOENT || !folder.has_parent_path() ||
-      folder.parent_path() == folder) {
-    return errno;
+// The rule of program_folder.h.
+bool BesideProgramIsTheirs() {
+  const fs::path folder = ProgramFolder();
+  struct stat info;
+  if (stat(folder.c_str(), &info) != 0 || info.st_uid != geteuid()) {
+    return false;
   }
-  if (int error = MakePrivateFolders(folder.parent_path())) return error;
-  if (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return 0;
-  return errno;
+  std::error_code error;
+  return fs::exists(folder.parent_path() / "CMakeCache.txt", error) ||
+         InHome(folder);
 }
 
 }  // namespace
 
 std::string ProgramFolder() {
   std::error_code error;
-  std::filesystem::path exe =
-      std::filesystem::read_symlink("/proc/self/exe", error);
+  fs::path exe = fs::read_symlink("/proc/self/exe", error);
   if (error) return ".";
   return exe.parent_path().string();
 }
 
 std::string DefaultMemoryPath() {
-  std::string beside = BesideProgram();
-  if (Exists(beside) || access(ProgramFolder().c_str(), W_OK) == 0) {
-    return beside;
-  }
+  if (BesideProgramIsTheirs()) return BesideProgram();
   std::optional<std::string> data = UserDataFolder();
-  // With no home to keep one in, the memory beside the program is the one
-  // the replies name as missing.
-  if (!data) return beside;
-  return *data + "/quibbo/" + kMemoryName;
+  return data ? *data + "/quibbo/" + kMemoryName : "";
 }
 
-std::optional<Error> PrepareDefaultMemory() {
-  std::string memory = DefaultMemoryPath();
-  if (memory == BesideProgram() || Exists(memory)) return std::nullopt;
-  if (int error =
-          MakePrivateFolders(std::filesystem::path(memory).parent_path())) {
-    return SystemFailure(error, "created", memory);
+std::optional<Error> PrepareDefaultMemory(const std::string& memory,
+                                          Prepare what) {
+  if (memory.empty()) return NoHomeFolder();
+  if (memory == BesideProgram()) return std::nullopt;
+  if (auto failure = PreparePrivateFolder(memory)) return failure;
+  struct stat info;
+  if (what == Prepare::kFolder || lstat(memory.c_str(), &info) == 0) {
+    return std::nullopt;
   }
   try {
     MemoryFile::Create(memory);
@@ -101,13 +103,14 @@ std::optional<Error> PrepareDefaultMemory() {
 }
 
 std::string WhereTheMemoryIs() {
-  return "The memory is qvd.mdb beside the program where there is one or "
-         "where\nthe program's folder can be written. Otherwise, as in a "
-         "system install,\neach user has their own, "
-         "$XDG_DATA_HOME/quibbo/qvd.mdb (by default\n"
+  const std::string memory = DefaultMemoryPath();
+  return "The memory is qvd.mdb beside the program when the program's folder "
+         "is\nyours: a build's, or one in your home. Otherwise, as in a "
+         "system install,\neach user, root too, has their own, "
+         "$XDG_DATA_HOME/quibbo/qvd.mdb (by\ndefault "
          "~/.local/share/quibbo/qvd.mdb), made empty at their first start.\n"
          "This program uses:\n  " +
-         DefaultMemoryPath() + "\n";
+         (memory.empty() ? "none, as no home folder is known" : memory) + "\n";
 }
 
 }  // namespace quibbo

@@ -2,13 +2,28 @@
 
 #include <sqlite3.h>
 
-namespace quibbo::sqlite {
+#include <cerrno>
 
-Connection::Connection(const std::string& path, int flags) {
-  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+namespace quibbo::sqlite {
+namespace {
+
+// The extended result code of `db`'s last failure.
+int CodeOf(sqlite3* db) {
+  const int code = sqlite3_extended_errcode(db);
+  const int error = sqlite3_system_errno(db);
+  if ((code & 0xff) == SQLITE_IOERR && (error == ENOSPC || error == EDQUOT)) {
+    return SQLITE_FULL;
+  }
+  return code;
+}
+
+}  // namespace
+
+Connection::Connection(const std::string& path, int flags, const char* vfs) {
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, vfs);
   if (rc != SQLITE_OK) {
     std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-    int code = db_ ? sqlite3_extended_errcode(db_) : rc;
+    int code = db_ ? CodeOf(db_) : rc;
     sqlite3_close(db_);
     db_ = nullptr;
     throw SqliteError(code, message);
@@ -30,7 +45,7 @@ int64_t Connection::QueryInt(const char* sql) {
 
 void Connection::Fail(int code) const {
   (void)code;
-  throw SqliteError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+  throw SqliteError(CodeOf(db_), sqlite3_errmsg(db_));
 }
 
 Statement::Statement(const Connection& connection, std::string_view sql)

@@ -34,8 +34,9 @@ class Statement;
 
 class Connection {
  public:
-  // Opens `path` with SQLite's open `flags`; throws SqliteError on failure.
-  Connection(const std::string& path, int flags);
+  // Opens `path` with SQLite's open `flags`, through the VFS named `vfs` or
+  // the default one; throws SqliteError on failure.
+  Connection(const std::string& path, int flags, const char* vfs = nullptr);
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "engine/file_id.h"
+#include "engine/sqlite_name.h"
 #include "engine/wait_signal.h"
 
 namespace quibbo {
@@ -153,9 +154,10 @@ void Worker::CopyLog() {
   if (copier_ == nullptr) {
     // Never creates a file: a memory removed meanwhile is simply not
     // copied. A connection finds the log only once it has read something.
-    if (sqlite3_open_v2(path_.c_str(), &copier_,
+    const SqliteName name = SqliteNameOf(path_);
+    if (sqlite3_open_v2(name.path.c_str(), &copier_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK ||
+                        name.vfs) != SQLITE_OK ||
         sqlite3_exec(copier_, "PRAGMA schema_version;", nullptr, nullptr,
                      nullptr) != SQLITE_OK) {
       sqlite3_close(copier_);

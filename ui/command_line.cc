@@ -64,11 +64,12 @@ std::optional<std::string> TakeOptions(int* argc, char** argv) {
 
 std::string ChooseMemory(const std::optional<std::string>& named) {
   if (named) return *named;
-  if (std::optional<Error> failure = PrepareDefaultMemory()) {
-    // The replies name the missing memory; this says why it is missing.
-    std::fprintf(stderr, "quibbo: %s\n", failure->description());
+  std::string memory = DefaultMemoryPath();
+  if (std::optional<Error> failure =
+          PrepareDefaultMemory(memory, Prepare::kFolderAndMemory)) {
+    throw *failure;
   }
-  return DefaultMemoryPath();
+  return memory;
 }
 
 }  // namespace quibbo::ui

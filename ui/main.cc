@@ -19,6 +19,9 @@ namespace {
 // Tells scripts/run to fall back to the terminal conversation.
 constexpr int kNoDisplay = 3;
 
+// The user's own memory could not be made, or its folder is unsafe.
+constexpr int kNoMemory = 1;
+
 // A fault of the program itself (sysexits' EX_SOFTWARE).
 constexpr int kInternalError = 70;
 
@@ -88,7 +91,17 @@ int main(int argc, char** argv) {
   // Matches the menu entry, so the desktop shows the window under its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.example.quibbo"));
 
-  quibbo::Engine engine(quibbo::ui::ChooseMemory(named));
+  std::string memory;
+  try {
+    memory = quibbo::ui::ChooseMemory(named);
+  } catch (const quibbo::Error& failure) {
+    // Without a memory of their own, every reply would only say so.
+    std::fprintf(stderr, "quibbo: %s\n", failure.description());
+    QMessageBox::critical(nullptr, QStringLiteral("Quibbo"),
+                          QString::fromUtf8(failure.description()));
+    return kNoMemory;
+  }
+  quibbo::Engine engine(memory);
   quibbo::ui::EngineConversation conversation(engine);
   quibbo::ui::DesktopOpener opener;
   quibbo::ui::MainWindow window(conversation, opener);

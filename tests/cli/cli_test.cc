@@ -249,6 +249,71 @@ TEST(CliTest, EachRefusalIsOneLineWithTheStatusOfItsKind) {
 #endif
 }
 
+// Links and folders: a link, or a folder, where Quibbo keeps a file beside
+// the memory is refused in one line naming it, by every command that opens
+// or creates a memory there, and what a link leads to keeps its mode, and
+// the memory its rows.
+TEST(CliTest, NothingBesideTheMemoryIsReachedThroughALink) {
+  TempMemory memory({"Hello there."});
+  const std::string notes = memory.folder() + "/notes.txt";
+  std::ofstream(notes) << "text";
+  chmod(notes.c_str(), 0444);
+  for (const char* suffix : kMemoryCompanions) {
+    for (bool link : {true, false}) {
+      for (const std::string name : {"/qvd.mdb", "/new.mdb"}) {
+        const std::string planted = memory.folder() + name + suffix;
+        EXPECT_EQ(link ? symlink(notes.c_str(), planted.c_str())
+                       : mkdir(planted.c_str(), 0700),
+                  0);
+      }
+      for (const std::string command :
+           {"--json", "stats", "wipe --yes", "init --memory @/new.mdb"}) {
+        const Outcome outcome = Cli(memory, command, "hi\n");
+        EXPECT_EQ(outcome.status, ExitStatusOf(Kind::kUnsafe)) << command;
+        if (command == "--json") {
+          EXPECT_EQ(Failures(outcome.out), Kinds{Kind::kUnsafe});
+        } else {
+          EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+        }
+        EXPECT_THAT(outcome.err + outcome.out,
+                    HasSubstr(std::string(".mdb") + suffix));
+      }
+      for (const std::string name : {"/qvd.mdb", "/new.mdb"})
+        fs::remove(memory.folder() + name + suffix);
+    }
+  }
+  EXPECT_EQ(fs::status(notes).permissions(), fs::perms::owner_read |
+                                                 fs::perms::group_read |
+                                                 fs::perms::others_read);
+  EXPECT_FALSE(fs::exists(memory.folder() + "/new.mdb"));
+  EXPECT_EQ(memory.Rows().size(), 2u);
+  // A log that holds something (SQLite mends an empty one itself), left
+  // read-only, not through a link, gets the memory's mode back.
+  auto holder = memory.Connect();
+  holder->Execute(
+      "PRAGMA wal_autocheckpoint = 0; PRAGMA user_version = 1; BEGIN; "
+      "SELECT count(*) FROM word;");
+  chmod((memory.path() + "-wal").c_str(), 0400);
+  EXPECT_EQ(Cli(memory, "stats").status, 0);
+  EXPECT_EQ(fs::status(memory.path() + "-wal").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A memory at a path longer than SQLite takes is reached through a shorter
+// one to the same file.
+TEST(CliTest, AMemoryAtALongPathWorks) {
+  TempMemory memory;
+  std::string folder = memory.folder();
+  for (int depth = 0; depth < 3; ++depth) folder += "/" + std::string(200, 'd');
+  fs::create_directories(folder);
+  const std::string path = folder + "/qvd.mdb";
+  for (const std::string command : {"init", "--json", "export"}) {
+    const Outcome outcome = Cli({command, "--memory", path}, "hello there\n");
+    EXPECT_EQ(outcome.status, 0) << command << outcome.err;
+  }
+  EXPECT_EQ(Cli({"export", "--memory", path}).out, "Hello there.\n");
+}
+
 // Ctrl+C and SIGTERM end a command as the end of its work would, keeping
 // what is stored and removing what is half written.
 TEST(CliTest, InterruptsEndCleanly) {

@@ -166,8 +166,8 @@ inline std::optional<Kind> KindNamed(std::string_view name) {
 // The exit status quibbo-cli(1) lists for a failure of `kind`.
 inline int ExitStatusOf(Kind kind) {
   // missing, not-a-memory, exists, busy, read-only, full, damaged, io,
-  // invalid-text, empty, interrupted (by Ctrl+C).
-  const int kStatuses[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 130};
+  // invalid-text, empty, unsafe, interrupted (by Ctrl+C).
+  const int kStatuses[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 130};
   return kStatuses[static_cast<int>(kind)];
 }
 

@@ -1,13 +1,16 @@
 #!/bin/sh
 # The memory each program chooses, run from a copy of a program folder (a
 # build's bin, or the Debian package's /usr/lib/quibbo) without its memory.
-# Where the folder cannot be written, as in a system install, each user gets
-# their own at their first start, private, in a private folder, and the
-# window and quibbo-cli agree on it; a memory beside the program wins; a
-# writable folder keeps the missing-memory message; --memory overrides all
-# and creates nothing; with no display the window ends at once. The users
-# are HOMEs of their own; run as root, the programs run as nobody, for whom
-# the folder is read-only.
+# Per-user memory: in a folder that is not theirs, as in a system install,
+# each user gets their own at their first start, private, in a private
+# folder, and the window and quibbo-cli agree on it; so does the folder's
+# owner (root in a system install), and nothing that owner puts in the
+# folder changes which memory a user gets; a full disk at the first start
+# is told as such. A folder of the user's, in their home or a build's, keeps
+# the memory beside the program; --memory overrides all and creates
+# nothing; with no display the window ends at once. Links and folders: the
+# folder of a user's own memory is made theirs alone, or refused. The users
+# are HOMEs of their own; run as root, the programs run as nobody.
 #   user_memory_test.sh FOLDER
 # A && B || fail: fails when either check does, which is meant.
 # shellcheck disable=SC2015
@@ -29,6 +32,8 @@ fi
 chmod a-w "$system"
 # Runs a program as the user whose home is $1.
 as_user() (home=$1 && shift && exec $as env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 "$@")
+# Runs a program as the owner of the copies, whose home is $1.
+as_owner() (home=$1 && shift && exec env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 "$@")
 said() { as_user "$1" "$system/quibbo-cli" export --memory "$2" | tr '\n' ' '; }
 
 # Two users, one with XDG_DATA_HOME: each has a memory of their own from the
@@ -60,14 +65,72 @@ for display in "" DISPLAY=:9999; do
   [ "$status" = 3 ] && [ "$(wc -l <"$work/err")" = 1 ] || fail "quibbo with no display: $status, $(cat "$work/err")"
 done
 
-# --memory and a writable folder: the missing memory is named, none is made.
-# A memory beside the program is used as it is.
-reply=$(echo hi | as_user "$d" "$system/quibbo-cli" --memory "$work/other.mdb" || true)
-echo "$reply" | grep -qF "$work/other.mdb does not exist" || fail "--memory: $reply"
-reply=$(echo hi | as_user "$d" "$writable/quibbo-cli" || true)
-echo "$reply" | grep -qF "$writable/qvd.mdb does not exist" || fail "a writable folder: $reply"
+# --memory, and a folder of the user's, in their home or a build's: the
+# missing memory is named, none is made. Elsewhere, even in a folder they
+# may write, they have their own.
+mkdir -p "$d/apps" "$work/build" && cp -R "$system/." "$d/apps" && cp -R "$system" "$work/build/bin"
+touch "$work/build/CMakeCache.txt" && chmod -R u+w "$d/apps" "$work/build"
+[ -z "$as" ] || chown -R 65534:65534 "$d/apps" "$work/build"
+for memory in "$work/other.mdb" "$d/apps/qvd.mdb" "$work/build/bin/qvd.mdb"; do
+  folder=${memory%/*} named=""
+  [ "$folder" != "$work" ] || folder=$system named="--memory $memory"
+  # shellcheck disable=SC2086
+  reply=$(echo hi | as_user "$d" "$folder/quibbo-cli" $named || true)
+  echo "$reply" | grep -qF "$memory does not exist" || fail "$memory: $reply"
+done
+echo hi | as_user "$d" "$writable/quibbo-cli" >/dev/null && [ -e "$d/.local/share/quibbo/qvd.mdb" ] ||
+  fail "a folder dave may write, not his"
+[ -z "$(find "$d/apps" "$work/build" "$writable" "$work/other.mdb" -name 'qvd.mdb' 2>/dev/null)" ] ||
+  fail "a memory was made beside the program"
+
+# The folder's owner gets a memory of their own, as init and a conversation
+# show, and is never pointed at the folder, nor at another user's build. Whatever the owner puts there,
+# a user keeps theirs, and stats on the owner's memory tells that it may not
+# be read.
+r=$work/root && mkdir "$r"
+as_owner "$r" "$system/quibbo-cli" init | grep -qF "$r/.local/share/quibbo/qvd.mdb" || fail "init for the owner"
+reply=$(echo hi | as_owner "$r" "$system/quibbo-cli" --json)
+[ "$reply" = '{"you":"hi","quibbo":"Hi."}' ] && [ -z "$(find "$system" -name 'qvd*')" ] || fail "the owner: $reply"
+[ -z "$as" ] || [ "$(echo hi | as_owner "$r" "$work/build/bin/quibbo-cli" --json)" = "$reply" ] ||
+  fail "root in a build of nobody's"
 chmod u+w "$system" && "$system/quibbo-cli" init --memory "$system/qvd.mdb" >/dev/null && chmod a-w "$system"
-as_user "$d" "$system/quibbo" --help | grep -qx "  $system/qvd.mdb" || fail "quibbo --help beside a memory"
-echo hi | as_user "$d" "$system/quibbo-cli" >/dev/null || true
-[ -z "$(find "$d" "$writable" "$work/other.mdb" -name '*.mdb' 2>/dev/null)" ] || fail "a memory was made for dave"
+as_user "$d" "$system/quibbo" --help | grep -qx "  $d/.local/share/quibbo/qvd.mdb" || fail "quibbo --help beside a memory"
+[ "$(echo hi | as_user "$d" "$system/quibbo-cli" --json)" = '{"you":"hi","quibbo":"Hi."}' ] || fail "dave's reply"
+status=0 && as_user "$d" "$system/quibbo-cli" stats --memory "$system/qvd.mdb" >/dev/null 2>&1 || status=$?
+[ -z "$as" ] || [ "$status" = 7 ] || fail "stats on a memory dave may not read: $status"
+
+# A full disk at the first start: one line, status 8, and nothing left
+# behind, in a conversation and in init. It takes a file system of its own:
+# as root, or as a user in a namespace of their own where those are allowed.
+if [ -n "$as" ]; then ns="unshare -m" owner=65534; else ns="unshare -rm" owner=0; fi
+full=$work/full && mkdir "$full"
+# shellcheck disable=SC2016,SC2086
+on_full_disk() { $ns sh -c 'mount -t tmpfs -o size=128k none "$1" && d=$1 && chown "$2" "$1" && shift 2 &&
+  { dd if=/dev/zero of="$d/fill" bs=4k; truncate -s -16k "$d/fill"; } 2>/dev/null
+  status=0 && "$@" || status=$?; find "$d" -name "qvd*"; exit $status' _ "$full" "$owner" \
+  $as env -i PATH=/usr/bin:/bin HOME="$full" "$system/quibbo-cli" "$@"; }
+if $ns true 2>/dev/null; then
+  for command in chat init; do
+    status=0 && echo hi | on_full_disk $command >"$work/out" 2>"$work/err" || status=$?
+    [ "$status" = 8 ] && [ "$(wc -l <"$work/err")" = 1 ] && [ ! -s "$work/out" ] ||
+      fail "$command on a full disk: $status, $(cat "$work/out" "$work/err")"
+  done
+fi
+
+# Links and folders: erin's folder is made hers alone, and refused in one
+# line naming the folder at fault as a link, in a folder others may write
+# without the sticky bit, and as another's.
+e=$work/erin share=$work/erin/.local/share && mkdir -p "$share/quibbo" "$e/elsewhere" && chmod 755 "$share/quibbo"
+[ -z "$as" ] || chown -R 65534:65534 "$e"
+echo hi | as_user "$e" "$system/quibbo-cli" >/dev/null && [ "$(stat -c %a "$share/quibbo")" = 700 ] ||
+  fail "erin's folder was not made hers alone"
+refused() {
+  status=0 && as_user "$e" "$system/quibbo-cli" stats >/dev/null 2>"$work/err" || status=$?
+  [ "$status" = 13 ] && [ "$(wc -l <"$work/err")" = 1 ] && grep -qE "$1[ ,]" "$work/err" || fail "$1: $status, $(cat "$work/err")"
+}
+mv "$share/quibbo" "$e/kept" && ln -s ../../elsewhere "$share/quibbo" && refused "$share/quibbo"
+[ -z "$(ls "$e/elsewhere")" ] || fail "a memory was made through a link"
+rm "$share/quibbo" && mv "$e/kept" "$share/quibbo" && chmod 777 "$share" && refused "$share"
+chmod 1777 "$share" && as_user "$e" "$system/quibbo-cli" stats >/dev/null || fail "a folder with the sticky bit"
+[ -z "$as" ] || { chown 0 "$share/quibbo" && refused "$share/quibbo"; }
 echo "memory of each user: all checks passed"

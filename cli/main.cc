@@ -20,6 +20,7 @@
 #include "cli/failure.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "cli/standard_streams.h"
 #include "engine/program_folder.h"
 
 namespace {
@@ -29,8 +30,8 @@ using quibbo::cli::Settings;
 
 int Run(const Settings& settings) {
   namespace cli = quibbo::cli;
-  // These stop cleanly at Ctrl+C or SIGTERM; the others end at once, which
-  // loses nothing either: each of them changes the memory in one
+  // These stop cleanly at Ctrl+C, SIGTERM or SIGHUP; the others end at once,
+  // which loses nothing either: each of them changes the memory in one
   // transaction.
   std::optional<cli::InterruptGuard> guard;
   switch (settings.command) {
@@ -70,13 +71,14 @@ int Run(const Settings& settings) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  quibbo::cli::SetUpStandardStreams();
   // Looked up once: finding it takes a look at the disk.
   const std::string default_memory = quibbo::DefaultMemoryPath();
   Settings settings;
   settings.memory = default_memory;
   if (std::optional<int> status =
           quibbo::cli::ParseCommandLine(argc, argv, &settings)) {
-    return *status;
+    return quibbo::cli::CheckedExit(*status);
   }
   if (settings.memory == default_memory) {
     if (auto failure = quibbo::PrepareDefaultMemory()) {
@@ -84,7 +86,7 @@ int main(int argc, char** argv) {
     }
   }
   try {
-    return Run(settings);
+    return quibbo::cli::CheckedExit(Run(settings));
   } catch (const std::exception& fault) {
     // Failures of the memory are reported where they happen; what reaches
     // here is a fault of the program. What was stored before stays stored.

@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace quibbo::sqlite {
 
 Connection::Connection(const std::string& path, int flags) {
@@ -30,7 +33,30 @@ int64_t Connection::QueryInt(const char* sql) {
 
 void Connection::Fail(int code) const {
   (void)code;
-  throw SqliteError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+  const int extended = sqlite3_extended_errcode(db_);
+  if (const int error = NoRoomToGrow(db_, extended); error != 0) {
+    throw SqliteError(SQLITE_FULL, std::strerror(error));
+  }
+  throw SqliteError(extended, sqlite3_errmsg(db_));
+}
+
+int NoRoomToGrow(sqlite3* db, int code) {
+  if ((code & 0xff) != SQLITE_IOERR) return 0;
+  // The connection's errno is that of a later call, often 0; each file
+  // keeps the errno of its own last failure, the log as well as the
+  // database.
+  int errors[2] = {0, 0};
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &errors[0]);
+  sqlite3_file* log = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) ==
+          SQLITE_OK &&
+      log != nullptr && log->pMethods != nullptr) {
+    log->pMethods->xFileControl(log, SQLITE_FCNTL_LAST_ERRNO, &errors[1]);
+  }
+  for (const int error : errors) {
+    if (error == EFBIG || error == EDQUOT) return error;
+  }
+  return 0;
 }
 
 Statement::Statement(const Connection& connection, std::string_view sql)

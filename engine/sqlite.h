@@ -32,6 +32,12 @@ class SqliteError : public std::runtime_error {
 
 class Statement;
 
+// When `code`, the result of a call on `db`, is an I/O error because a
+// write met the file-size limit (ulimit -f) or a disk quota, that errno
+// (EFBIG, EDQUOT); otherwise 0. SQLite tells only a full disk as
+// SQLITE_FULL, though each of these means there is no room to grow.
+int NoRoomToGrow(sqlite3* db, int code);
+
 class Connection {
  public:
   // Opens `path` with SQLite's open `flags`; throws SqliteError on failure.

@@ -71,18 +71,22 @@ const std::string kMemoryLimit = "";
 const std::string kMemoryLimit = "ulimit -v 300000; ";
 #endif
 
-// An endless line stops learn in one line and bounded memory, keeping what
-// came before it.
-TEST(InputsTest, AnEndlessLineStopsLearn) {
-  for (const std::string shell :
-       {"exec @cli", "{ echo kept; yes | tr -d '\\n'; } | @cli"}) {
+// An endless line stops learn, and a conversation, in one line and bounded
+// memory, keeping what came before it.
+TEST(InputsTest, AnEndlessLineStops) {
+  const std::string kKeptThenEndless =
+      "{ echo kept; yes | tr -d '\\n'; } | @cli";
+  const std::pair<std::string, std::string> kCases[] = {
+      {"exec @cli", "learn /dev/zero"},
+      {kKeptThenEndless, "learn -"},
+      {kKeptThenEndless, "chat"}};
+  for (const auto& [shell, command] : kCases) {
     TempMemory memory;
-    const bool piped = shell.starts_with('{');
-    const Outcome learn = ShellCli(
-        kMemoryLimit + shell, piped ? "learn -" : "learn /dev/zero", memory);
-    EXPECT_EQ(learn.status, ExitStatusOf(Kind::kInvalidText)) << shell;
-    EXPECT_TRUE(OneLine(learn.err)) << learn.err;
-    EXPECT_EQ(memory.Sentences(), piped ? Strings{"Kept."} : Strings());
+    const Outcome outcome = ShellCli(kMemoryLimit + shell, command, memory);
+    EXPECT_EQ(outcome.status, ExitStatusOf(Kind::kInvalidText)) << command;
+    EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+    EXPECT_EQ(memory.Sentences(),
+              shell == kKeptThenEndless ? Strings{"Kept."} : Strings());
   }
 }
 

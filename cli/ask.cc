@@ -4,12 +4,15 @@
 #include <iostream>
 #include <string>
 
+#include "cli/standard_streams.h"
 #include "engine/text.h"
 
 namespace quibbo::cli {
 
 bool AskYesNo(std::string_view question) {
   std::cout << question << " [y/N] " << std::flush;
+  // A question nobody could see is not answered yes.
+  if (StandardOutputError() != 0) return false;
   std::string answer;
   if (!std::getline(std::cin, answer)) {
     std::cout << "\n";

@@ -1,6 +1,7 @@
 // Asking the person at the terminal before anything is deleted or replaced.
 // "y", "yes" and "ok", in any letter case, are yes at every question;
-// anything else, an empty answer and the end of the input are no.
+// anything else, an empty answer and the end of the input are no, and so
+// is any answer to a question that could not be written.
 #ifndef QUIBBO_CLI_ASK_H_
 #define QUIBBO_CLI_ASK_H_
 

@@ -12,6 +12,7 @@
 #include "cli/failure.h"
 #include "cli/interrupt.h"
 #include "cli/line_reader.h"
+#include "cli/standard_streams.h"
 #include "engine/engine.h"
 #include "engine/text.h"
 
@@ -63,7 +64,8 @@ int RunChat(const Settings& settings) {
   bool reached = false;  // whether any line reached the memory
   std::optional<Kind> unreachable;
   std::string line;
-  for (int64_t number = 1;; ++number) {
+  int64_t number = 1;
+  for (;; ++number) {
     if (prompt) std::cout << "You: " << std::flush;
     if (!reader.Next(&line)) break;
     Response response = engine.Respond(line);
@@ -92,6 +94,11 @@ int RunChat(const Settings& settings) {
       }
       std::cout << "\n" << std::flush;
     }
+    // Nobody reads replies that cannot be written: the line is stored, and
+    // the conversation ends there.
+    if (const int error = StandardOutputError(); error != 0) {
+      return Fail(StandardOutputFailure(error));
+    }
   }
   if (prompt) std::cout << "\n";
   // Lines answered beside a learner may still wait to be stored.
@@ -100,6 +107,13 @@ int RunChat(const Settings& settings) {
     return Fail(NotStored(unstored.lines, *unstored.failure));
   }
   if (Interrupted()) return InterruptedStatus();
+  if (reader.too_long()) {
+    return Fail(Error(Kind::kInvalidText,
+                      "Line " + GroupDigits(number) + " is longer than " +
+                          kMaxLineText +
+                          ", the most a line may hold; the conversation "
+                          "ended there."));
+  }
   if (reader.error() != 0) {
     return Fail(Error(KindOfErrno(reader.error()),
                       std::string("Reading the standard input failed (") +

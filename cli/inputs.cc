@@ -8,11 +8,9 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
-#include <string_view>
+#include <utility>
 
-#include "cli/failure.h"
 #include "engine/error.h"
-#include "engine/file_id.h"
 #include "engine/memory_file.h"
 
 namespace quibbo::cli {
@@ -27,56 +25,93 @@ bool LooksLikeText(int fd) {
   return got <= 0 || std::memchr(start, '\0', got) == nullptr;
 }
 
-}  // namespace
-
-Input::~Input() {
-  if (fd != STDIN_FILENO && fd >= 0) close(fd);
+Error CannotRead(const std::string& name, int error) {
+  return Error(KindOfErrno(error),
+               "Cannot read " + name + ": " + std::strerror(error) + ".");
 }
 
-Inputs OpenInputs(const std::vector<std::string>& names,
-                  const std::string& memory_path) {
-  // The memory and what lies beside it while programs use it.
-  std::vector<FileId> memory;
-  if (auto id = FileIdOf(memory_path)) memory.push_back(*id);
+// Throws when `id` is the memory of `inputs` or a file beside it.
+void RefuseMemory(const std::string& name, const FileId& id,
+                  const Inputs& inputs) {
+  if (std::ranges::find(inputs.memory, id) != inputs.memory.end()) {
+    throw Error(Error::Kind::kExists,
+                name + " is the memory " + inputs.memory_path +
+                    " or one of the files beside it; it cannot learn "
+                    "itself.");
+  }
+}
+
+// Closes a file descriptor when the scope ends.
+struct Closer {
+  int fd = -1;
+  ~Closer() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+}  // namespace
+
+Inputs CheckInputs(const std::vector<std::string>& names,
+                   const std::string& memory_path) {
+  Inputs inputs;
+  inputs.memory_path = memory_path;
+  if (auto id = FileIdOf(memory_path)) inputs.memory.push_back(*id);
   for (const char* suffix : kMemoryCompanions) {
-    if (auto id = FileIdOf(memory_path + suffix)) memory.push_back(*id);
+    if (auto id = FileIdOf(memory_path + suffix)) inputs.memory.push_back(*id);
   }
   std::vector<FileId> seen;
-  Inputs inputs;
   for (const std::string& name : names) {
-    auto input = std::make_unique<Input>();
-    input->name = name == "-" ? "standard input" : name;
-    input->fd =
-        name == "-" ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    const Input input{name == "-" ? "standard input" : name, name == "-"};
     struct stat info;
-    if (input->fd < 0 || fstat(input->fd, &info) != 0) {
-      const int error = errno;
-      throw Error(KindOfErrno(error), "Cannot read " + input->name + ": " +
-                                          std::strerror(error) + ".");
+    Closer file;
+    if (input.standard_input ? fstat(STDIN_FILENO, &info) != 0
+                             : stat(name.c_str(), &info) != 0) {
+      throw CannotRead(input.name, errno);
     }
-    const FileId id = FileIdOf(input->fd).value_or(FileId{});
-    if (std::find(memory.begin(), memory.end(), id) != memory.end()) {
-      throw Error(Error::Kind::kExists,
-                  input->name + " is the memory " + memory_path +
-                      " or one of the files beside it; it cannot learn "
-                      "itself.");
+    // A regular file is opened to see whether it can be read and what it
+    // holds. Others are not: opening a pipe would wait for its writer, and
+    // closing it would lose what the writer sent.
+    if (!input.standard_input && S_ISREG(info.st_mode)) {
+      file.fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+      if (file.fd < 0 || fstat(file.fd, &info) != 0) {
+        throw CannotRead(input.name, errno);
+      }
     }
-    if (std::find(seen.begin(), seen.end(), id) != seen.end()) continue;
+    const FileId id{info.st_dev, info.st_ino};
+    RefuseMemory(input.name, id, inputs);
+    if (std::ranges::find(seen, id) != seen.end()) continue;
     seen.push_back(id);
     const bool regular = S_ISREG(info.st_mode);
-    if (S_ISDIR(info.st_mode) || (regular && !LooksLikeText(input->fd))) {
-      std::cerr << "quibbo-cli: skipped " << input->name << ": it is "
+    if (S_ISDIR(info.st_mode) || (regular && !LooksLikeText(file.fd))) {
+      std::cerr << "quibbo-cli: skipped " << input.name << ": it is "
                 << (S_ISDIR(info.st_mode) ? "a folder" : "not a text file")
                 << "." << std::endl;
-      inputs.not_text.push_back(input->name);
+      inputs.not_text.push_back(input.name);
       continue;
     }
     inputs.total_bytes = !regular || inputs.total_bytes < 0
                              ? -1
                              : inputs.total_bytes + info.st_size;
-    inputs.texts.push_back(std::move(input));
+    inputs.texts.push_back(input);
   }
   return inputs;
+}
+
+InputFile::InputFile(const Input& input, const Inputs& inputs) {
+  if (input.standard_input) {
+    fd_ = STDIN_FILENO;
+    return;
+  }
+  Closer file{open(input.name.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.fd < 0) throw CannotRead(input.name, errno);
+  // The name may lead elsewhere since it was looked at.
+  if (const auto id = FileIdOf(file.fd)) RefuseMemory(input.name, *id, inputs);
+  fd_ = std::exchange(file.fd, -1);
+  owned_ = true;
+}
+
+InputFile::~InputFile() {
+  if (owned_) close(fd_);
 }
 
 }  // namespace quibbo::cli

@@ -19,11 +19,13 @@ InterruptGuard::InterruptGuard() {
   // No SA_RESTART: a wait for input returns at once and looks at the flag.
   sigaction(SIGINT, &action, &previous_int_);
   sigaction(SIGTERM, &action, &previous_term_);
+  sigaction(SIGHUP, &action, &previous_hup_);
 }
 
 InterruptGuard::~InterruptGuard() {
   sigaction(SIGINT, &previous_int_, nullptr);
   sigaction(SIGTERM, &previous_term_, nullptr);
+  sigaction(SIGHUP, &previous_hup_, nullptr);
 }
 
 bool Interrupted() { return received != 0; }

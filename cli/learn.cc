@@ -1,5 +1,6 @@
 // quibbo-cli learn FILE... [--json]
 #include <unistd.h>
+#include <utf8proc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "cli/failure.h"
@@ -25,6 +27,24 @@ namespace {
 
 // Lines or files skipped that the summary names.
 constexpr size_t kListedSkips = 5;
+
+// Whether `line`, valid UTF-8, holds white space alone: spaces of every
+// width, tabs, and the other characters Unicode counts as white space.
+bool IsBlank(std::string_view line) {
+  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(line.data());
+  for (size_t at = 0; at < line.size();) {
+    utf8proc_int32_t c = 0;
+    at += utf8proc_iterate(bytes + at, line.size() - at, &c);
+    const auto category = utf8proc_category(c);
+    if (!((c >= '\t' && c <= '\r') || c == 0x85 ||
+          category == UTF8PROC_CATEGORY_ZS ||
+          category == UTF8PROC_CATEGORY_ZL ||
+          category == UTF8PROC_CATEGORY_ZP)) {
+      return false;
+    }
+  }
+  return true;
+}
 
 // Replaces a line of `learn --json` with the text of its JSON string; false
 // when it holds anything else.
@@ -50,7 +70,7 @@ int RunLearn(const Settings& settings) {
   Inputs inputs;
   std::unique_ptr<BulkLearner> learner;
   try {
-    inputs = OpenInputs(settings.arguments, settings.memory);
+    inputs = CheckInputs(settings.arguments, settings.memory);
     learner = BulkLearner::Open(settings.memory);
   } catch (const Error& error) {
     return Fail(error, "Nothing was learned.");
@@ -63,25 +83,37 @@ int RunLearn(const Settings& settings) {
   std::optional<Error> failure;
   try {
     std::string line;
-    for (const auto& input : inputs.texts) {
+    for (const Input& input : inputs.texts) {
+      InputFile file(input, inputs);
       // Sentences read from a terminal or a pipe are stored before waiting
       // for more, not when someone finally types the next line.
-      LineReader reader(input->fd, [&learner] { learner->Commit(); });
-      for (int64_t number = 1; reader.Next(&line); ++number) {
+      LineReader reader(file.fd(), [&learner] { learner->Commit(); });
+      int64_t number = 1;
+      for (; reader.Next(&line); ++number) {
         if ((settings.json && !DecodeJsonLine(&line)) || !IsValidUtf8(line)) {
           if (skipped.size() < kListedSkips) {
-            skipped.push_back(input->name + " line " + GroupDigits(number));
+            skipped.push_back(input.name + " line " + GroupDigits(number));
           }
           ++skipped_count;
           continue;
         }
+        // Nothing to learn, as in an empty line.
+        if (IsBlank(line)) line.clear();
         learner->Learn(line);
         progress.Update(learner->learned().lines, learner->learned().words,
                         bytes_before + reader.bytes_read());
       }
+      if (reader.too_long()) {
+        failure = Error(Error::Kind::kInvalidText,
+                        input.name + " line " + GroupDigits(number) +
+                            " is longer than " + kMaxLineText +
+                            ", the most a line may hold; learning stopped "
+                            "there.");
+        break;
+      }
       if (reader.error() != 0) {
         failure = Error(KindOfErrno(reader.error()),
-                        "Reading " + input->name + " failed (" +
+                        "Reading " + input.name + " failed (" +
                             std::strerror(reader.error()) + ").");
         break;
       }

@@ -5,20 +5,31 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "cli/interrupt.h"
 
 namespace quibbo::cli {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
 
 bool LineReader::Next(std::string* line) {
   line->clear();
-  if (Interrupted()) return false;
+  if (Interrupted() || too_long_) return false;
+  const bool first = bytes_read_ == 0;
   while (true) {
     if (pos_ < end_) {
       const char* start = buffer_ + pos_;
       const void* found = std::memchr(start, '\n', end_ - pos_);
       const size_t length =
           found ? static_cast<const char*>(found) - start : end_ - pos_;
+      if (static_cast<int64_t>(line->size() + length) > kMaxLineBytes) {
+        too_long_ = true;
+        return false;
+      }
       line->append(start, length);
       pos_ += length + (found ? 1 : 0);
       bytes_read_ += length + (found ? 1 : 0);
@@ -36,6 +47,9 @@ bool LineReader::Next(std::string* line) {
     end_ = static_cast<size_t>(got);
   }
   if (!line->empty() && line->back() == '\r') line->pop_back();
+  if (first && line->starts_with(kByteOrderMark)) {
+    line->erase(0, kByteOrderMark.size());
+  }
   return true;
 }
 

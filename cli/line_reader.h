@@ -1,7 +1,10 @@
 // Reading lines from a file descriptor for a conversation or `learn`: a line
 // loses its LF or CRLF and nothing else, and a last line without one still
-// counts. Reading stops at Ctrl+C or SIGTERM (see interrupt.h), also while
-// it waits for a person or another program to write more.
+// counts. A byte order mark at the very start of the input is dropped, as
+// editors that write one expect. Reading stops at Ctrl+C, SIGTERM or SIGHUP
+// (see interrupt.h), also while it waits for a person or another program to
+// write more, and at a line longer than kMaxLineBytes, so that an endless
+// line (/dev/zero, say) ends in bounded memory instead of running on.
 #ifndef QUIBBO_CLI_LINE_READER_H_
 #define QUIBBO_CLI_LINE_READER_H_
 
@@ -10,6 +13,12 @@
 #include <string>
 
 namespace quibbo::cli {
+
+// The longest line read: 8 MiB, eight times the megabyte line the bench
+// learns and says in a chat.
+inline constexpr int64_t kMaxLineBytes = int64_t{8} << 20;
+// kMaxLineBytes as quibbo-cli(1) and the messages give it.
+inline constexpr char kMaxLineText[] = "8 MiB";
 
 class LineReader {
  public:
@@ -20,11 +29,13 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // The next line; false at the end of the input, on an interrupt, or on a
-  // failure, which error() then tells.
+  // The next line; false at the end of the input, on an interrupt, on a
+  // failure, which error() then tells, and on a line too long, which
+  // too_long() tells.
   bool Next(std::string* line);
 
   int error() const { return error_; }  // the errno of a failed read, or 0
+  bool too_long() const { return too_long_; }
   int64_t bytes_read() const { return bytes_read_; }
 
  private:
@@ -38,6 +49,7 @@ class LineReader {
   size_t end_ = 0;
   int64_t bytes_read_ = 0;
   int error_ = 0;
+  bool too_long_ = false;
 };
 
 }  // namespace quibbo::cli

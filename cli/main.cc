@@ -23,6 +23,7 @@
 #include "cli/failure.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "cli/standard_streams.h"
 #include "engine/program_folder.h"
 
 namespace {
@@ -32,8 +33,8 @@ using quibbo::cli::Settings;
 
 int Run(const Settings& settings) {
   namespace cli = quibbo::cli;
-  // These stop cleanly at Ctrl+C or SIGTERM; the others end at once, which
-  // loses nothing either: each of them changes the memory in one
+  // These stop cleanly at Ctrl+C, SIGTERM or SIGHUP; the others end at once,
+  // which loses nothing either: each of them changes the memory in one
   // transaction.
   std::optional<cli::InterruptGuard> guard;
   switch (settings.command) {
@@ -75,10 +76,11 @@ int Run(const Settings& settings) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  quibbo::cli::SetUpStandardStreams();
   Settings settings;
   if (std::optional<int> status =
           quibbo::cli::ParseCommandLine(argc, argv, &settings)) {
-    return *status;
+    return quibbo::cli::CheckedExit(*status);
   }
   if (settings.memory.empty()) {
     // init makes the memory itself, and says so.
@@ -87,11 +89,11 @@ int main(int argc, char** argv) {
             settings.memory, settings.command == Command::kInit
                                  ? quibbo::Prepare::kFolder
                                  : quibbo::Prepare::kFolderAndMemory)) {
-      return quibbo::cli::Fail(*failure);
+      return quibbo::cli::CheckedExit(quibbo::cli::Fail(*failure));
     }
   }
   try {
-    return Run(settings);
+    return quibbo::cli::CheckedExit(Run(settings));
   } catch (const std::exception& fault) {
     // Failures of the memory are reported where they happen; what reaches
     // here is a fault of the program. What was stored before stays stored.

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <memory>
 
 #include "engine/error.h"
@@ -61,7 +62,10 @@ CopyResult CopyPages(sqlite3* destination, sqlite3* source,
   if (stop) sqlite3_exec(source, "COMMIT;", nullptr, nullptr, nullptr);
   if (step == SQLITE_DONE && finish == SQLITE_OK) return {};
   if (stopped && *stopped) return {};
-  int code = step == SQLITE_DONE ? finish : step;
+  const int code = step == SQLITE_DONE ? finish : step;
+  if (const int error = sqlite::NoRoomToGrow(destination, code)) {
+    return {SQLITE_FULL, std::strerror(error)};
+  }
   return {code, sqlite3_errstr(code)};
 }
 

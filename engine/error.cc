@@ -43,6 +43,7 @@ Kind KindOfErrno(int error_number) {
       return Kind::kReadOnly;
     case ENOSPC:
     case EDQUOT:
+    case EFBIG:  // past the file-size limit (ulimit -f): no room to grow
       return Kind::kFull;
     default:
       return Kind::kIo;
@@ -116,6 +117,12 @@ Error SqliteFailure(int code, std::string_view message,
     case SQLITE_READONLY:
       return ReadOnlyMemory(path);
     case SQLITE_FULL:
+      // SQLite's own words mean the disk; a limit on the file's size or
+      // on the disk space of the user comes with the system's.
+      if (detail != sqlite3_errstr(SQLITE_FULL)) {
+        return Error(kind,
+                     File(path) + " cannot grow any further (" + detail + ").");
+      }
       return Error(kind, "The disk is full: the memory file " + path +
                              " cannot grow any further.");
     case SQLITE_CORRUPT:
@@ -342,6 +349,10 @@ Error StandardOutputFailure(int error_number) {
 
 Error CopyFailure(int code, std::string_view message, const std::string& path) {
   const std::string after = "; nothing was left in its place.";
+  if ((code & 0xff) == SQLITE_FULL && message != sqlite3_errstr(SQLITE_FULL)) {
+    return Error(Kind::kFull, path + " could not be written (" +
+                                  std::string(message) + ")" + after);
+  }
   if ((code & 0xff) == SQLITE_FULL) {
     return Error(Kind::kFull,
                  "The disk is full: " + path + " could not be written" + after);

@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <filesystem>
+#include <string_view>
 
 #include "engine/disk_sync.h"
 #include "engine/error.h"
@@ -49,6 +52,30 @@ bool InUse(const std::string& path) {
   return locked;
 }
 
+// A name for the temporary file beside `path`, with X's for mkostemp: the
+// start of the target's name, cut short where that is needed so that the
+// name, and the "-journal" SQLite may add to it, fit in the folder's longest
+// name, whatever the target's length. The cut falls between characters.
+std::string TemporaryPattern(const std::string& path) {
+  const std::filesystem::path target(path);
+  const std::string folder =
+      target.has_parent_path() ? target.parent_path().string() : ".";
+  const long longest = pathconf(folder.c_str(), _PC_NAME_MAX);
+  constexpr std::string_view kTail = ".partial-XXXXXX";
+  constexpr size_t kSqliteSuffix = sizeof "-journal" - 1;
+  const size_t room = static_cast<size_t>(longest > 0 ? longest : NAME_MAX) -
+                      std::min<size_t>(kTail.size() + kSqliteSuffix, NAME_MAX);
+  std::string name = target.filename().string();
+  if (name.size() > room) {
+    size_t cut = room;
+    // Not inside a character of several bytes: back to its first byte.
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+      --cut;
+    name.resize(cut);
+  }
+  return (target.parent_path() / (name + std::string(kTail))).string();
+}
+
 // The same file name, whichever way it is spelt, whether or not it exists.
 bool SameName(const std::string& a, const std::string& b) {
   std::error_code ignored;
@@ -62,7 +89,7 @@ OutputFile::OutputFile(std::string path, bool replace,
                        const std::string& memory_path)
     : path_(std::move(path)), replace_(replace), memory_path_(memory_path) {
   CheckTarget();
-  std::string pattern = path_ + ".partial-XXXXXX";
+  std::string pattern = TemporaryPattern(path_);
   // mkstemp creates the file with mode 0600.
   fd_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd_ < 0) throw OutputFailure(errno, path_);

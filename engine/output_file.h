@@ -6,7 +6,9 @@
 // renames it to the final name in one step, so a failure, a full disk or a
 // crash never leaves a half-written file under that name, then syncs the
 // folder, so that the name survives a power cut too. An OutputFile
-// destroyed without Commit() removes its temporary file.
+// destroyed without Commit() removes its temporary file. The temporary
+// name fits in the folder wherever the final one does: a long final name
+// is cut short in it.
 #ifndef QUIBBO_ENGINE_OUTPUT_FILE_H_
 #define QUIBBO_ENGINE_OUTPUT_FILE_H_
 

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace quibbo::sqlite {
 namespace {
@@ -10,11 +11,7 @@ namespace {
 // The extended result code of `db`'s last failure.
 int CodeOf(sqlite3* db) {
   const int code = sqlite3_extended_errcode(db);
-  const int error = sqlite3_system_errno(db);
-  if ((code & 0xff) == SQLITE_IOERR && (error == ENOSPC || error == EDQUOT)) {
-    return SQLITE_FULL;
-  }
-  return code;
+  return NoRoomToGrow(db, code) != 0 ? SQLITE_FULL : code;
 }
 
 }  // namespace
@@ -45,7 +42,30 @@ int64_t Connection::QueryInt(const char* sql) {
 
 void Connection::Fail(int code) const {
   (void)code;
-  throw SqliteError(CodeOf(db_), sqlite3_errmsg(db_));
+  const int extended = sqlite3_extended_errcode(db_);
+  if (const int error = NoRoomToGrow(db_, extended); error != 0) {
+    throw SqliteError(SQLITE_FULL, std::strerror(error));
+  }
+  throw SqliteError(extended, sqlite3_errmsg(db_));
+}
+
+int NoRoomToGrow(sqlite3* db, int code) {
+  if ((code & 0xff) != SQLITE_IOERR) return 0;
+  // The connection's errno may be that of a later call, often 0; each file
+  // keeps the errno of its own last failure, the log as well as the
+  // database.
+  int errors[3] = {sqlite3_system_errno(db), 0, 0};
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &errors[1]);
+  sqlite3_file* log = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) ==
+          SQLITE_OK &&
+      log != nullptr && log->pMethods != nullptr) {
+    log->pMethods->xFileControl(log, SQLITE_FCNTL_LAST_ERRNO, &errors[2]);
+  }
+  for (const int error : errors) {
+    if (error == ENOSPC || error == EFBIG || error == EDQUOT) return error;
+  }
+  return 0;
 }
 
 Statement::Statement(const Connection& connection, std::string_view sql)

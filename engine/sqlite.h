@@ -32,6 +32,13 @@ class SqliteError : public std::runtime_error {
 
 class Statement;
 
+// When `code`, the result of a call on `db`, is an I/O error because a
+// write met a full disk (growing the -shm file, say), the file-size limit
+// (ulimit -f) or a disk quota, that errno (ENOSPC, EFBIG, EDQUOT); otherwise
+// 0. SQLite tells a full disk as SQLITE_FULL only in some places, though
+// each of these means there is no room to grow.
+int NoRoomToGrow(sqlite3* db, int code);
+
 class Connection {
  public:
   // Opens `path` with SQLite's open `flags`, through the VFS named `vfs` or

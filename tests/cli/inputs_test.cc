@@ -1,0 +1,164 @@
+// quibbo-cli end to end on what strangers' files and terminals give it:
+// what learn is given (byte order marks, lines of white space, endless
+// lines, more files than may be open at once), the longest file names a
+// backup or an export may write, and signals, limits and a standard output
+// that takes nothing.
+#include <gmock/gmock.h>
+
+#include <fstream>
+
+#include "tests/support/child.h"
+
+namespace quibbo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+bool OneLine(const std::string& text) {
+  return text.starts_with("quibbo-cli: ") && text.find('\n') == text.size() - 1;
+}
+
+// quibbo-cli run by sh in `shell`, where "@cli" stands for it with
+// `arguments` and --memory.
+Outcome ShellCli(std::string shell, const std::string& arguments,
+                 const TempMemory& memory, const std::string& input = "") {
+  shell.replace(shell.find("@cli"), 4, "\"$0\" \"$@\"");
+  Strings words = {"-c", shell, Program("quibbo-cli")};
+  for (const std::string& word : Words(arguments, memory))
+    words.push_back(word);
+  return RunProgram("/bin/sh", words, input);
+}
+
+const std::string kBom = "\xEF\xBB\xBF";
+
+// Inputs.
+TEST(InputsTest, LearnDropsByteOrderMarksAndLinesOfWhiteSpace) {
+  TempMemory memory;
+  const std::string dir = memory.folder() + "/";
+  // A byte order mark starts each file, not each line; white space alone,
+  // of any kind, is no sentence.
+  std::ofstream(dir + "a.txt") << kBom << "Hello there\n \t \n\t\n";
+  std::ofstream(dir + "b.txt") << kBom << "\xC2\xA0\xE3\x80\x80\r\n"
+                               << kBom << "again\n";
+  const Outcome learn = Cli(memory, "learn @/a.txt @/b.txt");
+  EXPECT_EQ(learn.status, 0) << learn.err;
+  EXPECT_EQ(memory.Sentences(), (Strings{"Hello there.", kBom + "again."}));
+  EXPECT_EQ(Cli(memory, "forget hello --yes").status, 0);
+  EXPECT_EQ(memory.Sentences().size(), 1u);
+  // A conversation keeps its own rule: a tab is a word.
+  Cli(memory, "chat", kBom + "\t\n");
+  EXPECT_EQ(memory.Sentences().back(), "\t.");
+}
+
+TEST(InputsTest, LearnOpensOneFileAtATime) {
+  TempMemory memory;
+  Strings names;
+  for (int i = 0; i < 100; ++i) {
+    names.push_back(memory.folder() + "/" + std::to_string(i) + ".txt");
+    std::ofstream(names.back()) << "file " << i << "\n";
+  }
+  std::string command = "learn";
+  for (const std::string& name : names) command += " " + name;
+  const Outcome learn = ShellCli("ulimit -n 40; exec @cli", command, memory);
+  EXPECT_EQ(learn.status, 0) << learn.err;
+  EXPECT_EQ(memory.Rows().size(), 200u);
+}
+
+#ifdef __SANITIZE_ADDRESS__  // which cannot run within a memory limit
+const std::string kMemoryLimit = "";
+#else
+const std::string kMemoryLimit = "ulimit -v 300000; ";
+#endif
+
+// An endless line stops learn, and a conversation, in one line and bounded
+// memory, keeping what came before it.
+TEST(InputsTest, AnEndlessLineStops) {
+  const std::string kKeptThenEndless =
+      "{ echo kept; yes | tr -d '\\n'; } | @cli";
+  const std::pair<std::string, std::string> kCases[] = {
+      {"exec @cli", "learn /dev/zero"},
+      {kKeptThenEndless, "learn -"},
+      {kKeptThenEndless, "chat"}};
+  for (const auto& [shell, command] : kCases) {
+    TempMemory memory;
+    const Outcome outcome = ShellCli(kMemoryLimit + shell, command, memory);
+    EXPECT_EQ(outcome.status, ExitStatusOf(Kind::kInvalidText)) << command;
+    EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+    EXPECT_EQ(memory.Sentences(),
+              shell == kKeptThenEndless ? Strings{"Kept."} : Strings());
+  }
+}
+
+// Names.
+TEST(NamesTest, BackupAndExportWriteTheLongestNames) {
+  TempMemory memory({"A sentence."});
+  std::string accents;
+  while (accents.size() < 253) accents += "\xC3\xA9";  // é
+  for (const std::string& name : {std::string(255, 'n'), accents}) {
+    for (const char* command : {"backup", "export"}) {
+      const std::string file = memory.folder() + "/" + name;
+      const Outcome outcome = Cli(memory, std::string(command) + " " + file);
+      EXPECT_EQ(outcome.status, 0) << command << outcome.err;
+      EXPECT_TRUE(fs::is_regular_file(file)) << command;
+      fs::remove(file);
+      // Nothing but the memory is left in the folder.
+      EXPECT_EQ(std::ranges::distance(fs::directory_iterator(memory.folder())),
+                1);
+    }
+  }
+}
+
+// Signals and output.
+//
+// A file-size limit is a full disk: one line, and what was stored before
+// stays whole.
+TEST(SignalsTest, AFileSizeLimitIsAFullDisk) {
+  TempMemory memory;
+  const std::string book = memory.folder() + "/book.txt";
+  {
+    std::ofstream out(book);
+    for (const std::string& line : Script("line", 6000)) out << line << "\n";
+  }
+  for (const std::string command :
+       {"learn @/book.txt", "backup @/copy", "export @/text"}) {
+    // Below the size of a memory of the book, and of the book.
+    const Outcome outcome =
+        ShellCli("ulimit -f 300; exec @cli", command, memory);
+    EXPECT_EQ(outcome.status, ExitStatusOf(Kind::kFull)) << command;
+    EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
+    memory.Sentences();  // checks that all are whole
+    if (command.starts_with("learn")) Cli(memory, command);
+  }
+}
+
+// A closed or full standard output fails in one line, every command alike;
+// nothing is deleted on a question that could not be shown, and a
+// conversation stores the line whose reply was lost and ends there.
+TEST(SignalsTest, LostOutputIsAFailure) {
+  TempMemory memory({"Keep this."});
+  std::ofstream(memory.folder() + "/a.txt") << "learned\n";
+  const std::pair<std::string, std::string> kCommands[] = {
+      {"stats", ""},          {"stats --json", ""},
+      {"export", ""},         {"export @/out --force", ""},
+      {"learn @/a.txt", ""},  {"wipe", "y\ny\n"},
+      {"chat", "one\ntwo\n"}, {"--json", "three\n"},
+      {"--help", ""},         {"init --memory @/new.mdb", ""}};
+  for (const std::string redirect : {">&-", ">/dev/full"}) {
+    for (const auto& [command, input] : kCommands) {
+      const size_t rows = memory.Rows().size();
+      fs::remove(memory.folder() + "/new.mdb");
+      const Outcome outcome =
+          ShellCli("exec @cli " + redirect, command, memory, input);
+      EXPECT_NE(outcome.status, 0) << redirect << command;
+      EXPECT_TRUE(OneLine(outcome.err)) << command << outcome.err;
+      const size_t gained = command == "chat" || command == "--json" ? 1
+                            : command.starts_with("learn")           ? 1
+                                                                     : 0;
+      EXPECT_EQ(memory.Rows().size(), rows + gained) << redirect << command;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quibbo::testing

@@ -9,7 +9,7 @@
 #include "bench/cli_chat.h"
 #include "bench/cli_learn.h"
 #include "bench/figures.h"
-#include "engine/text.h"
+#include "engine/text/text.h"
 
 namespace quibbo::bench {
 namespace {

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/random.h"
-#include "engine/text.h"
+#include "engine/text/text.h"
+#include "quibbo/engine.h"
 
 namespace quibbo::bench {
 

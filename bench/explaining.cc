@@ -6,7 +6,7 @@
 
 #include "bench/figures.h"
 #include "bench/person_report.h"
-#include "engine/engine.h"
+#include "quibbo/engine.h"
 
 namespace quibbo::bench {
 namespace {

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "engine/text.h"
+#include "engine/text/text.h"
 
 namespace quibbo::bench {
 

@@ -5,17 +5,17 @@
 #include <vector>
 
 #include "bench/figures.h"
-#include "engine/bulk_learner.h"
-#include "engine/learner.h"
-#include "engine/sqlite.h"
-#include "engine/text.h"
+#include "engine/file/sqlite.h"
+#include "engine/language/learner.h"
+#include "engine/text/text.h"
+#include "quibbo/learn.h"
 
 namespace quibbo::bench {
 
 LearnRun BulkLearn(const Corpus& corpus, const std::string& path,
                    int64_t rows) {
   RemoveMemory(path);
-  MemoryFile::Create(path);
+  CreateMemory(path);
   LineSource lines(corpus);
   Clock::time_point start = Clock::now();
   int64_t words = 0;

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "bench/figures.h"
-#include "engine/engine.h"
+#include "quibbo/engine.h"
 
 namespace quibbo::bench {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/corpus.h"
-#include "engine/memory_file.h"
+#include "engine/file/memory_file.h"
 
 namespace quibbo::bench {
 

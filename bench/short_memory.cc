@@ -5,10 +5,11 @@
 #include "bench/cli_chat.h"
 #include "bench/figures.h"
 #include "bench/replies.h"
-#include "engine/bulk_learner.h"
-#include "engine/memory_file.h"
-#include "engine/random.h"
-#include "engine/text.h"
+#include "engine/file/memory_file.h"
+#include "engine/rows/store.h"
+#include "engine/text/text.h"
+#include "quibbo/engine.h"
+#include "quibbo/learn.h"
 
 namespace quibbo::bench {
 namespace {
@@ -34,7 +35,7 @@ void Build(const ShortMemorySettings& settings, const Corpus& corpus) {
   const std::vector<std::string> words = CorpusWords(corpus);
   SeededRandom random(settings.seed);
   RemoveMemory(settings.memory);
-  MemoryFile::Create(settings.memory);
+  CreateMemory(settings.memory);
   auto store = Store::Open(settings.memory, Store::Access::kReadWrite,
                            kBulkStoreOptions);
   BulkLearner learner(*store);

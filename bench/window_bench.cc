@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/random.h"
+#include "quibbo/engine.h"
 #include "ui/conversation.h"
 #include "ui/main_window.h"
 #include "ui/opener.h"

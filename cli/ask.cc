@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/standard_streams.h"
-#include "engine/text.h"
+#include "quibbo/text.h"
 
 namespace quibbo::cli {
 

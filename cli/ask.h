@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "engine/engine.h"
+#include "quibbo/engine.h"
 
 namespace quibbo::cli {
 

@@ -1,6 +1,4 @@
 // quibbo-cli backup FILE [--force], and restore FILE [--yes]
-#include "engine/backup.h"
-
 #include <iostream>
 
 #include "cli/ask.h"
@@ -8,7 +6,8 @@
 #include "cli/failure.h"
 #include "cli/interrupt.h"
 #include "cli/wording.h"
-#include "engine/error.h"
+#include "quibbo/error.h"
+#include "quibbo/memory.h"
 
 namespace quibbo::cli {
 int RunBackup(const Settings& settings) {

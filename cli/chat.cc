@@ -13,8 +13,8 @@
 #include "cli/interrupt.h"
 #include "cli/line_reader.h"
 #include "cli/standard_streams.h"
-#include "engine/engine.h"
-#include "engine/text.h"
+#include "quibbo/engine.h"
+#include "quibbo/text.h"
 
 namespace quibbo::cli {
 namespace {

@@ -1,7 +1,7 @@
 #include "cli/explanation.h"
 
 #include "cli/wording.h"
-#include "engine/text.h"
+#include "quibbo/text.h"
 
 namespace quibbo::cli {
 namespace {

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "engine/explain.h"
+#include "quibbo/engine.h"
 
 namespace quibbo::cli {
 

@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "cli/interrupt.h"
-#include "engine/engine.h"
+#include "quibbo/engine.h"
 
 namespace quibbo::cli {
 namespace {

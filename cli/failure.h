@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/error.h"
+#include "quibbo/error.h"
 
 namespace quibbo::cli {
 

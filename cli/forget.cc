@@ -1,14 +1,13 @@
 // quibbo-cli forget WORD... [--yes]
 // quibbo-cli forget --sentence ID [--yes]
-#include "engine/forget.h"
-
 #include <iostream>
 
 #include "cli/ask.h"
 #include "cli/commands.h"
 #include "cli/failure.h"
 #include "cli/wording.h"
-#include "engine/error.h"
+#include "quibbo/error.h"
+#include "quibbo/memory.h"
 
 namespace quibbo::cli {
 namespace {

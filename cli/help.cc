@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "cli/command_table.h"
-#include "engine/program_folder.h"
-#include "engine/text.h"
+#include "quibbo/memory.h"
+#include "quibbo/text.h"
 
 namespace quibbo::cli {
 namespace {

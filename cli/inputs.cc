@@ -10,8 +10,8 @@
 #include <iostream>
 #include <utility>
 
-#include "engine/error.h"
-#include "engine/memory_file.h"
+#include "quibbo/error.h"
+#include "quibbo/memory.h"
 
 namespace quibbo::cli {
 namespace {

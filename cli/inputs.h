@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_id.h"
+#include "quibbo/memory.h"
 
 namespace quibbo::cli {
 

@@ -1,4 +1,6 @@
 // quibbo-cli learn FILE... [--json]
+#include "quibbo/learn.h"
+
 #include <unistd.h>
 #include <utf8proc.h>
 
@@ -18,9 +20,8 @@
 #include "cli/line_reader.h"
 #include "cli/progress.h"
 #include "cli/wording.h"
-#include "engine/bulk_learner.h"
-#include "engine/error.h"
-#include "engine/text.h"
+#include "quibbo/error.h"
+#include "quibbo/text.h"
 
 namespace quibbo::cli {
 namespace {

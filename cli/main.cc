@@ -24,7 +24,7 @@
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/standard_streams.h"
-#include "engine/program_folder.h"
+#include "quibbo/memory.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "cli/command_table.h"
 #include "cli/failure.h"
-#include "engine/version.h"
+#include "quibbo/version.h"
 
 namespace quibbo::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/text.h"
+#include "quibbo/text.h"
 
 namespace quibbo::cli {
 namespace {

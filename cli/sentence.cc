@@ -5,8 +5,8 @@
 #include "cli/commands.h"
 #include "cli/failure.h"
 #include "cli/wording.h"
-#include "engine/error.h"
-#include "engine/export.h"
+#include "quibbo/error.h"
+#include "quibbo/memory.h"
 
 namespace quibbo::cli {
 

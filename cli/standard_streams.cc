@@ -8,7 +8,7 @@
 #include <streambuf>
 
 #include "cli/failure.h"
-#include "engine/error.h"
+#include "quibbo/error.h"
 
 namespace quibbo::cli {
 namespace {

@@ -6,9 +6,9 @@
 #include "cli/commands.h"
 #include "cli/failure.h"
 #include "cli/wording.h"
-#include "engine/error.h"
-#include "engine/statistics.h"
-#include "engine/text.h"
+#include "quibbo/error.h"
+#include "quibbo/memory.h"
+#include "quibbo/text.h"
 
 namespace quibbo::cli {
 namespace {

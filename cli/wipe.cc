@@ -4,14 +4,14 @@
 #include "cli/ask.h"
 #include "cli/commands.h"
 #include "cli/failure.h"
-#include "engine/engine.h"
-#include "engine/memory_file.h"
+#include "quibbo/engine.h"
+#include "quibbo/memory.h"
 
 namespace quibbo::cli {
 
 int RunInit(const Settings& settings) {
   try {
-    MemoryFile::Create(settings.memory);
+    CreateMemory(settings.memory);
   } catch (const Error& error) {
     return Fail(error);
   }

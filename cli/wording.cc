@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "engine/text.h"
+#include "quibbo/text.h"
 
 namespace quibbo::cli {
 

@@ -19,7 +19,7 @@
 # A system install leaves the memory out (QUIBBO_INSTALL_MEMORY=OFF): no
 # one uses a memory beside programs in a folder that is not theirs, and each
 # user gets a memory of their own at their first start
-# (engine/program_folder.h).
+# (engine/include/quibbo/memory.h).
 
 set(QUIBBO_INSTALL_PROGRAM_DIR "${CMAKE_INSTALL_LIBDIR}/quibbo" CACHE STRING
   "Where the programs, their readme and their memory go, under the prefix")

@@ -1,11 +1,12 @@
-#include "engine/engine.h"
+#include "quibbo/engine.h"
 
 #include <set>
 
-#include "engine/learner.h"
-#include "engine/reply.h"
-#include "engine/text.h"
-#include "engine/wait_signal.h"
+#include "engine/file/wait_signal.h"
+#include "engine/language/explain.h"
+#include "engine/language/learner.h"
+#include "engine/language/reply.h"
+#include "engine/text/text.h"
 
 namespace quibbo {
 namespace {
@@ -44,12 +45,14 @@ void Engine::Release() {
   store_.reset();
 }
 
-Store& Engine::Memory(Store::Access access) {
-  if (!store_ || !store_->file().StillAtPath() ||
-      (access == Store::Access::kReadWrite && access != store_access_)) {
+Store& Engine::Memory(bool writing) {
+  if (!store_ || !store_->file().StillAtPath() || (writing && !store_writes_)) {
     Release();
-    store_ = Store::Open(memory_path_, access, options_);
-    store_access_ = access;
+    store_ = Store::Open(
+        memory_path_,
+        writing ? Store::Access::kReadWrite : Store::Access::kReadOnly,
+        options_);
+    store_writes_ = writing;
     if (Worker* worker = store_->file().worker()) {
       // Lines still waiting move to the memory opened anew.
       try {
@@ -94,10 +97,9 @@ Response Engine::Respond(std::string_view line) {
     Explanation* explanation =
         explaining_ ? &response.explanation.emplace() : nullptr;
     if (learning_) {
-      response.text =
-          LearnAndReply(Memory(Store::Access::kReadWrite), line, explanation);
+      response.text = LearnAndReply(Memory(true), line, explanation);
     } else {
-      Store& store = Memory(Store::Access::kReadOnly);
+      Store& store = Memory(false);
       Store::Transaction snapshot(store, Kind::kRead);
       response.text =
           ComposeReply(store, *random_, Consider(store, line), explanation);
@@ -149,11 +151,11 @@ Unstored Engine::Close() {
   Unstored unstored;
   try {
     unstored.lines = LinesOf(carried_);
-    if (store_ && store_access_ == Store::Access::kReadWrite) {
+    if (store_ && store_writes_) {
       unstored.lines += store_->PendingLines();
     }
     if (unstored.lines > 0) {
-      Store& store = Memory(Store::Access::kReadWrite);
+      Store& store = Memory(true);
       AskToMakeWay(memory_path_);
       Store::Transaction write(store, Kind::kWrite);
       store.StorePending();
@@ -178,7 +180,7 @@ void Engine::WipeMemory() {
   if (!confirm_ || !confirm_(kWipeFirstQuestion)) return;
   if (!confirm_(kWipeSecondQuestion)) return;
   std::lock_guard<std::timed_mutex> hold(mutex_);
-  Store& store = Memory(Store::Access::kReadWrite);
+  Store& store = Memory(true);
   Store::Transaction transaction(store, Kind::kWrite);
   store.DeleteAll();
   // Lines said before the wipe go with it.
@@ -189,7 +191,7 @@ void Engine::WipeMemory() {
 
 int32_t Engine::WordFrequency(std::string_view word) {
   std::lock_guard<std::timed_mutex> hold(mutex_);
-  return quibbo::WordFrequency(Memory(Store::Access::kReadOnly), word);
+  return quibbo::WordFrequency(Memory(false), word);
 }
 
 }  // namespace quibbo

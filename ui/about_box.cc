@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "engine/program_folder.h"
-#include "engine/version.h"
+#include "quibbo/memory.h"
+#include "quibbo/version.h"
 #include "ui/links.h"
 #include "ui/opener.h"
 #include "ui/twips.h"

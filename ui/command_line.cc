@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/program_folder.h"
-#include "engine/version.h"
+#include "quibbo/memory.h"
+#include "quibbo/version.h"
 
 namespace quibbo::ui {
 namespace {

@@ -1,5 +1,5 @@
 // quibbo: the conversation window, over the memory the program finds (see
-// engine/program_folder.h) or the one given with --memory FILE.
+// engine/include/quibbo/memory.h) or the one given with --memory FILE.
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/engine.h"
+#include "quibbo/engine.h"
 #include "ui/command_line.h"
 #include "ui/conversation.h"
 #include "ui/main_window.h"

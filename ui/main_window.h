@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "engine/engine.h"
+#include "quibbo/engine.h"
 
 class QAction;
 class QKeyEvent;

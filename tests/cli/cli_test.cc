@@ -13,7 +13,7 @@
 #include <random>
 
 #include "cli/progress.h"
-#include "engine/forget.h"
+#include "quibbo/memory.h"
 #include "tests/support/child.h"
 
 namespace quibbo::testing {

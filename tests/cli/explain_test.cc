@@ -8,7 +8,7 @@
 #include <random>
 
 #include "cli/explanation.h"
-#include "engine/forget.h"
+#include "quibbo/memory.h"
 #include "tests/support/child.h"
 
 namespace quibbo::testing {

@@ -9,7 +9,7 @@
 // row whichever way it reads the memory, word counts stay exact however
 // rows arrive, and a memory edited by hand, as the sqlite3 shell allows, is
 // walked as far as its sentences still hold.
-#include "engine/engine.h"
+#include "quibbo/engine.h"
 
 #include <gmock/gmock.h>
 #include <sqlite3.h>
@@ -18,10 +18,10 @@
 #include <map>
 #include <set>
 
-#include "engine/bulk_learner.h"
-#include "engine/forget.h"
-#include "engine/learner.h"
-#include "engine/reply.h"
+#include "engine/language/learner.h"
+#include "engine/language/reply.h"
+#include "quibbo/learn.h"
+#include "quibbo/memory.h"
 #include "tests/support/child.h"
 #include "tests/support/engine_peer.h"
 
@@ -50,7 +50,7 @@ TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
   EXPECT_EQ(KindOf(unreported), Kind::kMissing);
   EXPECT_EQ(engine.Respond("   ").text, kEmptyInputReply);
   EXPECT_FALSE(std::filesystem::exists(memory.path()));
-  MemoryFile::Create(memory.path());
+  CreateMemory(memory.path());
   EXPECT_EQ(Open(memory.path())->Respond("new words").text, "New words.");
   EXPECT_EQ(KindOf(engine.Respond("the engine goes on")), std::nullopt);
   EXPECT_EQ(memory.Sentences(), (Strings{"New words.", "The engine goes on."}));

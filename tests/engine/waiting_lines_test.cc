@@ -4,9 +4,9 @@
 // takes them with it; and a reply reads the memory its line was learned in.
 #include <sqlite3.h>
 
-#include "engine/engine.h"
-#include "engine/learner.h"
-#include "engine/wait_signal.h"
+#include "engine/file/wait_signal.h"
+#include "engine/language/learner.h"
+#include "quibbo/engine.h"
 #include "tests/support/child.h"
 #include "tests/support/engine_peer.h"
 

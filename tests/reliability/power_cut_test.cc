@@ -49,9 +49,9 @@
 #include <mutex>
 #include <new>
 
-#include "engine/backup.h"
-#include "engine/bulk_learner.h"
-#include "engine/output_file.h"
+#include "engine/file/output_file.h"
+#include "quibbo/learn.h"
+#include "quibbo/memory.h"
 #include "tests/support/child.h"
 
 namespace quibbo::testing {
@@ -503,7 +503,7 @@ TEST(PowerCutTest, AFailedSyncIsReportedAsWhatItLeft) {
   const std::string made = memory.folder() + "/new.mdb";
   const std::string written = memory.folder() + "/out.txt";
   failing_folder_syncs = true;
-  EXPECT_THROW(MemoryFile::Create(made), Error);
+  EXPECT_THROW(CreateMemory(made), Error);
   try {
     OutputFile output(written, false);
     output.Write("words");

@@ -11,8 +11,8 @@
 
 #include <fstream>
 
-#include "engine/forget.h"
-#include "engine/wait_signal.h"
+#include "engine/file/wait_signal.h"
+#include "quibbo/memory.h"
 #include "tests/support/child.h"
 
 namespace quibbo::testing {

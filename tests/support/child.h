@@ -36,13 +36,13 @@
 #include <thread>
 #include <vector>
 
-#include "engine/bulk_learner.h"
-#include "engine/engine.h"
-#include "engine/learner.h"
-#include "engine/sqlite.h"
-#include "engine/store.h"
-#include "engine/text.h"
-#include "engine/unicase.h"
+#include "engine/file/sqlite.h"
+#include "engine/language/learner.h"
+#include "engine/rows/store.h"
+#include "engine/text/text.h"
+#include "engine/text/unicase.h"
+#include "quibbo/engine.h"
+#include "quibbo/learn.h"
 
 namespace quibbo::testing {
 
@@ -64,7 +64,7 @@ class TempMemory {
     if (!mkdtemp(folder_.data()))
       throw std::filesystem::filesystem_error("", {});
     path_ = folder_ + "/qvd.mdb";
-    MemoryFile::Create(path_);
+    CreateMemory(path_);
     if (!lines.empty()) Fill(lines);
   }
   ~TempMemory() {

@@ -2,16 +2,15 @@
 #ifndef QUIBBO_TESTS_SUPPORT_ENGINE_PEER_H_
 #define QUIBBO_TESTS_SUPPORT_ENGINE_PEER_H_
 
-#include "engine/engine.h"
+#include "engine/rows/store.h"
+#include "quibbo/engine.h"
 
 namespace quibbo::testing {
 
 class EnginePeer {
  public:
   // The engine's open memory, opened first if need be.
-  static Store& Memory(Engine& engine) {
-    return engine.Memory(Store::Access::kReadWrite);
-  }
+  static Store& Memory(Engine& engine) { return engine.Memory(true); }
 };
 
 }  // namespace quibbo::testing

@@ -4,8 +4,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "engine/program_folder.h"
-#include "engine/wait_signal.h"
+#include "engine/file/wait_signal.h"
+#include "quibbo/memory.h"
 #include "tests/support/child.h"
 #include "ui/about_box.h"
 #include "ui/command_line.h"

@@ -25,11 +25,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-// Every failure is told in one line.
-bool OneLine(const std::string& text) {
-  return text.starts_with("quibbo-cli: ") && text.find('\n') == text.size() - 1;
-}
-
 TEST(CliTest, ChatRepliesAndNamesEachFailure) {
   TempMemory memory;
   ASSERT_EQ(Cli(memory, "init --memory @/empty").status, 0);

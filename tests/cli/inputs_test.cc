@@ -15,10 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-bool OneLine(const std::string& text) {
-  return text.starts_with("quibbo-cli: ") && text.find('\n') == text.size() - 1;
-}
-
 // quibbo-cli run by sh in `shell`, where "@cli" stands for it with
 // `arguments` and --memory.
 Outcome ShellCli(std::string shell, const std::string& arguments,

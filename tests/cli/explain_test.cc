@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 
 #include <map>
-#include <random>
 
 #include "cli/explanation.h"
 #include "quibbo/memory.h"
@@ -20,24 +19,18 @@ using ::testing::Not;
 // Lines of a few words in several letter cases, so that walks cross
 // sentences, loop on repeated words and meet empty words (two spaces).
 Strings WalkLines(unsigned seed, int count) {
-  std::mt19937 random(seed);
-  const Strings pool = {"the", "The", "cat", "sat", "on", "mat",
-                        "a",   "ran", "run", "RUN", "",   "dog."};
-  Strings lines(count);
-  for (std::string& line : lines)
-    for (int words = 2 + random() % 9; words > 0; --words)
-      line += pool[random() % pool.size()] + (words > 1 ? " " : "");
-  return lines;
+  return RandomLines(seed, count,
+                     {"the", "The", "cat", "sat", "on", "mat", "a", "ran",
+                      "run", "RUN", "", "dog."},
+                     2, 10);
 }
 
 // The sentences as export writes them, by the id of their first row.
 std::map<int64_t, std::string> SentencesById(const TempMemory& memory) {
   std::map<int64_t, std::string> by_id;
-  std::istringstream exported(Cli(memory, "export --json").out);
-  std::string line;
+  const auto exported = JsonLines(Cli(memory, "export --json").out);
   for (const WordRecord& row : memory.Rows())
-    if (row.position == 0 && std::getline(exported, line))
-      by_id[row.id] = nlohmann::json::parse(line);
+    if (row.position == 0) by_id[row.id] = exported.at(by_id.size());
   return by_id;
 }
 

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -154,6 +155,19 @@ inline Strings Script(const std::string& tag, int count) {
                      (i % 3 ? ". then " + n + " ends" : ""));
   }
   return script;
+}
+
+// `count` lines of `fewest` to `most` words drawn from `pool`, one space
+// between two words, as a generator seeded with `seed` draws them.
+inline Strings RandomLines(unsigned seed, int count, const Strings& pool,
+                           int fewest, int most) {
+  std::mt19937 random(seed);
+  Strings lines(count);
+  for (std::string& line : lines)
+    for (int words = fewest + random() % (most - fewest + 1); words > 0;
+         --words)
+      line += pool[random() % pool.size()] + (words > 1 ? " " : "");
+  return lines;
 }
 
 // The sentences learning makes of `lines`, in order.

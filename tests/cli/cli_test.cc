@@ -28,9 +28,10 @@ TEST(CliTest, ChatRepliesAndNamesEachFailure) {
        "say \"hi\\\"\r\nbad \xff\n   \n",
        {{}, Kind::kInvalidText, {}},
        0},
+      // A blank line needs no memory.
       {"--json --memory @/none",
-       "hi\nbad \xff\nthere\n",
-       {Kind::kMissing, Kind::kInvalidText, Kind::kMissing},
+       "hi\nbad \xff\n \nthere\n",
+       {Kind::kMissing, Kind::kInvalidText, {}, Kind::kMissing},
        3},
       {"--json --memory @", "hi\n", {Kind::kNotAMemory}, 4},
       // An empty memory was reached, though it has nothing to say.

@@ -113,9 +113,8 @@ TEST(SentenceTest, ShowsTheSentenceOfAnyOfItsRowsOrRefuses) {
                                                         {"4", "4: Four  five."},
                                                         {"5", "4: Four  five."},
                                                         {"7", "7: Six."}};
-  for (const auto& [id, shown] : kShown) {
+  for (const auto& [id, shown] : kShown)
     EXPECT_EQ(Cli(memory, "sentence " + id).out, shown + "\n");
-  }
   EXPECT_EQ(Cli(memory, "sentence 6 --json").out,
             "{\"sentence\":4,\"text\":\"Four  five.\"}\n");
   const std::pair<std::string, int> kRefused[] = {

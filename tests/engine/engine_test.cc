@@ -1,7 +1,6 @@
-// The engine as programs use it: what it stores and answers, how it reports
-// failures, how it follows a memory file that was replaced, the wipe, that
-// the write-ahead log is copied back into the memory off the reply path,
-// and a bulk learner beside other programs.
+// The engine as programs use it: nothing half done when a sentence or a
+// wipe fails, that the write-ahead log is copied back into the memory off the
+// reply path, and a bulk learner beside other programs.
 #include "quibbo/engine.h"
 
 #include <gmock/gmock.h>
@@ -17,34 +16,6 @@
 namespace quibbo::testing {
 namespace {
 
-std::unique_ptr<Engine> Open(const std::string& path) {
-  auto engine =
-      std::make_unique<Engine>(path, std::make_unique<SeededRandom>(1));
-  engine->SetReportErrors(true);
-  return engine;
-}
-
-// A memory deleted while the engine has it open, and a new one made in its
-// place: the engine follows the file, and the old memory never leaks into
-// the new one. Meanwhile it reports a failure only when asked, and makes no
-// memory of its own; blank input needs none.
-TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
-  TempMemory memory(Strings(200, "Old words here."));
-  Engine engine(memory.path(), std::make_unique<SeededRandom>(1));
-  EXPECT_EQ(KindOf(engine.Respond("bad \xff")), Kind::kInvalidText);
-  EXPECT_EQ(KindOf(engine.Respond("more old words")), std::nullopt);
-  std::filesystem::remove(memory.path());
-  const Response unreported = engine.Respond("lost words");
-  EXPECT_EQ(unreported.text, std::nullopt);
-  EXPECT_EQ(KindOf(unreported), Kind::kMissing);
-  EXPECT_EQ(engine.Respond("   ").text, kEmptyInputReply);
-  EXPECT_FALSE(std::filesystem::exists(memory.path()));
-  CreateMemory(memory.path());
-  EXPECT_EQ(Open(memory.path())->Respond("new words").text, "New words.");
-  EXPECT_EQ(KindOf(engine.Respond("the engine goes on")), std::nullopt);
-  EXPECT_EQ(memory.Sentences(), (Strings{"New words.", "The engine goes on."}));
-}
-
 // Nothing half done: a sentence that fails leaves the ones before it and
 // nothing of itself, and nothing is deleted with no one to ask, nor by a
 // wipe that fails half-way. The questions themselves are tried through
@@ -52,8 +23,8 @@ TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
 TEST(EngineTest, AFailureLeavesNothingHalfDone) {
   TempMemory memory({"Keep this."});
   Engine(memory.path()).WipeMemory();
-  auto engine = Open(memory.path());
-  engine->SetConfirm([](const WipeQuestion&) { return true; });
+  auto engine = std::make_unique<Engine>(
+      memory.path(), nullptr, [](const WipeQuestion&) { return true; });
   // Quibbo's connections run no triggers of the file's own, only TEMP ones.
   EnginePeer::Memory(*engine).file().connection().Execute(
       "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.word "
@@ -158,15 +129,13 @@ TEST(LearnerTest, BulkLearnerMakesWayForAWaitingProgramAndAnswersATalk) {
         talking ? SentencesOf(talk) : Strings{"The other program."};
     const Strings stored = memory.Sentences();
     Strings learned, others;
-    for (const std::string& sentence : stored) {
+    for (const std::string& sentence : stored)
       (std::ranges::count(said, sentence) ? others : learned)
           .push_back(sentence);
-    }
     EXPECT_EQ(learned, SentencesOf(lines));
     EXPECT_EQ(others, said);
-    if (talking) {  // after the batch
-      EXPECT_EQ(Strings(stored.end() - 3, stored.end()), said);
-    }
+    // After the batch.
+    if (talking) EXPECT_EQ(Strings(stored.end() - 3, stored.end()), said);
     AskToMakeWay(memory.path());
     EXPECT_FALSE(std::filesystem::exists(WaitSignalPath(memory.path())));
   }

@@ -126,10 +126,9 @@ TEST(EditedMemoryTest, RepliesOrNamesTheBrokenSentence) {
       // Words that no row before or after them leads to any more.
       {"UPDATE word SET middle = 'dog' WHERE id % 13 = 2;", true}};
   Strings sentences;
-  for (int i = 0; i < 60; ++i) {
+  for (int i = 0; i < 60; ++i)
     sentences.push_back("The cat " + std::to_string(i % 7) + " sat on the " +
                         std::to_string(i % 5) + " mat.");
-  }
   for (const auto& [sql, breaks] : edits) {
     TempMemory memory(sentences);
     memory.Execute(sql);

@@ -43,29 +43,24 @@ TEST(StoreTest, SearchesNearAnIdFindWhatReadingEveryRowFinds) {
     rows.push_back(pending.record);
     rows.back().id = rows[rows.size() - 2].id + 1;
   }
+  using enum Direction;
   for (int i = 0; i < 300; ++i) {
     const std::string& word = words[random.Below(words.size())];
     const auto id = static_cast<int64_t>(random.Below(rows.back().id + 10));
     const int64_t position = static_cast<int64_t>(random.Below(26));
     std::optional<int64_t> next_with_word, previous_at, next_at;
     for (const WordRecord& row : rows) {
-      if (row.id > id && !next_with_word &&
-          CompareIgnoringCase(row.middle, word) == 0) {
-        next_with_word = row.id;
-      }
-      if (row.position == position) {
-        if (row.id < id) previous_at = row.id;
-        if (row.id > id && !next_at) next_at = row.id;
-      }
+      const bool same = CompareIgnoringCase(row.middle, word) == 0;
+      if (row.id > id && !next_with_word && same) next_with_word = row.id;
+      if (row.position != position) continue;
+      if (row.id < id) previous_at = row.id;
+      if (row.id > id && !next_at) next_at = row.id;
     }
-    EXPECT_EQ(store->NextIdWithWord(word, id), next_with_word)
-        << word << " " << id;
-    EXPECT_EQ(store->NearestIdAtPosition(position, id, Direction::kBackward),
-              previous_at)
-        << position << " " << id;
-    EXPECT_EQ(store->NearestIdAtPosition(position, id, Direction::kForward),
-              next_at)
-        << position << " " << id;
+    SCOPED_TRACE(word + " or position " + std::to_string(position) + " near " +
+                 std::to_string(id));
+    EXPECT_EQ(store->NextIdWithWord(word, id), next_with_word);
+    EXPECT_EQ(store->NearestIdAtPosition(position, id, kBackward), previous_at);
+    EXPECT_EQ(store->NearestIdAtPosition(position, id, kForward), next_at);
   }
 }
 

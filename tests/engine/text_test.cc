@@ -17,9 +17,8 @@ TEST(LearnerTest, CutsAndNormalisesEveryPieceBetweenFullStops) {
       // Tabs and line breaks are neither trimmed nor separators.
       {" \ta\n ", {"\ta\n."}},
       {"über", {"Über."}}};
-  for (const auto& [line, sentences] : cases) {
+  for (const auto& [line, sentences] : cases)
     EXPECT_EQ(CutSentences(line), sentences) << line;
-  }
 }
 
 // Letter case ignored, equal texts compare equal, and the comparison is a

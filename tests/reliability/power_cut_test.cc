@@ -106,10 +106,9 @@ std::string Reopen(const std::map<std::string, std::string>& state,
       !std::equal(stored.begin(), stored.end(), said.begin())) {
     return "it holds what was never said";
   }
-  if (stored.size() < promised) {
+  if (stored.size() < promised)
     return "it lost " + std::to_string(promised - stored.size()) + " of " +
            std::to_string(promised) + " sentences";
-  }
   return "";
 }
 

@@ -1,7 +1,7 @@
 // quibbo-cli end to end, on temporary memories: the conversation and the
 // failure each line meets, the questions before a deletion, the command
 // line and each refusal with its exit status, links and folders planted
-// beside the memory, a memory at a long path, and interrupts.
+// beside the memory, and interrupts.
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
@@ -217,21 +217,6 @@ TEST(CliTest, NothingBesideTheMemoryIsReachedThroughALink) {
   EXPECT_EQ(Cli(memory, "stats").status, 0);
   EXPECT_EQ(fs::status(memory.path() + "-wal").permissions(),
             fs::perms::owner_read | fs::perms::owner_write);
-}
-
-// A memory at a path longer than SQLite takes is reached through a shorter
-// one to the same file.
-TEST(CliTest, AMemoryAtALongPathWorks) {
-  TempMemory memory;
-  std::string folder = memory.folder();
-  for (int depth = 0; depth < 3; ++depth) folder += "/" + std::string(200, 'd');
-  fs::create_directories(folder);
-  const std::string path = folder + "/qvd.mdb";
-  for (const std::string command : {"init", "--json", "export"}) {
-    const Outcome outcome = Cli({command, "--memory", path}, "hello there\n");
-    EXPECT_EQ(outcome.status, 0) << command << outcome.err;
-  }
-  EXPECT_EQ(Cli({"export", "--memory", path}).out, "Hello there.\n");
 }
 
 // Ctrl+C, SIGTERM and SIGHUP (a terminal closed) end a command as the end

@@ -1,8 +1,8 @@
 // quibbo-cli end to end on what strangers' files and terminals give it:
 // what learn is given (byte order marks, lines of white space, endless
-// lines, more files than may be open at once), the longest file names a
-// backup or an export may write, and signals, limits and a standard output
-// that takes nothing.
+// lines, more files than may be open at once), long paths and the longest
+// file names a backup or an export may write, and signals, limits and a
+// standard output that takes nothing.
 #include <gmock/gmock.h>
 
 #include <fstream>
@@ -95,20 +95,32 @@ TEST(InputsTest, AnEndlessLineStops) {
 }
 
 // Names.
-TEST(NamesTest, BackupAndExportWriteTheLongestNames) {
-  TempMemory memory({"A sentence."});
+//
+// A memory at a path longer than SQLite takes is reached through a shorter
+// one to the same file; backup and export write the longest names.
+TEST(NamesTest, LongPathsAndTheLongestNamesWork) {
+  TempMemory memory;
+  std::string folder = memory.folder();
+  for (int depth = 0; depth < 3; ++depth) folder += "/" + std::string(200, 'd');
+  fs::create_directories(folder);
+  const std::string path = folder + "/qvd.mdb";
+  for (const std::string command : {"init", "--json", "export"}) {
+    const Outcome outcome = Cli({command, "--memory", path}, "hello there\n");
+    EXPECT_EQ(outcome.status, 0) << command << outcome.err;
+  }
+  EXPECT_EQ(Cli({"export", "--memory", path}).out, "Hello there.\n");
   std::string accents;
   while (accents.size() < 253) accents += "\xC3\xA9";  // é
   for (const std::string& name : {std::string(255, 'n'), accents}) {
-    for (const char* command : {"backup", "export"}) {
+    for (const std::string command : {"backup", "export"}) {
       const std::string file = memory.folder() + "/" + name;
-      const Outcome outcome = Cli(memory, std::string(command) + " " + file);
+      const Outcome outcome = Cli({command, file, "--memory", path});
       EXPECT_EQ(outcome.status, 0) << command << outcome.err;
       EXPECT_TRUE(fs::is_regular_file(file)) << command;
       fs::remove(file);
-      // Nothing but the memory is left in the folder.
+      // Nothing is left in the folder but its memory and the long path.
       EXPECT_EQ(std::ranges::distance(fs::directory_iterator(memory.folder())),
-                1);
+                2);
     }
   }
 }

@@ -1,7 +1,6 @@
 // quibbo-cli [chat] [--json] [--seed N] [--no-learn] [--explain]
 #include <unistd.h>
 
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -97,16 +96,10 @@ int Converse(Engine& engine, const Settings& settings) {
   if (prompt) std::cout << "\n";
   if (Interrupted()) return InterruptedStatus();
   if (reader.too_long()) {
-    return Fail(Error(Kind::kInvalidText,
-                      "Line " + GroupDigits(number) + " is longer than " +
-                          kMaxLineText +
-                          ", the most a line may hold; the conversation "
-                          "ended there."));
+    return Fail(ConversationLineTooLong(GroupDigits(number), kMaxLineText));
   }
   if (reader.error() != 0) {
-    return Fail(Error(KindOfErrno(reader.error()),
-                      std::string("Reading the standard input failed (") +
-                          std::strerror(reader.error()) + ")."));
+    return Fail(ReadingFailed("the standard input", reader.error()));
   }
   return unreachable && !reached ? StatusOf(*unreachable) : 0;
 }

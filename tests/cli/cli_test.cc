@@ -9,9 +9,12 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <fstream>
 #include <random>
+#include <set>
 
+#include "cli/failure.h"
 #include "cli/progress.h"
 #include "quibbo/memory.h"
 #include "tests/support/child.h"
@@ -51,12 +54,15 @@ TEST(CliTest, ChatRepliesAndNamesEachFailure) {
   for (const auto& [arguments, input, failures, status] : kCases) {
     const Strings words = Words(arguments, memory);
     const Outcome chat = Cli(words, input);
-    EXPECT_EQ(Failures(chat.out), failures) << arguments;
+    const Kinds met = Failures(chat.out);
+    EXPECT_EQ(met, failures) << arguments;
     EXPECT_EQ(chat.status, status) << arguments;
-    for (const auto& reply : Replies(chat.out)) {
+    const auto replies = Replies(chat.out);
+    for (size_t i = 0; i < replies.size(); ++i) {
       // What went wrong and what to do here, never through a window's menu
       // or by wiping the memory.
-      if (!reply || !IsTrouble(*reply)) continue;
+      const auto& reply = replies[i];
+      if (!reply || !met[i]) continue;
       EXPECT_THAT(*reply, HasSubstr(*++std::ranges::find(words, "--memory")));
       EXPECT_THAT(*reply, HasSubstr("quibbo-cli"));
       EXPECT_THAT(*reply, Not(ContainsRegex("Wipe| wipe|menu")));
@@ -238,6 +244,37 @@ TEST(CliTest, EachRefusalIsOneLineWithTheStatusOfItsKind) {
   ASSERT_TRUE(WaitUntil([&] { return Failures(chat.out()).size() == 2; }));
   EXPECT_EQ(Failures(chat.out()).back(), std::nullopt);
   EXPECT_EQ(other.Rows().size(), theirs + 2);
+}
+
+// The README's and the manual's tables of exit statuses give every status
+// quibbo-cli exits with, each failure's with the name of its kind.
+TEST(CliTest, TheDocsListEveryExitStatusWithItsKind) {
+  for (const std::string doc : {"/README.md", "/doc/quibbo-cli.1.in"}) {
+    // Each row's statuses and the word after them, as in "| 3 | `missing` |"
+    // and ".BR 3 \" missing\"".
+    std::set<std::pair<int, std::string>> rows;
+    std::istringstream lines(FileBytes(QUIBBO_SOURCE_DIR + doc));
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.starts_with("| ") && !line.starts_with(".B")) continue;
+      std::erase_if(line, [](char c) { return std::strchr("|`\",\\", c); });
+      std::istringstream words(
+          line.substr(line[0] == '.' ? line.find(' ') : 0));
+      std::vector<int> statuses;
+      for (int status; words >> status;) statuses.push_back(status);
+      std::string word;
+      words.clear();
+      words >> word;
+      for (int status : statuses) rows.emplace(status, word);
+    }
+    for (const KindRow& kind : kKinds)
+      EXPECT_TRUE(rows.contains({kind.status, kind.name})) << doc << kind.name;
+    for (int status : {0, cli::kUsageStatus, kInternalErrorStatus,
+                       128 + SIGTERM, 128 + SIGHUP}) {
+      EXPECT_TRUE(std::ranges::any_of(
+          rows, [&](const auto& row) { return row.first == status; }))
+          << doc << " " << status;
+    }
+  }
 }
 
 // Links and folders: a link, or a folder, where Quibbo keeps a file beside
@@ -463,7 +500,8 @@ TEST(BackupTest, BackupThenRestoreBesideAConversationNotALearn) {
 // any apostrophe, any apostrophe within, and the capital a sentence starts
 // with; a pronoun's "'s" is no possessive. Neither it nor a wipe leaves a
 // copy of what went in the memory's files, beside a conversation that keeps
-// them open.
+// them open; when a reader holds on to the log, they tell what went, which
+// stands, and running them again empties the log.
 TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
   const Strings said = {"Is that Bob?",   "Hey Bob!",        "I met Bob.",
                         "Bob, come here", "This is \"Bob\"", "Bob's car is red",
@@ -476,6 +514,12 @@ TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
     Child chat(Program("quibbo-cli"), Words("--json", memory),
                "Zanzibarquux is bob\n", true);
     ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
+    auto reader = memory.Connect();
+    reader->Execute("BEGIN; SELECT count(*) FROM word;");
+    const Outcome held = Cli(memory, command);
+    EXPECT_EQ(held.status, ExitStatusOf(Kind::kBusy));
+    EXPECT_THAT(held.out + held.err, Not(HasSubstr("othing was deleted")));
+    reader.reset();
     ASSERT_EQ(Cli(memory, command).status, 0);
     const Strings kept = {"The bobcat ran.", "Bobs are here.",
                           "Bob-Smith came.", "It's raining.", "Let’s go."};

@@ -29,15 +29,12 @@ namespace quibbo::testing {
 namespace {
 
 std::unique_ptr<Engine> Open(const std::string& path) {
-  auto engine =
-      std::make_unique<Engine>(path, std::make_unique<SeededRandom>(1));
-  engine->SetReportErrors(true);
-  return engine;
+  return std::make_unique<Engine>(path, std::make_unique<SeededRandom>(1));
 }
 
 // A memory deleted while the engine has it open, and a new one made in its
 // place: the engine follows the file, and the old memory never leaks into
-// the new one. Meanwhile it reports a failure only when asked, and makes no
+// the new one. Meanwhile it reports a failure with no text, and makes no
 // memory of its own; blank input needs none.
 TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
   TempMemory memory(Strings(200, "Old words here."));
@@ -45,9 +42,9 @@ TEST(EngineTest, FollowsAMemoryFileThatWasReplaced) {
   EXPECT_EQ(KindOf(engine.Respond("bad \xff")), Kind::kInvalidText);
   EXPECT_EQ(KindOf(engine.Respond("more old words")), std::nullopt);
   std::filesystem::remove(memory.path());
-  const Response unreported = engine.Respond("lost words");
-  EXPECT_EQ(unreported.text, std::nullopt);
-  EXPECT_EQ(KindOf(unreported), Kind::kMissing);
+  const Response lost = engine.Respond("lost words");
+  EXPECT_EQ(lost.text, std::nullopt);
+  EXPECT_EQ(KindOf(lost), Kind::kMissing);
   EXPECT_EQ(engine.Respond("   ").text, kEmptyInputReply);
   EXPECT_FALSE(std::filesystem::exists(memory.path()));
   CreateMemory(memory.path());
@@ -64,7 +61,7 @@ TEST(EngineTest, AFailureLeavesNothingHalfDone) {
   TempMemory memory({"Keep this."});
   Engine(memory.path()).WipeMemory();
   auto engine = Open(memory.path());
-  engine->SetConfirm([](const WipeQuestion&) { return true; });
+  engine->SetConfirm([](WipeQuestion) { return true; });
   // Quibbo's connections run no triggers of the file's own, only TEMP ones.
   EnginePeer::Memory(*engine).file().connection().Execute(
       "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.word "
@@ -137,7 +134,6 @@ std::pair<Response, std::vector<uint64_t>> Respond(const Strings& lines,
   auto owned = std::make_unique<ScriptedRandom>(std::move(random));
   const std::vector<uint64_t>& bounds = owned->bounds;
   Engine engine(memory.path(), std::move(owned));
-  engine.SetReportErrors(true);
   engine.SetExplaining(explain);
   return {engine.Respond(input), bounds};
 }

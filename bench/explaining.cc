@@ -35,7 +35,6 @@ ExplainingFigures MeasureExplaining(const Corpus& corpus,
       CopyMemory(memory, paths[i]);
       engines[i] =
           std::make_unique<Engine>(paths[i], std::make_unique<SeededRandom>(1));
-      engines[i]->SetReportErrors(true);
       engines[i]->SetExplaining(i == 1);
     }
     for (const std::string& line : corpus.warm_up) {

@@ -16,7 +16,6 @@ std::vector<double> TimeReplies(const Corpus& corpus, const std::string& memory,
                                 size_t count, uint64_t seed,
                                 const StoreOptions& options) {
   Engine engine(memory, std::make_unique<SeededRandom>(seed), nullptr, options);
-  engine.SetReportErrors(true);
   for (const std::string& line : corpus.warm_up) engine.Respond(line);
   std::vector<double> times;
   for (size_t i = 0; i < count; ++i) {

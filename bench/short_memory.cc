@@ -58,11 +58,12 @@ void TimeLookups(const ShortMemorySettings& settings,
   figures->slowest_lookup_ms.assign(kPositions, 0);
   for (int i = 0; i < kPositions * settings.lookups_per_position; ++i) {
     const int position = i % kPositions;
-    const int64_t id = store->IdOfRow(random.Below(figures->rows));
+    const int64_t id = store->walk().IdOfRow(
+        static_cast<int64_t>(random.Below(figures->rows)), figures->rows);
     const Direction direction =
         i / kPositions % 2 ? Direction::kForward : Direction::kBackward;
     Clock::time_point start = Clock::now();
-    store->NearestIdAtPosition(position, id, direction);
+    store->walk().NearestIdAtPosition(position, id, direction);
     const double ms = Milliseconds(Clock::now() - start);
     figures->lookup_ms.push_back(ms);
     figures->slowest_lookup_ms[position] =

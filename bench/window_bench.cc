@@ -46,7 +46,7 @@ class InstantConversation : public ui::Conversation {
   std::optional<std::string> Respond(std::string_view) override {
     return replies_[next_++ % replies_.size()];
   }
-  void WipeMemory() override {}
+  std::optional<Error> WipeMemory() override { return std::nullopt; }
 
  private:
   std::vector<std::string> replies_;

@@ -8,6 +8,15 @@
 #include "quibbo/text.h"
 
 namespace quibbo::cli {
+namespace {
+
+// Each of the wipe's questions, in their order: a title, then the question.
+constexpr const char* kWipeQuestions[][2] = {
+    {"Delete All Data!", "Are you absolutely sure about this?"},
+    {"Proceed with delete?", "This data is irrecoverable!"},
+};
+
+}  // namespace
 
 bool AskYesNo(std::string_view question) {
   std::cout << question << " [y/N] " << std::flush;
@@ -27,13 +36,15 @@ bool AskYesNo(std::string_view question) {
   return word == "Y" || word == "YES" || word == "OK";
 }
 
-bool Ask(const WipeQuestion& question) {
-  std::cout << question.title << "\n";
-  return AskYesNo(question.text);
+bool Ask(WipeQuestion question) {
+  const auto& [title, text] = kWipeQuestions[static_cast<int>(question)];
+  std::cout << title << "\n";
+  return AskYesNo(text);
 }
 
 bool ConfirmBoth(bool assume_yes) {
-  return assume_yes || (Ask(kWipeFirstQuestion) && Ask(kWipeSecondQuestion));
+  return assume_yes ||
+         (Ask(WipeQuestion::kFirst) && Ask(WipeQuestion::kSecond));
 }
 
 }  // namespace quibbo::cli

@@ -15,12 +15,12 @@ namespace quibbo::cli {
 // from the standard input.
 bool AskYesNo(std::string_view question);
 
-// Asks one of the two questions the window asks before it wipes: its title,
-// then its text.
-bool Ask(const WipeQuestion& question);
+// Asks one of the two questions the window asks before it wipes, in its
+// words: the title of its box on a line of its own, then its text.
+bool Ask(WipeQuestion question);
 
-// Asks kWipeFirstQuestion, then kWipeSecondQuestion; true when both are
-// answered yes. `assume_yes` answers both without asking.
+// Asks the first WipeQuestion, then the second; true when both are answered
+// yes. `assume_yes` answers both without asking.
 bool ConfirmBoth(bool assume_yes);
 
 }  // namespace quibbo::cli

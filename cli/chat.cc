@@ -1,7 +1,6 @@
 // quibbo-cli [chat] [--json] [--seed N] [--no-learn] [--explain]
 #include <unistd.h>
 
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -49,14 +48,8 @@ void WriteJson(const std::string& line, const Response& response,
             << std::endl;
 }
 
-}  // namespace
-
-int RunChat(const Settings& settings) {
-  std::unique_ptr<RandomSource> random;
-  if (settings.seed) random = std::make_unique<SeededRandom>(*settings.seed);
-  Engine engine(settings.memory, std::move(random));
-  engine.SetLearning(!settings.no_learn);
-  engine.SetExplaining(settings.explain);
+// Talks until the input ends; the exit status.
+int Converse(Engine& engine, const Settings& settings) {
   const bool prompt = !settings.json && isatty(STDIN_FILENO);
   // What is left of a commit's housekeeping is done while the person reads
   // the reply, unless the next line is already there.
@@ -101,25 +94,42 @@ int RunChat(const Settings& settings) {
     }
   }
   if (prompt) std::cout << "\n";
-  // Lines answered beside a learner may still wait to be stored.
-  const Unstored unstored = engine.Close();
-  if (unstored.failure) {
-    return Fail(NotStored(unstored.lines, *unstored.failure));
-  }
   if (Interrupted()) return InterruptedStatus();
   if (reader.too_long()) {
-    return Fail(Error(Kind::kInvalidText,
-                      "Line " + GroupDigits(number) + " is longer than " +
-                          kMaxLineText +
-                          ", the most a line may hold; the conversation "
-                          "ended there."));
+    return Fail(ConversationLineTooLong(GroupDigits(number), kMaxLineText));
   }
   if (reader.error() != 0) {
-    return Fail(Error(KindOfErrno(reader.error()),
-                      std::string("Reading the standard input failed (") +
-                          std::strerror(reader.error()) + ")."));
+    return Fail(ReadingFailed("the standard input", reader.error()));
   }
   return unreachable && !reached ? StatusOf(*unreachable) : 0;
+}
+
+// Lines answered beside a learner may still wait to be stored, however the
+// conversation ended: stores them, or says how many are not, and why, and
+// returns that failure's status; 0 when all are stored.
+int CloseTelling(Engine& engine) {
+  const Unstored unstored = engine.Close();
+  if (!unstored.failure) return 0;
+  return Fail(NotStored(unstored.lines, *unstored.failure));
+}
+
+}  // namespace
+
+int RunChat(const Settings& settings) {
+  std::unique_ptr<RandomSource> random;
+  if (settings.seed) random = std::make_unique<SeededRandom>(*settings.seed);
+  Engine engine(settings.memory, std::move(random));
+  engine.SetLearning(!settings.no_learn);
+  engine.SetExplaining(settings.explain);
+  int status = 0;
+  try {
+    status = Converse(engine, settings);
+  } catch (...) {
+    CloseTelling(engine);  // then the fault is told as such
+    throw;
+  }
+  const int closing = CloseTelling(engine);
+  return status != 0 ? status : closing;
 }
 
 }  // namespace quibbo::cli

@@ -8,58 +8,52 @@
 #include <iostream>
 
 #include "cli/interrupt.h"
-#include "quibbo/engine.h"
 
 namespace quibbo::cli {
 namespace {
 
 using Kind = Error::Kind;
 
-// What each kind of failure means for a script (its exit status) and for a
-// person at a conversation (what to do next). "@" stands for the memory.
-// No advice ever wipes the memory: every one of these may pass.
+// What to do next, for a person at a conversation, after each kind of
+// failure (kKinds in quibbo/error.h gives its exit status). "@" stands for
+// the memory. No advice ever wipes the memory: every one of these may pass.
 constexpr struct {
   Kind kind;
-  int status;
   const char* advice;
-} kKinds[] = {
-    {Kind::kMissing, 3,
+} kAdvice[] = {
+    {Kind::kMissing,
      "Create an empty memory with quibbo-cli init --memory @, or check the "
      "name given to --memory."},
-    {Kind::kNotAMemory, 4,
+    {Kind::kNotAMemory,
      "Give --memory a Quibbo memory instead, or move this file away and "
      "create a new memory with quibbo-cli init --memory @."},
-    {Kind::kExists, 5, "Name another file."},
-    {Kind::kBusy, 6,
+    {Kind::kExists, "Name another file."},
+    {Kind::kBusy,
      "Another program holds the memory for now: wait a moment, then say it "
      "again. Nothing stored was lost."},
-    {Kind::kReadOnly, 7,
+    {Kind::kReadOnly,
      "Check that you may write @ and its folder, or talk without learning "
      "with quibbo-cli --no-learn --memory @."},
-    {Kind::kFull, 8,
+    {Kind::kFull,
      "Free some space on the disk that holds @, then say it again. Nothing "
      "stored was lost."},
-    {Kind::kDamaged, 9,
+    {Kind::kDamaged,
      "Put a backup in its place with quibbo-cli restore BACKUP --memory @, "
      "or give --memory another memory."},
-    {Kind::kIo, 10,
+    {Kind::kIo,
      "Say it again; if this keeps happening, save a copy with quibbo-cli "
      "backup FILE --memory @."},
-    {Kind::kInvalidText, 11,
+    {Kind::kInvalidText,
      "The line was not stored; type it again as UTF-8 text."},
-    {Kind::kEmpty, 12,
+    {Kind::kEmpty,
      "Teach it some words first: say a sentence, or give it a book with "
      "quibbo-cli learn FILE --memory @."},
-    {Kind::kUnsafe, 13,
+    {Kind::kUnsafe,
      "Remove what is named, then say it again: Quibbo reaches its own files "
      "through no link, and keeps them where only you can change them."},
-    {Kind::kInterrupted, 130, ""},
+    {Kind::kInterrupted, ""},
 };
-
-const auto& RowOf(Kind kind) {
-  return *std::find_if(std::begin(kKinds), std::end(kKinds),
-                       [kind](const auto& row) { return row.kind == kind; });
-}
+static_assert(OneRowPerKind(kAdvice), "kAdvice needs one row per kind");
 
 // `text` on one line: a description may carry another program's message.
 std::string OneLine(std::string text) {
@@ -70,7 +64,8 @@ std::string OneLine(std::string text) {
 }  // namespace
 
 int StatusOf(Kind kind) {
-  return kind == Kind::kInterrupted ? InterruptedStatus() : RowOf(kind).status;
+  return kind == Kind::kInterrupted ? InterruptedStatus()
+                                    : RowOf(kKinds, kind).status;
 }
 
 int Fail(const Error& error, std::string_view after) {
@@ -93,12 +88,13 @@ std::string TerminalTrouble(const Error& failure,
   std::string advice = unreadable
                            ? "Check that you may read and write @ and its "
                              "folder."
-                           : RowOf(kind).advice;
+                           : RowOf(kAdvice, kind).advice;
   for (size_t at = 0; (at = advice.find('@', at)) != std::string::npos;
        at += memory_path.size()) {
     advice.replace(at, 1, memory_path);
   }
-  return TroubleMessage(failure.description(), advice);
+  return "I am having trouble with your last sentence.\n\n" +
+         std::string(failure.description()) + "\n\n" + advice;
 }
 
 }  // namespace quibbo::cli

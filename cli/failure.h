@@ -1,7 +1,7 @@
 // How quibbo-cli tells a failure: its exit status, the one line a command
 // writes, and the trouble reply of a conversation, whose advice fits a
-// terminal. The statuses and the advice are kept by kind in one table in
-// failure.cc; quibbo-cli(1) documents the statuses.
+// terminal. The statuses are kKinds' (quibbo/error.h), which quibbo-cli(1)
+// documents; the advice is kept by kind in a table in failure.cc.
 #ifndef QUIBBO_CLI_FAILURE_H_
 #define QUIBBO_CLI_FAILURE_H_
 
@@ -14,8 +14,6 @@ namespace quibbo::cli {
 
 // A mistake in the command line.
 inline constexpr int kUsageStatus = 2;
-// A fault of the program itself (sysexits' EX_SOFTWARE).
-inline constexpr int kInternalStatus = 70;
 
 // The exit status for a failure of `kind`; for kInterrupted, that of the
 // signal that stopped the command.
@@ -26,8 +24,8 @@ int StatusOf(Error::Kind kind);
 int Fail(const Error& error, std::string_view after = {});
 
 // The reply of a conversation whose line met `failure` on the memory at
-// `memory_path`: the window's trouble message up to the description, then
-// what to do about it on a terminal.
+// `memory_path`: the trouble message the window shows up to the
+// description, then what to do about it on a terminal.
 std::string TerminalTrouble(const Error& failure,
                             const std::string& memory_path);
 

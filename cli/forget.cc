@@ -26,7 +26,11 @@ int ForgetOneSentence(const Settings& settings) {
   try {
     const std::optional<StoredSentence> sentence =
         SentenceHoldingRow(settings.memory, *settings.row);
-    if (!sentence) throw NoSuchRow(settings.memory, *settings.row);
+    if (!sentence) {
+      // Perhaps the last try deleted it, but could not empty the log.
+      if (auto held = EmptyMemoryLog(settings.memory)) return Fail(*held);
+      throw NoSuchRow(settings.memory, *settings.row);
+    }
     std::cout << "This deletes 1 sentence (" << Words(sentence->rows)
               << ") from " << settings.memory << ":\n  "
               << Printable(sentence->text) << "\n";
@@ -37,7 +41,7 @@ int ForgetOneSentence(const Settings& settings) {
     const ForgetFigures gone = ForgetSentence(settings.memory, *sentence);
     if (gone.sentences == 0) throw SentenceGone(settings.memory, sentence->id);
     std::cout << "Forgot 1 sentence (" << Words(gone.rows) << ").\n";
-    return 0;
+    return gone.log_held ? Fail(*gone.log_held) : 0;
   } catch (const Error& error) {
     return Fail(error, "Nothing was deleted.");
   }
@@ -55,6 +59,8 @@ int RunForget(const Settings& settings) {
       std::cout << "No sentence in " << settings.memory << " holds "
                 << (words.size() == 1 ? "that word" : "any of those words")
                 << "; nothing was deleted.\n";
+      // What the last try deleted may still be in the log.
+      if (auto held = EmptyMemoryLog(settings.memory)) return Fail(*held);
       return 0;
     }
     std::cout << "This deletes " << Sentences(preview.sentences) << " ("
@@ -82,7 +88,8 @@ int RunForget(const Settings& settings) {
     const ForgetFigures gone = Forget(settings.memory, words);
     std::cout << "Forgot " << Sentences(gone.sentences) << " ("
               << Words(gone.rows) << ").\n";
-    return 0;
+    // What went stands; old copies of it may stay in the log a while.
+    return gone.log_held ? Fail(*gone.log_held) : 0;
   } catch (const Error& error) {
     return Fail(error, "Nothing was deleted.");
   }

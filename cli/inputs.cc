@@ -25,19 +25,11 @@ bool LooksLikeText(int fd) {
   return got <= 0 || std::memchr(start, '\0', got) == nullptr;
 }
 
-Error CannotRead(const std::string& name, int error) {
-  return Error(KindOfErrno(error),
-               "Cannot read " + name + ": " + std::strerror(error) + ".");
-}
-
 // Throws when `id` is the memory of `inputs` or a file beside it.
 void RefuseMemory(const std::string& name, const FileId& id,
                   const Inputs& inputs) {
   if (std::ranges::find(inputs.memory, id) != inputs.memory.end()) {
-    throw Error(Error::Kind::kExists,
-                name + " is the memory " + inputs.memory_path +
-                    " or one of the files beside it; it cannot learn "
-                    "itself.");
+    throw InputIsMemory(name, inputs.memory_path);
   }
 }
 

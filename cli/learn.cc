@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -105,17 +104,12 @@ int RunLearn(const Settings& settings) {
                         bytes_before + reader.bytes_read());
       }
       if (reader.too_long()) {
-        failure = Error(Error::Kind::kInvalidText,
-                        input.name + " line " + GroupDigits(number) +
-                            " is longer than " + kMaxLineText +
-                            ", the most a line may hold; learning stopped "
-                            "there.");
+        failure =
+            InputLineTooLong(input.name, GroupDigits(number), kMaxLineText);
         break;
       }
       if (reader.error() != 0) {
-        failure = Error(KindOfErrno(reader.error()),
-                        "Reading " + input.name + " failed (" +
-                            std::strerror(reader.error()) + ").");
+        failure = ReadingFailed(input.name, reader.error());
         break;
       }
       if (Interrupted()) break;

@@ -69,7 +69,7 @@ int Run(const Settings& settings) {
     case Command::kSentence:
       return cli::RunSentence(settings);
   }
-  return cli::kInternalStatus;
+  return quibbo::kInternalErrorStatus;
 }
 
 }  // namespace
@@ -99,6 +99,6 @@ int main(int argc, char** argv) {
     // here is a fault of the program. What was stored before stays stored.
     std::cout.flush();
     std::cerr << "quibbo-cli: internal error: " << fault.what() << std::endl;
-    return quibbo::cli::kInternalStatus;
+    return quibbo::kInternalErrorStatus;
   }
 }

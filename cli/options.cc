@@ -4,6 +4,7 @@
 #include <iostream>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "cli/command_table.h"
 #include "cli/failure.h"
@@ -50,6 +51,23 @@ const OptionSpec* OptionFor(const OptionSpec& any, const CommandSpec* command,
       return &option;
   }
   return nullptr;
+}
+
+// The mistake of a command given fewer arguments than it takes.
+std::string TooFew(const CommandSpec& command) {
+  static constexpr std::pair<Command, const char*> kTold[] = {
+      {Command::kLearn,
+       "learn needs at least one FILE to read (- reads the standard input)."},
+      {Command::kBackup, "backup needs the FILE to write the copy to."},
+      {Command::kRestore, "restore needs the FILE of the memory to put back."},
+      {Command::kSentence,
+       "sentence needs the ID of a row, as --explain shows them."},
+      {Command::kForget, "forget needs at least one WORD."},
+  };
+  for (const auto& [each, mistake] : kTold) {
+    if (each == command.command) return mistake;
+  }
+  return std::string(command.name) + " needs " + command.arguments + ".";
 }
 
 uint64_t Seed(std::string_view text) {
@@ -196,13 +214,14 @@ bool Apply(const CommandLine& line, Settings& s) {
                   Quoted(line.arguments[0]) + " is one too many."};
   }
   const bool by_row = command->command == Command::kSentence;
-  if (count < command->min_arguments && !s.row) throw Mistake{command->too_few};
-  if (count > command->max_arguments) {
+  const size_t most = MaxArguments(*command);
+  if (count < MinArguments(*command) && !s.row) throw Mistake{TooFew(*command)};
+  if (count > most) {
     throw Mistake{std::string(command->name) +
-                  (command->max_arguments == 0 ? " takes no argument"
-                   : by_row                    ? " takes one ID"
-                                               : " takes one FILE") +
-                  ", and " + Quoted(line.arguments[command->max_arguments]) +
+                  (most == 0 ? " takes no argument"
+                   : by_row  ? " takes one ID"
+                             : " takes one FILE") +
+                  ", and " + Quoted(line.arguments[most]) +
                   " is one too many."};
   }
   if (by_row) s.row = RowId(line.arguments[0], "sentence");

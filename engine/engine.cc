@@ -119,9 +119,6 @@ Response Engine::Respond(std::string_view line) {
   if (response.failure) {
     response.text.reset();
     response.explanation.reset();
-    if (report_errors_) {
-      response.text = TroubleMessage(response.failure->description());
-    }
   }
   return response;
 }
@@ -176,9 +173,9 @@ bool Engine::Idle() {
   return !store_ || store_->file().Idle();
 }
 
-void Engine::WipeMemory() {
-  if (!confirm_ || !confirm_(kWipeFirstQuestion)) return;
-  if (!confirm_(kWipeSecondQuestion)) return;
+std::optional<Error> Engine::WipeMemory() {
+  if (!confirm_ || !confirm_(WipeQuestion::kFirst)) return std::nullopt;
+  if (!confirm_(WipeQuestion::kSecond)) return std::nullopt;
   std::lock_guard<std::timed_mutex> hold(mutex_);
   Store& store = Memory(true);
   Store::Transaction transaction(store, Kind::kWrite);
@@ -186,7 +183,12 @@ void Engine::WipeMemory() {
   // Lines said before the wipe go with it.
   store.DropPending();
   transaction.Commit();
-  store.file().EmptyLog();
+  try {
+    store.file().EmptyLog();
+  } catch (const Error& held) {
+    return held;
+  }
+  return std::nullopt;
 }
 
 int32_t Engine::WordFrequency(std::string_view word) {

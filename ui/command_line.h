@@ -15,8 +15,8 @@ namespace quibbo::ui {
 std::optional<std::string> TakeOptions(int* argc, char** argv);
 
 // The memory named on the command line, or the one the program finds, made
-// first where it is the user's own (engine/include/quibbo/memory.h). Throws Error
-// when that cannot be made or its folder is not the user's alone.
+// first where it is the user's own (engine/include/quibbo/memory.h). Throws
+// Error when that cannot be made or its folder is not the user's alone.
 std::string ChooseMemory(const std::optional<std::string>& named);
 
 }  // namespace quibbo::ui

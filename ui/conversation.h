@@ -8,18 +8,21 @@
 #include <utility>
 
 #include "quibbo/engine.h"
+#include "ui/trouble.h"
 
 namespace quibbo::ui {
 
 class Conversation {
  public:
   virtual ~Conversation() = default;
+  // Whether Respond gives the trouble message for a failure (true) or no
+  // text (false, the initial setting).
   virtual void SetReportErrors(bool report) = 0;
   virtual void SetConfirm(Engine::Confirm confirm) = 0;
   // Never throws; see Engine::Respond.
   virtual std::optional<std::string> Respond(std::string_view line) = 0;
-  // Throws Error; see Engine::WipeMemory.
-  virtual void WipeMemory() = 0;
+  // Throws Error, or returns the log's; see Engine::WipeMemory.
+  virtual std::optional<Error> WipeMemory() = 0;
   // Never throws; see Engine::Idle.
   virtual void Idle() {}
   // Stores what still waits and lets go of the memory; the answered lines
@@ -27,21 +30,24 @@ class Conversation {
   virtual std::optional<Error> Close() { return std::nullopt; }
 };
 
-// The real thing: passes every call to an Engine it does not own.
+// The real thing: passes every call to an Engine it does not own, and
+// words its failures as the window does.
 class EngineConversation : public Conversation {
  public:
   explicit EngineConversation(Engine& engine) : engine_(engine) {}
 
-  void SetReportErrors(bool report) override {
-    engine_.SetReportErrors(report);
-  }
+  void SetReportErrors(bool report) override { report_errors_ = report; }
   void SetConfirm(Engine::Confirm confirm) override {
     engine_.SetConfirm(std::move(confirm));
   }
   std::optional<std::string> Respond(std::string_view line) override {
-    return engine_.Respond(line).text;
+    Response response = engine_.Respond(line);
+    if (response.failure && report_errors_) {
+      return TroubleMessage(response.failure->description());
+    }
+    return std::move(response.text);
   }
-  void WipeMemory() override { engine_.WipeMemory(); }
+  std::optional<Error> WipeMemory() override { return engine_.WipeMemory(); }
   void Idle() override { engine_.Idle(); }
   std::optional<Error> Close() override {
     const Unstored unstored = engine_.Close();
@@ -51,6 +57,7 @@ class EngineConversation : public Conversation {
 
  private:
   Engine& engine_;
+  bool report_errors_ = false;
 };
 
 }  // namespace quibbo::ui

@@ -22,9 +22,6 @@ constexpr int kNoDisplay = 3;
 // The user's own memory could not be made, or its folder is unsafe.
 constexpr int kNoMemory = 1;
 
-// A fault of the program itself (sysexits' EX_SOFTWARE).
-constexpr int kInternalError = 70;
-
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0';
@@ -53,7 +50,7 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context,
 }
 
 // A fault of the program, as opposed to a failure of the memory (which the
-// engine turns into the trouble message), ends the program with a message
+// conversation shows as the trouble message), ends the program with a message
 // rather than hiding in the conversation. The event loop ends, and main()
 // closes the engine as on any exit: every sentence stored before stays
 // stored, and lines still waiting to be stored are stored, or reported.
@@ -71,7 +68,7 @@ class Application : public QApplication {
           QStringLiteral("Quibbo met an internal error and has to close:\n") +
               QString::fromUtf8(fault.what()) +
               QStringLiteral("\nEverything it learned before is kept."));
-      exit(kInternalError);
+      exit(quibbo::kInternalErrorStatus);
       return false;
     }
   }

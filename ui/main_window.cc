@@ -55,22 +55,32 @@ qsizetype CharacterBefore(const QString& text, qsizetype end) {
   return end - 1;
 }
 
+// How the window asks each of the wipe's questions, in their order.
+struct WipeBox {
+  const char* text;
+  const char* title;
+  QMessageBox::StandardButton yes, no;
+  QMessageBox::Icon icon;
+};
+constexpr WipeBox kWipeBoxes[] = {
+    {"Are you absolutely sure about this?", "Delete All Data!",
+     QMessageBox::Yes, QMessageBox::No, QMessageBox::Critical},
+    {"This data is irrecoverable!", "Proceed with delete?", QMessageBox::Ok,
+     QMessageBox::Cancel, QMessageBox::NoIcon},
+};
+
 }  // namespace
 
-bool AskInMessageBox(QWidget* parent, const WipeQuestion& question) {
-  const bool yes_no = question.buttons == WipeQuestion::Buttons::kYesNo;
-  const QMessageBox::StandardButton yes =
-      yes_no ? QMessageBox::Yes : QMessageBox::Ok;
-  const QMessageBox::StandardButton no =
-      yes_no ? QMessageBox::No : QMessageBox::Cancel;
+bool AskInMessageBox(QWidget* parent, WipeQuestion question) {
+  const WipeBox& asked = kWipeBoxes[static_cast<int>(question)];
   QMessageBox box(parent);
-  box.setWindowTitle(QString::fromUtf8(question.title));
-  box.setText(QString::fromUtf8(question.text));
-  box.setIcon(question.stop_icon ? QMessageBox::Critical : QMessageBox::NoIcon);
-  box.setStandardButtons(yes | no);
-  box.setDefaultButton(no);
-  box.setEscapeButton(no);
-  return box.exec() == yes;
+  box.setWindowTitle(QString::fromUtf8(asked.title));
+  box.setText(QString::fromUtf8(asked.text));
+  box.setIcon(asked.icon);
+  box.setStandardButtons(asked.yes | asked.no);
+  box.setDefaultButton(asked.no);
+  box.setEscapeButton(asked.no);
+  return box.exec() == asked.yes;
 }
 
 QString PlainText(const QPlainTextEdit& edit) {
@@ -88,7 +98,7 @@ MainWindow::MainWindow(Conversation& conversation, Opener& opener,
     : QMainWindow(parent),
       conversation_(conversation),
       opener_(opener),
-      asker_([this](const WipeQuestion& question) {
+      asker_([this](WipeQuestion question) {
         return AskInMessageBox(this, question);
       }) {
   setObjectName(QStringLiteral("quibbo"));
@@ -198,7 +208,7 @@ MainWindow::MainWindow(Conversation& conversation, Opener& opener,
   // trouble message, which the transcript shows.
   conversation_.SetReportErrors(true);
   conversation_.SetConfirm(
-      [this](const WipeQuestion& question) { return asker_(question); });
+      [this](WipeQuestion question) { return asker_(question); });
 }
 
 MainWindow::~MainWindow() {
@@ -306,7 +316,10 @@ bool MainWindow::CutToLimit(const QString& text) {
 
 void MainWindow::Wipe() {
   try {
-    conversation_.WipeMemory();
+    // Old copies left in the memory's log: the deletion itself stands.
+    if (const std::optional<Error> held = conversation_.WipeMemory()) {
+      ShowError(QString::fromUtf8(held->description()), QString());
+    }
   } catch (const Error& error) {
     ShowError(QString::fromUtf8(error.description()),
               tr("Nothing was deleted."));

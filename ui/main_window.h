@@ -25,11 +25,13 @@ class Conversation;
 class Opener;
 
 // Answers one of the wipe's questions: true for Yes or OK.
-using Asker = std::function<bool(const WipeQuestion&)>;
+using Asker = std::function<bool(WipeQuestion)>;
 
-// Asks `question` in a modal message box with its buttons and icon; the
-// safe answer is the default and also what Escape and the close box give.
-bool AskInMessageBox(QWidget* parent, const WipeQuestion& question);
+// Asks `question` in a modal message box: the first, "Are you absolutely
+// sure about this?", with Yes and No and the stop icon; the second, "This
+// data is irrecoverable!", with OK and Cancel. The safe answer is the
+// default and also what Escape and the close box give.
+bool AskInMessageBox(QWidget* parent, WipeQuestion question);
 
 // Closes `conversation` (Conversation::Close) and tells the user, in a
 // message box, of any answered lines its memory could not take.

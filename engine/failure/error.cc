@@ -15,21 +15,6 @@ std::string File(const std::string& path) { return "The memory file " + path; }
 
 }  // namespace
 
-const char kWindowTroubleAdvice[] =
-    "Could you please click on the Help/Email Quibbo Creator menu option and "
-    "paste this message into the Email. This will help future versions of "
-    "Quibbo become more stable.\nYou should be able to continue using Quibbo. "
-    "If you cant, please select the File/Wipe Quibbos Memory menu option.";
-
-std::string TroubleMessage(std::string_view description,
-                           std::string_view advice) {
-  std::string message = "I am having trouble with your last sentence.\n\n";
-  message += description;
-  message += "\n\n";
-  message += advice;
-  return message;
-}
-
 Kind KindOfErrno(int error_number) {
   switch (error_number) {
     case ENOENT:
@@ -48,36 +33,6 @@ Kind KindOfErrno(int error_number) {
     default:
       return Kind::kIo;
   }
-}
-
-const char* KindName(Error::Kind kind) {
-  switch (kind) {
-    case Kind::kMissing:
-      return "missing";
-    case Kind::kNotAMemory:
-      return "not-a-memory";
-    case Kind::kExists:
-      return "exists";
-    case Kind::kBusy:
-      return "busy";
-    case Kind::kReadOnly:
-      return "read-only";
-    case Kind::kFull:
-      return "full";
-    case Kind::kDamaged:
-      return "damaged";
-    case Kind::kIo:
-      return "io";
-    case Kind::kInvalidText:
-      return "invalid-text";
-    case Kind::kEmpty:
-      return "empty";
-    case Kind::kUnsafe:
-      return "unsafe";
-    case Kind::kInterrupted:
-      return "interrupted";
-  }
-  return "unknown";
 }
 
 Error::Kind KindOfSqliteCode(int code) {
@@ -222,6 +177,14 @@ Error LogHeld(const std::string& path) {
                    " lost what was deleted, but another program holds on to "
                    "its log, where old copies remain until it lets go. Try "
                    "again in a moment.");
+}
+
+Error LogStillHeld(const std::string& path) {
+  return Error(Kind::kBusy,
+               "Another program holds on to the log of the memory file " +
+                   path +
+                   ", where old copies of what was deleted may remain until "
+                   "it lets go. Try again in a moment.");
 }
 
 Error NotStored(int64_t lines, const Error& why) {
@@ -389,6 +352,40 @@ Error LearnUnderWay(const std::string& memory_path) {
                "A learn is under way on the memory file " + memory_path +
                    ", and would go on into the restored memory; let it "
                    "finish, or stop it with Ctrl+C, then restore.");
+}
+
+Error CannotRead(const std::string& input, int error_number) {
+  return Error(
+      KindOfErrno(error_number),
+      "Cannot read " + input + ": " + std::strerror(error_number) + ".");
+}
+
+Error ReadingFailed(const std::string& input, int error_number) {
+  return Error(
+      KindOfErrno(error_number),
+      "Reading " + input + " failed (" + std::strerror(error_number) + ").");
+}
+
+Error InputIsMemory(const std::string& input, const std::string& memory_path) {
+  return Error(Kind::kExists, input + " is the memory " + memory_path +
+                                  " or one of the files beside it; it cannot "
+                                  "learn itself.");
+}
+
+Error ConversationLineTooLong(std::string_view line, std::string_view limit) {
+  return Error(Kind::kInvalidText,
+               "Line " + std::string(line) + " is longer than " +
+                   std::string(limit) +
+                   ", the most a line may hold; the conversation ended "
+                   "there.");
+}
+
+Error InputLineTooLong(const std::string& input, std::string_view line,
+                       std::string_view limit) {
+  return Error(Kind::kInvalidText,
+               input + " line " + std::string(line) + " is longer than " +
+                   std::string(limit) +
+                   ", the most a line may hold; learning stopped there.");
 }
 
 Error Interrupted(const std::string& path) {

@@ -37,7 +37,10 @@ Error ReadOnlyMemory(const std::string& path);
 Error BrokenSentence(const std::string& path, int64_t row,
                      std::string_view pair, bool forward);
 Error MissingRow(const std::string& path, int64_t row);
+// A deletion stands, but another program holds on to the log, where old
+// copies of what went remain; LogStillHeld, when this call deleted nothing.
 Error LogHeld(const std::string& path);
+Error LogStillHeld(const std::string& path);
 // What stands where Quibbo keeps its own files, and is not to be trusted.
 Error LinkInPlace(const std::string& link);
 Error NotRegularInPlace(const std::string& path);

@@ -102,6 +102,17 @@ std::unique_ptr<MemoryFile> OpenForPreview(const std::string& path) {
   }
 }
 
+// Empties the log of `file` once a deletion is committed; the failure
+// when another program holds on to it.
+std::optional<Error> EmptyLogAfterDeleting(MemoryFile& file) {
+  try {
+    file.EmptyLog();
+  } catch (const Error& held) {
+    return held;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 ForgetFigures PreviewForget(const std::string& memory_path,
@@ -131,7 +142,7 @@ ForgetFigures Forget(const std::string& memory_path,
   figures.sentences = static_cast<int64_t>(doomed.size());
   figures.rows = store.DeleteSentences(doomed);
   transaction.Commit();
-  store.file().EmptyLog();
+  figures.log_held = EmptyLogAfterDeleting(store.file());
   return figures;
 }
 
@@ -148,8 +159,21 @@ ForgetFigures ForgetSentence(const std::string& memory_path,
     figures.rows = store.DeleteSentences({now->span});
   }
   transaction.Commit();
-  if (figures.rows > 0) store.file().EmptyLog();
+  if (figures.rows > 0) figures.log_held = EmptyLogAfterDeleting(store.file());
   return figures;
+}
+
+std::optional<Error> EmptyMemoryLog(const std::string& memory_path) {
+  std::unique_ptr<MemoryFile> file;
+  try {
+    file = MemoryFile::Open(memory_path, MemoryFile::Access::kReadWrite);
+  } catch (const Error& error) {
+    // Nothing was ever deleted through this user's hands.
+    if (error.kind() == Error::Kind::kReadOnly) return std::nullopt;
+    throw;
+  }
+  if (EmptyLogAfterDeleting(*file)) return LogStillHeld(memory_path);
+  return std::nullopt;
 }
 
 }  // namespace quibbo

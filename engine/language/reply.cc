@@ -31,8 +31,8 @@ std::string_view Word(const std::optional<std::string>& word) {
 // side the walk is heading for, each equally likely.
 WordRecord Step(Store& store, RandomSource& random, Direction direction,
                 const WordRecord& from) {
-  return store.Step(direction, from,
-                    [&random](uint64_t n) { return random.Below(n); });
+  return store.walk().Step(direction, from,
+                           [&random](uint64_t n) { return random.Below(n); });
 }
 
 // Prepends words from `current` back to the start of a sentence, each
@@ -106,7 +106,7 @@ std::vector<ReplyTrace::Row> RowsRead(const Reads& reads) {
 std::string ComposeReply(Store& store, RandomSource& random,
                          const Intake& intake, Explanation* explanation) {
   // Counting every row of a large memory would take longer than the reply.
-  const int64_t rows = store.RowsUpTo(kSmallMemoryRows);
+  const int64_t rows = store.walk().RowsUpTo(kSmallMemoryRows);
   if (rows == 0) {
     throw EmptyMemory();
   }
@@ -129,14 +129,14 @@ std::string ComposeReply(Store& store, RandomSource& random,
     backward.clear();
     forward.clear();
     const int64_t drawn =
-        store.DrawId([&random](uint64_t n) { return random.Below(n); });
+        store.walk().DrawId([&random](uint64_t n) { return random.Below(n); });
     if (attempt > 0) {
       seed =
           intake.fallback_word ? std::string_view(*intake.fallback_word) : "";
     }
-    std::optional<int64_t> found = store.NextIdWithWord(seed, drawn);
-    if (!found) found = store.LastIdWithWord(seed);
-    WordRecord start = store.Row(found.value_or(drawn));
+    std::optional<int64_t> found = store.walk().NextIdWithWord(seed, drawn);
+    if (!found) found = store.walk().LastIdWithWord(seed);
+    WordRecord start = store.walk().Row(found.value_or(drawn));
     if (explanation) {
       // Without a word to search for, the search finds an empty word
       // (two spaces in a row) wherever the draw fell, if any.
@@ -152,10 +152,10 @@ std::string ComposeReply(Store& store, RandomSource& random,
       // sentence, or in the nearest later one; otherwise stay.
       uint64_t shift = random.Below(4);
       if (shift == 1 || shift == 2) {
-        std::optional<int64_t> moved = store.NearestIdAtPosition(
+        std::optional<int64_t> moved = store.walk().NearestIdAtPosition(
             start.position, start.id,
             shift == 1 ? Direction::kBackward : Direction::kForward);
-        if (moved) start = store.Row(*moved);
+        if (moved) start = store.walk().Row(*moved);
         trace.moved = moved.has_value();
       }
     }
@@ -167,7 +167,7 @@ std::string ComposeReply(Store& store, RandomSource& random,
       // the word that followed the start word where it was learned, in a
       // memory only Quibbo wrote. After the last row there is none to go on
       // from, and the reply ends with the start word.
-      if (std::optional<WordRecord> after = store.RowAfter(start.id)) {
+      if (std::optional<WordRecord> after = store.walk().RowAfter(start.id)) {
         WalkForward(store, random, *after, &reply, forward_reads);
       }
     }

@@ -1,19 +1,25 @@
 // The rows of the memory: the only code that reads or writes tables `word`
 // and `word_count` (besides the schema and its triggers, schema.h).
 //
-// Everything else asks the store: learning appends rows, reply generation
-// asks for "the rows a walk may step to", and the commands on the memory as a
-// whole read, count and delete it sentence by sentence (store_sentences.cc).
-// Each query says what it is for, never how the table is laid out. Every
-// value is bound as a parameter, and every statement is listed in
-// store_sql.h. Words compare without regard to letter case through the
-// `unicase` collation, which the schema declares on the three text columns,
-// so that the indexes serve every lookup below.
+// Everything else asks the store: learning appends rows and counts words,
+// reply generation asks for "the rows a walk may step to" (walk(),
+// walk_reads.h), and the commands on the memory as a whole read, count and
+// delete it sentence by sentence (store_sentences.cc). Each query says what
+// it is for, never how the table is laid out. Every statement is listed in
+// store_sql.h and run through the statement layer (statements.h), every
+// value bound as a parameter. Words compare without regard to letter case
+// or Unicode form through the `unicase` collation, which the schema declares
+// on the three text columns, so that the indexes serve every lookup.
 //
 // word_count holds the number of rows of each word. Quibbo's connections run
 // no triggers, so the store keeps the counts itself: rows appended are
 // counted at the commit, in one pass, and rows deleted lower the counts by
 // exactly what went.
+//
+// What the store learns within a transaction that the tables do not tell at
+// once (the counts it read, the words it appended and has not counted yet)
+// is kept by that transaction (Transaction::Cache): born with it, gone with
+// it.
 //
 // A conversation beside a bulk learner holds the rows of the lines it
 // answered but could not store yet ("pending"), in a TEMP table of its own
@@ -28,7 +34,6 @@
 #ifndef QUIBBO_ENGINE_ROWS_STORE_H_
 #define QUIBBO_ENGINE_ROWS_STORE_H_
 
-#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,6 +46,8 @@
 
 #include "engine/file/memory_file.h"
 #include "engine/file/sqlite.h"
+#include "engine/rows/statements.h"
+#include "engine/rows/walk_reads.h"
 #include "engine/rows/word_record.h"
 #include "engine/text/text.h"
 #include "quibbo/memory.h"
@@ -85,7 +92,7 @@ class Store {
   // transaction takes the write lock at once (waiting for the busy timeout at
   // most), so it never fails half-way for want of the lock. kLater reads like
   // kRead, and appends to the pending rows instead of the memory, as line
-  // `line`, without the write lock.
+  // `line`, without the write lock. One is open at a time on a store.
   class Transaction {
    public:
     enum class Kind { kRead, kWrite, kLater };
@@ -109,12 +116,37 @@ class Store {
     void GrowCache(int kib);
 
    private:
+    friend class Store;
+    friend class WalkReads;
+
+    // What the store learns in this transaction that the tables do not tell
+    // at once; it lives and dies with the transaction, so no one resets it.
+    struct Cache {
+      // Counts read through word_count, kept up to date with what the store
+      // adds and removes meanwhile.
+      std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
+          counts;
+      // Whether the memory was edited by hand.
+      std::optional<bool> edited;
+      // The words appended, not yet counted in word_count, and the number of
+      // each, letter case ignored, for the first `tallied` of them.
+      std::vector<std::string> uncounted;
+      size_t tallied = 0;
+      CaseBlindCounts tally;
+
+      // The words appended from the `from`-th on were taken back.
+      void TakeBack(size_t from);
+    };
+
     void Begin();
+    // This transaction is over: the store forgets it.
+    void End();
     void RestoreCache();
 
     Store& store_;
     Kind kind_;
     int64_t line_;
+    Cache cache_;
     std::optional<int64_t> cache_size_;  // to restore, as PRAGMA gives it
     bool open_ = true;
     bool kept_ = false;  // a snapshot is kept after the commit
@@ -144,7 +176,20 @@ class Store {
   // write or kLater transaction.
   void Append(const WordRecord& record);
 
-  // The rows not stored yet (see above).
+  // Rows whose word is `word`, those appended in the open transaction
+  // included.
+  int64_t CountWord(std::string_view word);
+
+  // Number of rows. Reads every row: use walk().RowsUpTo where it will do.
+  int64_t RowCount();
+
+  // Deletes every row, and every count. Must run inside a write transaction.
+  void DeleteAll();
+
+  // The reads a reply's walks need (walk_reads.h).
+  WalkReads& walk() { return walk_; }
+
+  // The rows not stored yet (store_pending.cc).
 
   // The number of lines whose rows wait.
   int64_t PendingLines();
@@ -159,61 +204,6 @@ class Store {
   // another Store (AddPending) when the memory is opened anew.
   std::vector<PendingRow> PendingRows();
   void AddPending(const std::vector<PendingRow>& rows);
-
-  // Deletes every row, and every count. Must run inside a write transaction.
-  void DeleteAll();
-
-  // Number of rows. Reads every row: use RowsUpTo where it will do.
-  int64_t RowCount();
-  // The number of rows, or `limit` if there are more; reads at most that
-  // many.
-  int64_t RowsUpTo(int64_t limit);
-  // The id of the k-th row in id order, 0 <= k < RowCount().
-  int64_t IdOfRow(int64_t k);
-  // The row with this id; an Error (kDamaged) when there is none.
-  WordRecord Row(int64_t id);
-
-  // The row stored right after row `id`; unset when it is the last.
-  std::optional<WordRecord> RowAfter(int64_t id);
-
-  // Nearest row after `id` whose word is `word`.
-  std::optional<int64_t> NextIdWithWord(std::string_view word, int64_t id);
-  // Last row whose word is `word`.
-  std::optional<int64_t> LastIdWithWord(std::string_view word);
-  // Nearest row before (kBackward) or after (kForward) `id` at `position`
-  // (store_position.cc). A few index lookups in a memory whose sentences
-  // each run in consecutive ids, as Quibbo stores them, whatever rows were
-  // deleted since; in one edited otherwise, rows that stand in no such run
-  // may be passed over.
-  std::optional<int64_t> NearestIdAtPosition(int64_t position, int64_t id,
-                                             Direction direction);
-
-  // Rows whose word is `word`, those appended in the open transaction
-  // included.
-  int64_t CountWord(std::string_view word);
-
-  // Picks one of `n` rows, 0 <= result < n.
-  using Chooser = std::function<uint64_t(uint64_t n)>;
-
-  // Draws one row, every row equally likely, and returns its id; at least
-  // one row must exist. While ids run without gaps, as they do in a memory
-  // that was only ever appended to, this is IdOfRow(choose(RowCount())),
-  // without counting. After rows were deleted (forget, an edit by hand) it
-  // draws ids of the id range until one names a row, one lookup each, and
-  // only after many misses reads the rows up to the k-th.
-  int64_t DrawId(const Chooser& choose);
-
-  // One step of a walk from `from`, which must have the neighbour on that
-  // side, to one of the rows holding the same word pair:
-  //  kBackward: word = from.previous, next = from.middle, position <= from's;
-  //  kForward: previous = from.middle, word = from.next, position >= from's.
-  // `choose` picks among them, ordered by position, then id; it is called
-  // once. In a memory only Quibbo wrote, the forward candidates are the rows
-  // right after those holding the pair as word and next, which one index
-  // finds; in one edited by hand they are looked for as such. Throws Error
-  // (kDamaged) when there is none, which only such a memory can cause.
-  WordRecord Step(Direction direction, const WordRecord& from,
-                  const Chooser& choose);
 
   // The memory sentence by sentence (store_sentences.cc).
 
@@ -240,10 +230,11 @@ class Store {
     std::string text;
     int64_t rows = 0;
   };
-  // The sentence that holds row `id`; unset when no row has that id. A
-  // pending row's sentence is one of the pending rows' (ids change once
-  // stored). The last stored sentence's span ends after every id.
+  // The sentence that holds row `id`; unset when no row has that id. The
+  // last sentence's span ends after every id.
   std::optional<Sentence> SentenceHolding(int64_t id);
+
+  // The words and their counts.
 
   // Every distinct word (letter case ignored), each with its number of
   // rows, in word order.
@@ -253,28 +244,17 @@ class Store {
   std::vector<WordTally> MostFrequentWords(size_t top);
 
  private:
-  friend class Transaction;
-  friend class Savepoint;
-  // One of the statements listed in store_sql.h, prepared on first use.
-  sqlite::Statement& Prepared(int which);
+  friend class WalkReads;
+
+  // The open transaction's cache, for reads that may be kept: unset
+  // outside a transaction, whose reads may each see another memory.
+  Transaction::Cache* ReadCache();
   // Adds `delta` rows to the count of each word, dropping the counts that
   // reach zero.
   void AdjustCounts(
       const std::vector<std::pair<std::string_view, int64_t>>& delta);
   // Counts the words appended since the last flush into word_count.
   void FlushCounts();
-  // The smallest and the greatest id of the stored rows; unset when there
-  // is no row.
-  std::optional<std::pair<int64_t, int64_t>> IdRange();
-  std::vector<int64_t> Ids(int which, std::string_view first,
-                           std::string_view second, int64_t position);
-  // The id statement `which` finds for its one or two parameters.
-  std::optional<int64_t> SeekId(int which, int64_t first,
-                                std::optional<int64_t> second = std::nullopt);
-  // IdOfRow, given the number of stored rows.
-  int64_t IdOfRow(int64_t k, int64_t stored);
-  // Whether the memory was edited by hand and not found consistent since.
-  bool Edited();
   // Moves the pending rows, if any, to follow the newest stored row at once,
   // as a learner may have stored rows since they were numbered. Run as a
   // transaction begins.
@@ -287,7 +267,9 @@ class Store {
   }
 
   std::unique_ptr<MemoryFile> file_;
-  std::vector<std::unique_ptr<sqlite::Statement>> statements_;
+  Statements statements_;
+  WalkReads walk_;
+  Transaction* open_ = nullptr;  // the transaction open on this store
   // Whether the connection may hold pending rows: it may write.
   bool holds_pending_ = false;
   // Whether the memory keeps the count of every word in table word_count
@@ -297,39 +279,6 @@ class Store {
   bool counted_ = false;
   bool marks_edits_ = false;
   bool indexes_sentence_ends_ = false;
-
-  // What the store knows that the tables do not tell at once. Every write
-  // goes through the store, so it alone keeps these right; Transaction
-  // calls Ended() as a transaction begins and ends.
-  struct Known {
-    // The open transaction appends to the pending rows, as this line.
-    std::optional<int64_t> later_line;
-    // Edited(), as read in the open transaction.
-    std::optional<bool> edited;
-    // The words the open transaction appended, not yet counted in
-    // word_count, and the number of each, letter case ignored, for the
-    // first `tallied` of them.
-    std::vector<std::string> uncounted;
-    size_t tallied = 0;
-    CaseBlindCounts tally;
-    // Counts of word_count, as the open transaction read them.
-    std::unordered_map<std::string, int64_t, CaseBlindHash, CaseBlindEqual>
-        stored_counts;
-
-    // The words from the `from`-th on were taken back.
-    void Forget(size_t from) {
-      for (size_t i = from; i < tallied; ++i) tally.Remove(uncounted[i]);
-      tallied = std::min(tallied, from);
-      uncounted.resize(from);
-    }
-    // A transaction begins or ends; what it wrote is gone if `rolled_back`.
-    void Ended(bool rolled_back) {
-      later_line.reset();
-      edited.reset();
-      stored_counts.clear();
-      if (rolled_back) Forget(0);
-    }
-  } known_;
 };
 
 }  // namespace quibbo

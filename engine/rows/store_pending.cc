@@ -8,70 +8,42 @@
 
 namespace quibbo {
 
-using sqlite::Statement;
+using namespace store_sql;
 
 void Store::AlignPending() {
   if (!holds_pending_) return;
-  Statement& shift = Prepared(store_sql::kPendingShift);
-  int64_t by = 0;
-  {
-    sqlite::ScopedReset scope(shift);
-    if (!shift.Step() || shift.ColumnIsNull(0)) return;
-    by = shift.ColumnInt(0);
-  }
-  if (by == 0) return;
-  Statement& negate = Prepared(store_sql::kNegatePendingIds);
-  Statement& move = Prepared(store_sql::kShiftPendingIds);
-  sqlite::ScopedReset negating(negate);
-  negate.Run();
-  sqlite::ScopedReset moving(move);
-  move.Bind(1, by);
-  move.Run();
+  const std::optional<int64_t> by = statements_.Id(kPendingShift);
+  if (!by || *by == 0) return;
+  statements_.Run(kNegatePendingIds);
+  statements_.Run(kShiftPendingIds, {*by});
 }
 
 void Store::AppendPending(const WordRecord& record, int64_t line) {
-  Guard([&] {
-    Statement& insert = Prepared(store_sql::kInsertPending);
-    sqlite::ScopedReset scope(insert);
-    insert.BindUncopied(1, record.previous)
-        .BindUncopied(2, std::string_view(record.middle))
-        .BindUncopied(3, record.next)
-        .Bind(4, record.position)
-        .Bind(5, line);
-    insert.Run();
-    // The count read through the views, kept for the transaction, has one
-    // row more now.
-    if (auto kept = known_.stored_counts.find(record.middle);
-        kept != known_.stored_counts.end()) {
+  statements_.Run(kInsertPending, {record.previous, record.middle, record.next,
+                                   record.position, line});
+  // A count read through the views has one row more now.
+  if (Transaction::Cache* cache = ReadCache()) {
+    if (auto kept = cache->counts.find(record.middle);
+        kept != cache->counts.end()) {
       ++kept->second;
     }
-  });
+  }
 }
 
 int64_t Store::PendingLines() {
-  if (!holds_pending_) return 0;
-  return Guard([&] {
-    Statement& lines = Prepared(store_sql::kPendingLines);
-    sqlite::ScopedReset scope(lines);
-    lines.Step();
-    return lines.ColumnInt(0);
-  });
+  return holds_pending_ ? statements_.Number(kPendingLines) : 0;
 }
 
 std::vector<PendingRow> Store::PendingRows() {
   std::vector<PendingRow> rows;
   if (!holds_pending_) return rows;
-  Guard([&] {
-    Statement& read = Prepared(store_sql::kPendingRows);
-    sqlite::ScopedReset scope(read);
-    while (read.Step()) {
-      PendingRow& row = rows.emplace_back();
-      row.record.previous = read.ColumnOptionalText(0);
-      row.record.middle = read.ColumnText(1);
-      row.record.next = read.ColumnOptionalText(2);
-      row.record.position = read.ColumnInt(3);
-      row.line = read.ColumnInt(4);
-    }
+  statements_.ForEachRow(kPendingRows, {}, [&](const sqlite::Statement& read) {
+    PendingRow& row = rows.emplace_back();
+    row.record.previous = read.ColumnOptionalText(0);
+    row.record.middle = read.ColumnText(1);
+    row.record.next = read.ColumnOptionalText(2);
+    row.record.position = read.ColumnInt(3);
+    row.line = read.ColumnInt(4);
   });
   return rows;
 }
@@ -92,12 +64,8 @@ int64_t Store::StorePending() {
 
 void Store::DropPending() {
   if (!holds_pending_) return;
-  Guard([&] {
-    Statement& remove = Prepared(store_sql::kDeletePending);
-    sqlite::ScopedReset scope(remove);
-    remove.Run();
-    file_->connection().Execute(store_sql::kHidePending);
-  });
+  statements_.Run(kDeletePending);
+  Guard([&] { file_->connection().Execute(kHidePending); });
 }
 
 }  // namespace quibbo

@@ -13,6 +13,7 @@ namespace quibbo {
 namespace {
 
 using sqlite::Statement;
+using namespace store_sql;
 
 struct UnicaseLess {
   bool operator()(const std::string& a, const std::string& b) const {
@@ -20,112 +21,101 @@ struct UnicaseLess {
   }
 };
 
-// Reads rows (middle, position) in id order and calls `each` with every
-// sentence they hold; the first row starts one whatever its position.
-void CollectSentences(Statement& rows, const Store::EachSentence& each) {
-  std::string sentence;
-  int64_t count = 0;
-  while (rows.Step()) {
-    if (count > 0 && rows.ColumnInt(1) == 0) {
-      each(sentence, count);
-      sentence.clear();
-      count = 0;
-    }
-    if (count > 0) sentence += ' ';
-    sentence += rows.ColumnText(0);
-    ++count;
+// Gathers rows (middle, position), given in id order, into sentences and
+// calls `each` with every sentence it completes; Finish() gives the last.
+// The first row starts a sentence whatever its position.
+class SentenceGatherer {
+ public:
+  explicit SentenceGatherer(Store::EachSentence each)
+      : each_(std::move(each)) {}
+  void Add(const Statement& row) {
+    if (count_ > 0 && row.ColumnInt(1) == 0) Finish();
+    if (count_ > 0) sentence_ += ' ';
+    sentence_ += row.ColumnText(0);
+    ++count_;
   }
-  if (count > 0) each(sentence, count);
-}
+  void Finish() {
+    if (count_ > 0) each_(sentence_, count_);
+    sentence_.clear();
+    count_ = 0;
+  }
+
+ private:
+  Store::EachSentence each_;
+  std::string sentence_;
+  int64_t count_ = 0;
+};
 
 }  // namespace
 
 void Store::ForEachSentence(const EachSentence& each) {
-  Guard([&] {
-    Statement& rows = Prepared(store_sql::kRowsInOrder);
-    sqlite::ScopedReset scope(rows);
-    CollectSentences(rows, each);
-  });
+  SentenceGatherer sentences(each);
+  statements_.ForEachRow(kRowsInOrder, {},
+                         [&](const Statement& row) { sentences.Add(row); });
+  sentences.Finish();
 }
 
 void Store::ForEachSentenceIn(const std::vector<IdSpan>& spans,
                               const EachSentence& each) {
-  Guard([&] {
-    Statement& rows = Prepared(store_sql::kRowsInSpan);
-    for (const IdSpan& span : spans) {
-      sqlite::ScopedReset scope(rows);
-      rows.Bind(1, span.first).Bind(2, span.end);
-      // A span holds one sentence; only a memory changed meanwhile, which a
-      // transaction rules out, could make it hold more.
-      std::string text;
-      int64_t count = 0;
-      CollectSentences(rows, [&](const std::string& sentence, int64_t n) {
-        text += (text.empty() ? "" : " ") + sentence;
-        count += n;
-      });
-      if (count > 0) each(text, count);
-    }
-  });
+  for (const IdSpan& span : spans) {
+    // A span holds one sentence; only a memory changed meanwhile, which a
+    // transaction rules out, could make it hold more.
+    std::string text;
+    int64_t count = 0;
+    SentenceGatherer sentences([&](const std::string& sentence, int64_t n) {
+      text += (text.empty() ? "" : " ") + sentence;
+      count += n;
+    });
+    statements_.ForEachRow(kRowsInSpan, {span.first, span.end},
+                           [&](const Statement& row) { sentences.Add(row); });
+    sentences.Finish();
+    if (count > 0) each(text, count);
+  }
 }
 
 std::vector<IdSpan> Store::SentencesHolding(
     const std::vector<std::string>& words) {
-  return Guard([&] {
-    // Sentences found so far, by first id; each ends before `end`.
-    std::map<int64_t, int64_t> found;
-    Statement& ids = Prepared(store_sql::kIdsWithWord);
-    for (const std::string& word : words) {
-      sqlite::ScopedReset scope(ids);
-      ids.Bind(1, std::string_view(word));
-      while (ids.Step()) {
-        const int64_t id = ids.ColumnInt(0);
-        auto after = found.upper_bound(id);
-        if (after != found.begin() && id < std::prev(after)->second) continue;
-        found[SeekId(store_sql::kSentenceStartAtOrBefore, id)
-                  .value_or(std::numeric_limits<int64_t>::min())] =
-            SeekId(store_sql::kSentenceStartAfter, id)
-                .value_or(std::numeric_limits<int64_t>::max());
-      }
+  // Sentences found so far, by first id; each ends before `end`.
+  std::map<int64_t, int64_t> found;
+  for (const std::string& word : words) {
+    for (const int64_t id : statements_.Ids(kIdsWithWord, {word})) {
+      auto after = found.upper_bound(id);
+      if (after != found.begin() && id < std::prev(after)->second) continue;
+      found[statements_.Id(kSentenceStartAtOrBefore, {id})
+                .value_or(std::numeric_limits<int64_t>::min())] =
+          statements_.Id(kSentenceStartAfter, {id})
+              .value_or(std::numeric_limits<int64_t>::max());
     }
-    std::vector<IdSpan> spans;
-    for (const auto& [first, end] : found) spans.push_back({first, end});
-    return spans;
-  });
+  }
+  std::vector<IdSpan> spans;
+  for (const auto& [first, end] : found) spans.push_back({first, end});
+  return spans;
 }
 
 int64_t Store::DeleteSentences(const std::vector<IdSpan>& spans) {
-  return Guard([&] {
-    std::map<std::string, int64_t, UnicaseLess> gone;
-    int64_t rows = 0;
-    Statement& read = Prepared(store_sql::kRowsInSpan);
-    Statement& remove = Prepared(store_sql::kDeleteSpan);
-    for (const IdSpan& span : spans) {
-      {
-        sqlite::ScopedReset scope(read);
-        read.Bind(1, span.first).Bind(2, span.end);
-        while (read.Step()) {
-          ++gone[read.ColumnText(0)];
-          ++rows;
-        }
-      }
-      sqlite::ScopedReset scope(remove);
-      remove.Bind(1, span.first).Bind(2, span.end);
-      remove.Run();
-    }
-    FlushCounts();
-    std::vector<std::pair<std::string_view, int64_t>> delta;
-    for (const auto& [word, count] : gone) delta.emplace_back(word, -count);
-    AdjustCounts(delta);
-    return rows;
-  });
+  std::map<std::string, int64_t, UnicaseLess> gone;
+  int64_t rows = 0;
+  for (const IdSpan& span : spans) {
+    statements_.ForEachRow(kRowsInSpan, {span.first, span.end},
+                           [&](const Statement& row) {
+                             ++gone[row.ColumnText(0)];
+                             ++rows;
+                           });
+    statements_.Run(kDeleteSpan, {span.first, span.end});
+  }
+  FlushCounts();
+  std::vector<std::pair<std::string_view, int64_t>> delta;
+  for (const auto& [word, count] : gone) delta.emplace_back(word, -count);
+  AdjustCounts(delta);
+  return rows;
 }
 
 std::optional<Store::Sentence> Store::SentenceHolding(int64_t id) {
+  // Rows before the first row at position 0 start at the first row.
+  const int64_t from = statements_.Id(kSentenceStartAtOrBefore, {id})
+                           .value_or(std::numeric_limits<int64_t>::min());
   return Guard([&]() -> std::optional<Sentence> {
-    // Rows before the first row at position 0 start at the first row.
-    const int64_t from = SeekId(store_sql::kSentenceStartAtOrBefore, id)
-                             .value_or(std::numeric_limits<int64_t>::min());
-    Statement& rows = Prepared(store_sql::kRowsFrom);
+    Statement& rows = statements_.Prepared(kRowsFrom);
     sqlite::ScopedReset scope(rows);
     rows.Bind(1, from);
     Sentence sentence;
@@ -145,70 +135,11 @@ std::optional<Store::Sentence> Store::SentenceHolding(int64_t id) {
       sentence.text += rows.ColumnText(1);
       holds = holds || row == id;
     }
-    if (!holds) return std::optional<Sentence>();
-    return std::optional<Sentence>(std::move(sentence));
+    if (!holds) return std::nullopt;
+    return sentence;
   });
 }
 
-int64_t Store::SentenceCount() {
-  return Guard([&] {
-    Statement& count = Prepared(store_sql::kCountSentences);
-    sqlite::ScopedReset scope(count);
-    count.Step();
-    return count.ColumnInt(0);
-  });
-}
-
-void Store::ForEachWord(const std::function<void(const WordTally&)>& each) {
-  Guard([&] {
-    Statement& words =
-        Prepared(counted_ ? store_sql::kCountedWords : store_sql::kWordGroups);
-    sqlite::ScopedReset scope(words);
-    while (words.Step()) each({words.ColumnText(0), words.ColumnInt(1)});
-  });
-}
-
-int64_t Store::DistinctWordCount() {
-  if (!counted_) {
-    int64_t distinct = 0;
-    ForEachWord([&](const WordTally&) { ++distinct; });
-    return distinct;
-  }
-  return Guard([&] {
-    Statement& count = Prepared(store_sql::kCountCountedWords);
-    sqlite::ScopedReset scope(count);
-    count.Step();
-    return count.ColumnInt(0);
-  });
-}
-
-std::vector<WordTally> Store::MostFrequentWords(size_t top) {
-  std::vector<WordTally> most;
-  if (!counted_) {
-    // Words arrive in word order, so keeping the first of equal counts
-    // breaks ties in word order.
-    auto more_frequent = [](const WordTally& a, const WordTally& b) {
-      return a.count > b.count;
-    };
-    ForEachWord([&](const WordTally& tally) {
-      if (most.size() == top && (top == 0 || tally.count <= most.back().count))
-        return;
-      most.insert(
-          std::upper_bound(most.begin(), most.end(), tally, more_frequent),
-          tally);
-      if (most.size() > top) most.pop_back();
-    });
-    return most;
-  }
-  Guard([&] {
-    Statement& ranked = Prepared(store_sql::kMostCountedWords);
-    sqlite::ScopedReset scope(ranked);
-    ranked.Bind(1, static_cast<int64_t>(top));
-    while (ranked.Step()) {
-      most.push_back({ranked.ColumnText(0), ranked.ColumnInt(1)});
-    }
-  });
-  return most;
-}
+int64_t Store::SentenceCount() { return statements_.Number(kCountSentences); }
 
 }  // namespace quibbo

@@ -5,6 +5,10 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include <cstring>
+#include <set>
+
+#include "cli/failure.h"
 #include "quibbo/memory.h"
 #include "tests/support/child.h"
 
@@ -39,12 +43,15 @@ TEST(CliTest, ChatRepliesAndNamesEachFailure) {
   for (const auto& [arguments, input, failures, status] : kCases) {
     const Strings words = Words(arguments, memory);
     const Outcome chat = Cli(words, input);
-    EXPECT_EQ(Failures(chat.out), failures) << arguments;
+    const Kinds met = Failures(chat.out);
+    EXPECT_EQ(met, failures) << arguments;
     EXPECT_EQ(chat.status, status) << arguments;
-    for (const auto& reply : Replies(chat.out)) {
+    const auto replies = Replies(chat.out);
+    for (size_t i = 0; i < replies.size(); ++i) {
       // What went wrong and what to do here, never through a window's menu
       // or by wiping the memory.
-      if (!reply || !IsTrouble(*reply)) continue;
+      const auto& reply = replies[i];
+      if (!reply || !met[i]) continue;
       EXPECT_THAT(*reply, HasSubstr(*++std::ranges::find(words, "--memory")));
       EXPECT_THAT(*reply, HasSubstr("quibbo-cli"));
       EXPECT_THAT(*reply, Not(ContainsRegex("Wipe| wipe|menu")));
@@ -167,6 +174,37 @@ TEST(CliTest, EachRefusalIsOneLineWithTheStatusOfItsKind) {
   ASSERT_TRUE(WaitUntil([&] { return Failures(chat.out()).size() == 2; }));
   EXPECT_EQ(Failures(chat.out()).back(), std::nullopt);
   EXPECT_EQ(other.Rows().size(), theirs + 2);
+}
+
+// The README's and the manual's tables of exit statuses give every status
+// quibbo-cli exits with, each failure's with the name of its kind.
+TEST(CliTest, TheDocsListEveryExitStatusWithItsKind) {
+  for (const std::string doc : {"/README.md", "/doc/quibbo-cli.1.in"}) {
+    // Each row's statuses and the word after them, as in "| 3 | `missing` |"
+    // and ".BR 3 \" missing\"".
+    std::set<std::pair<int, std::string>> rows;
+    std::istringstream lines(FileBytes(QUIBBO_SOURCE_DIR + doc));
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.starts_with("| ") && !line.starts_with(".B")) continue;
+      std::erase_if(line, [](char c) { return std::strchr("|`\",\\", c); });
+      std::istringstream words(
+          line.substr(line[0] == '.' ? line.find(' ') : 0));
+      std::vector<int> statuses;
+      for (int status; words >> status;) statuses.push_back(status);
+      std::string word;
+      words.clear();
+      words >> word;
+      for (int status : statuses) rows.emplace(status, word);
+    }
+    for (const KindRow& kind : kKinds)
+      EXPECT_TRUE(rows.contains({kind.status, kind.name})) << doc << kind.name;
+    for (int status : {0, cli::kUsageStatus, kInternalErrorStatus,
+                       128 + SIGTERM, 128 + SIGHUP}) {
+      EXPECT_TRUE(std::ranges::any_of(
+          rows, [&](const auto& row) { return row.first == status; }))
+          << doc << " " << status;
+    }
+  }
 }
 
 // Links and folders: a link, or a folder, where Quibbo keeps a file beside

@@ -1,10 +1,11 @@
 #!/bin/sh
-# The manual pages and the bash completion know everything --help shows:
-# every subcommand and option of `quibbo-cli --help` and of each
-# `quibbo-cli SUBCOMMAND --help` appears in quibbo-cli(1) and is offered by
-# the completion after that subcommand, and every option of `quibbo --help`
-# appears in quibbo(1). The completion offers file names where a file is
-# expected, and groff finds nothing to warn about in either page.
+# quibbo-cli's --help, its manual page and its completion are made from one
+# table; this checks how each shows it. What `quibbo-cli --help` and each
+# `quibbo-cli COMMAND --help` say of every command and option stands word
+# for word in quibbo-cli(1), each help fits 80 columns, and the completion
+# offers the commands, each command's options and file names where a file
+# is expected. Every option of `quibbo --help` appears in quibbo(1), and
+# groff finds nothing to warn about in either page.
 #   help_test.sh BUILD
 set -eu
 build=$(cd "$1" && pwd)
@@ -12,9 +13,15 @@ pages=$build/share/man/man1
 completion=$build/share/bash-completion/completions/quibbo-cli
 fail() { echo "FAIL: $*" >&2 && exit 1; }
 
-# The options and commands that a --help text lists.
+# The options and commands that a --help text lists, and what it says of
+# each, one a line, unwrapped as the table has it.
 options() { grep -oE '^  -[-a-z]+(, -[-a-z]+)?' | tr -d ' ' | tr ',' '\n'; }
 subcommands() { sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p'; }
+meanings() {
+  awk '/^(Options|Commands):$/ { on = 1; next } !/^ / { on = 0 }
+    on && /^  [^ ]/ && n++ { print "" } on { printf " %s", substr($0, 23) }
+    END { print "" }' | sed 's/^ *//'
+}
 # The page as text, hyphens and all.
 page_text() { sed 's/\\-/-/g' "$pages/$1"; }
 # What the completion offers for the command line "quibbo-cli $*".
@@ -29,17 +36,19 @@ all_in() {
   done
 }
 
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 cli=$build/bin/quibbo-cli
 help=$("$cli" --help)
-cli_page=$(page_text quibbo-cli.1)
-all_in "quibbo-cli(1)" "$(echo "$help" | subcommands)" "$cli_page"
+page_text quibbo-cli.1 >"$scratch/page"
 all_in "completion of quibbo-cli" "$(echo "$help" | subcommands)" "$(complete '')"
 # Each help fits the width of a terminal that is not there: 80 columns.
 for command in "" $(echo "$help" | subcommands); do
   # shellcheck disable=SC2086
   text=$("$cli" $command --help)
   echo "$text" | awk 'length > 80 { exit 1 }' || fail "$command --help is too wide"
-  all_in "quibbo-cli(1)" "$(echo "$text" | options)" "$cli_page"
+  missing=$(echo "$text" | meanings | grep -vxF -f "$scratch/page") &&
+    fail "quibbo-cli(1) lacks what $command --help says: $missing"
   # shellcheck disable=SC2086
   all_in "completion of $command -" "$(echo "$text" | options)" "$(complete $command -)"
 done
@@ -52,8 +61,6 @@ fi
 
 # File names where a file is expected (a memory only where a memory may
 # go), and nothing ("-") where none is.
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
 touch "$scratch/some book.txt" "$scratch/some.mdb"
 cd "$scratch"
 while read -r expected words; do
@@ -76,4 +83,4 @@ EOF2
 command -v groff >/dev/null && for page in "$pages"/*.1; do
   warnings=$(groff -man -ww -z "$page" 2>&1) && [ -z "$warnings" ] || fail "$page: $warnings"
 done
-echo "manual pages and completion: all options found"
+echo "manual pages and completion: all of --help found"

@@ -24,7 +24,7 @@ TEST(EngineTest, AFailureLeavesNothingHalfDone) {
   TempMemory memory({"Keep this."});
   Engine(memory.path()).WipeMemory();
   auto engine = std::make_unique<Engine>(
-      memory.path(), nullptr, [](const WipeQuestion&) { return true; });
+      memory.path(), nullptr, [](WipeQuestion) { return true; });
   // Quibbo's connections run no triggers of the file's own, only TEMP ones.
   EnginePeer::Memory(*engine).file().connection().Execute(
       "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.word "

@@ -93,7 +93,7 @@ TEST(WaitingLinesTest, AFailureToStoreThemStaysWithThem) {
 TEST(WaitingLinesTest, AWipeTakesTheLinesSaidBeforeIt) {
   TempMemory memory({"Old words here."});
   Engine engine(memory.path(), std::make_unique<SeededRandom>(1),
-                [](const WipeQuestion&) { return true; });
+                [](WipeQuestion) { return true; });
   {
     auto learner = WaitSignal::Create(memory.path());
     Lock lock(memory);

@@ -31,31 +31,18 @@ using Kind = Error::Kind;
 
 // The kind KindName calls `name` ("busy"...); nullopt for any other text.
 inline std::optional<Kind> KindNamed(std::string_view name) {
-  for (int kind = 0; kind <= static_cast<int>(Kind::kInterrupted); ++kind)
-    if (name == KindName(static_cast<Kind>(kind))) return Kind{kind};
+  for (const KindRow& row : kKinds)
+    if (name == row.name) return row.kind;
   return std::nullopt;
 }
 
-// The exit status quibbo-cli(1) lists for a failure of `kind`.
-inline int ExitStatusOf(Kind kind) {
-  // missing, not-a-memory, exists, busy, read-only, full, damaged, io,
-  // invalid-text, empty, unsafe, interrupted (by Ctrl+C).
-  const int kStatuses[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 130};
-  return kStatuses[static_cast<int>(kind)];
-}
+// The exit status quibbo-cli gives for a failure of `kind`.
+inline int ExitStatusOf(Kind kind) { return RowOf(kKinds, kind).status; }
 
 // The kind of failure a response reports; nullopt when it reports none.
 inline std::optional<Kind> KindOf(const Response& response) {
   if (!response.failure) return std::nullopt;
   return response.failure->kind();
-}
-
-// Whether a reply is the trouble message rather than an answer, also when
-// someone typed its first sentence: no reply composed from lines of input
-// holds the blank line after it.
-inline bool IsTrouble(std::string_view reply) {
-  const std::string trouble = TroubleMessage("");
-  return reply.starts_with(trouble.substr(0, trouble.find("\n\n") + 2));
 }
 
 using Clock = std::chrono::steady_clock;
@@ -245,6 +232,7 @@ inline size_t TalkThrough(const TempMemory& memory, const Strings& lines,
   const Outcome chat = RunProgram(Program("quibbo-cli"),
                                   Words("--json", memory), Lines(lines), limit);
   const auto replies = Replies(chat.out);
+  const Kinds failures = Failures(chat.out);
   EXPECT_EQ(replies.size(), lines.size()) << chat.err.substr(0, 2000);
   size_t refused = 0;
   for (size_t i = 0; i < std::min(replies.size(), lines.size()); ++i) {
@@ -255,7 +243,9 @@ inline size_t TalkThrough(const TempMemory& memory, const Strings& lines,
     refused += !valid;
     rows += valid ? RowsLearnedFrom(line) : 0;
     EXPECT_EQ(replies[i].has_value(), valid) << "line " << i + 1;
-    EXPECT_FALSE(IsTrouble(replies[i].value_or(""))) << "line " << i + 1;
+    EXPECT_EQ(failures[i],
+              valid ? std::nullopt : Kinds::value_type(Kind::kInvalidText))
+        << "line " << i + 1;
   }
   EXPECT_EQ(static_cast<int64_t>(memory.Rows().size()), rows);
   memory.Sentences();  // checks that all are whole

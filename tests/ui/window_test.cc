@@ -144,31 +144,40 @@ class WindowTest : public QObject {
     const TempMemory& memory = h.memory;
     h.computer->setPlainText("You: x\n");
     // Each way through the message boxes, whose safe answer is the default:
-    // only Yes, then OK, wipes. Wiping a memory that is gone fails, and the
-    // error box names the file.
+    // only Yes, then OK, wipes. A wipe whose log a reader holds on to stands,
+    // and says so; wiping a memory that is gone fails. The error box names
+    // the file.
     using enum QMessageBox::StandardButton;
     const std::vector<QMessageBox::StandardButton> cases[] = {
-        {No}, {Yes, Cancel}, {Yes, Ok}, {Yes, Ok, Ok}};
+        {No}, {Yes, Cancel}, {Yes, Ok}, {Yes, Ok, Ok}, {Yes, Ok, Ok}};
     QString text;
     for (const auto& answers : cases) {
+      const bool held = &answers == &cases[3], gone = &answers == &cases[4];
       memory.Fill({"Keep these words."});
-      if (answers.size() == 3) std::filesystem::remove(memory.path());
+      if (gone) std::filesystem::remove(memory.path());
+      auto reader = held ? memory.Connect() : nullptr;
+      if (held) reader->Execute("BEGIN; SELECT count(*) FROM word;");
       QList<int> defaults;
       std::function<void(QWidget*)> answer = [&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         defaults << box->standardButton(box->defaultButton());
-        text = box->text();
+        text = box->text() + " " + box->informativeText();
         if (size_t(defaults.size()) < answers.size()) WhenModal(answer);
         box->button(answers[defaults.size() - 1])->click();
       };
       WhenModal(answer);
       h.Trigger("mnuwipe");
       QCOMPARE(defaults, QList<int>({No, Cancel, 0}).first(answers.size()));
-      QVERIFY(answers.size() == 3 ||
-              memory.Rows().empty() == (answers.back() == Ok));
+      QVERIFY(gone || memory.Rows().empty() == (answers.back() == Ok));
+      QVERIFY2(!held || !text.contains("Nothing was deleted"),
+               qPrintable(text));
     }
     QVERIFY2(text.contains(memory.path().c_str()), qPrintable(text));
     QCOMPARE(PlainText(*h.computer), "You: x\n");
+    // A line the memory cannot take is answered with the trouble message.
+    h.human->setPlainText("hello");
+    QTest::keyClick(h.human, Qt::Key_Return);
+    QVERIFY(PlainText(*h.computer).contains(memory.path().c_str()));
   }
 
   // A line answered beside a learner that cannot be stored by the end, the

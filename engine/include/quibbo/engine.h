@@ -114,22 +114,10 @@ namespace testing {
 class EnginePeer;
 }  // namespace testing
 
-// One of the two questions WipeMemory asks before it deletes anything. The
-// safe answer (No, Cancel) is always the default.
-struct WipeQuestion {
-  enum class Buttons { kYesNo, kOkCancel };
-  const char* text;
-  const char* title;
-  Buttons buttons;
-  bool stop_icon;
-};
-
-inline constexpr WipeQuestion kWipeFirstQuestion = {
-    "Are you absolutely sure about this?", "Delete All Data!",
-    WipeQuestion::Buttons::kYesNo, true};
-inline constexpr WipeQuestion kWipeSecondQuestion = {
-    "This data is irrecoverable!", "Proceed with delete?",
-    WipeQuestion::Buttons::kOkCancel, false};
+// The two questions WipeMemory asks before it deletes anything, in this
+// order; each program words them, and makes the safe answer (no) its
+// default.
+enum class WipeQuestion { kFirst, kSecond };
 
 // What Respond answers to an input of nothing but spaces.
 inline constexpr char kEmptyInputReply[] = "Please say something";
@@ -137,8 +125,8 @@ inline constexpr char kEmptyInputReply[] = "Please say something";
 // What Respond gives back: the text to show, and the failure it reports, if
 // any, so that a program can act on its kind without reading the text.
 struct Response {
-  // The reply; the trouble message for a failure while errors are reported;
-  // unset for a failure while they are not.
+  // The reply; unset for a failure, which each program tells in its own
+  // words.
   std::optional<std::string> text;
   // Set exactly when the line met a failure of the memory or of the input.
   std::optional<Error> failure;
@@ -157,8 +145,8 @@ struct Unstored {
 
 class Engine {
  public:
-  // Answers a question: true for Yes or OK, false for No or Cancel.
-  using Confirm = std::function<bool(const WipeQuestion&)>;
+  // Answers a question: true for yes, false for no.
+  using Confirm = std::function<bool(WipeQuestion)>;
 
   // Works on the memory at `memory_path`, which must already exist. Without
   // a random source the engine seeds its own unpredictably; without a
@@ -170,8 +158,7 @@ class Engine {
   Engine& operator=(const Engine&) = delete;
 
   // Learns `line` and returns the reply. A failure of the memory or of the
-  // input (an Error) yields the trouble message while errors are reported,
-  // and no text otherwise, and is named in Response::failure either way; any
+  // input (an Error) yields no text and is named in Response::failure; any
   // other exception is a fault of the program and is thrown on.
   // Whatever fails, the sentences stored before the failure stay stored and
   // a sentence is never stored in part.
@@ -192,19 +179,18 @@ class Engine {
   // failure shows at the next Respond.
   bool Idle();
 
-  // Asks kWipeFirstQuestion, then kWipeSecondQuestion; only when both are
+  // Asks the first WipeQuestion, then the second; only when both are
   // answered yes, deletes every stored word, the lines still waiting too.
   // Throws Error when the memory cannot be emptied; then nothing was
-  // deleted.
-  void WipeMemory();
+  // deleted. Once all is deleted, empties the memory's log, where old copies
+  // stay; returns the failure when another program holds on to it longer
+  // than the busy timeout (kBusy): the deletion stands, and wiping again
+  // empties the log.
+  std::optional<Error> WipeMemory();
 
   // The number of stored occurrences of `word`, letter case ignored, or
   // 999999999 when there is none. Throws Error.
   int32_t WordFrequency(std::string_view word);
-
-  // Whether Respond reports failures with the trouble message (true) or
-  // returns no text (false, the initial setting).
-  void SetReportErrors(bool report) { report_errors_ = report; }
 
   // Whether Respond stores what it is told (true, the initial setting). When
   // false, it chooses the seed and fallback words the same way (Consider)
@@ -239,7 +225,6 @@ class Engine {
   std::unique_ptr<RandomSource> random_;
   Confirm confirm_;
   StoreOptions options_;
-  bool report_errors_ = false;
   bool learning_ = true;
   // Held by every call, and by the worker's chore: whoever holds it owns the
   // memory's connection, the Store and what follows (doc/design.md).

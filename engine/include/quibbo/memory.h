@@ -205,6 +205,10 @@ struct ForgetFigures {
   int64_t sentences = 0;
   int64_t rows = 0;
   std::vector<std::string> examples;  // the oldest sentences, as text
+  // Set when what went is deleted, but another program holds on to the
+  // memory's log, where old copies of it stay until that program lets go
+  // (kBusy). Forgetting again empties the log (EmptyMemoryLog).
+  std::optional<Error> log_held;
 };
 
 // What Forget would delete now, with up to `examples` of the sentences;
@@ -227,6 +231,14 @@ ForgetFigures Forget(const std::string& memory_path,
 // stored, and then nothing changed. Throws Error; then nothing was deleted.
 ForgetFigures ForgetSentence(const std::string& memory_path,
                              const StoredSentence& sentence);
+
+// Empties the log of the memory at `memory_path`, as Forget does once it
+// has deleted, so that no old copy of what was deleted before stays in it:
+// for a forget that finds nothing (left) to delete, as when it is tried
+// again after another program held on to the log. Leaves alone a memory
+// this user may not write. Returns the failure when another program holds
+// on to the log (kBusy). Throws Error when the memory cannot be opened.
+std::optional<Error> EmptyMemoryLog(const std::string& memory_path);
 
 // A word and the number of its rows.
 struct WordTally {

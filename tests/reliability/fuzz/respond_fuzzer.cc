@@ -23,7 +23,7 @@ void Check(bool ok, const char* what, std::string_view line) {
 const test::TempMemory memory;
 const auto counter = memory.Connect();
 Engine engine(memory.path(), std::make_unique<SeededRandom>(1),
-              [](const WipeQuestion&) { return true; });
+              [](WipeQuestion) { return true; });
 
 int64_t Rows() {
   sqlite::Statement count(*counter, "SELECT count(*) FROM word");
@@ -34,22 +34,23 @@ int64_t Rows() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  engine.SetReportErrors(true);
   // Lines as quibbo-cli and the window hand them over; a few per input.
   for (size_t start = 0, lines = 0; start <= size && lines < 16; ++lines) {
     const std::string_view line =
         input.substr(start, std::min(input.find('\n', start), size) - start);
     start += line.size() + 1;
     const int64_t before = Rows();
-    const std::string reply = engine.Respond(line).text.value_or("(none)");
+    const Response response = engine.Respond(line);
     const int64_t added = Rows() - before;
     if (TrimSpaces(line).empty()) {
-      Check(reply == kEmptyInputReply && added == 0, "blank not asked", line);
+      Check(response.text == kEmptyInputReply && added == 0, "blank not asked",
+            line);
     } else if (!IsValidUtf8(line)) {
-      Check(test::IsTrouble(reply) && added == 0, "not refused", line);
+      Check(test::KindOf(response) == Error::Kind::kInvalidText && added == 0,
+            "not refused", line);
     } else {
       Check(added == test::RowsLearnedFrom(line), "wrong rows", line);
-      Check(!test::IsTrouble(reply) || Rows() == 0, "trouble", line);
+      Check(!response.failure || Rows() == 0, "trouble", line);
     }
     if (Rows() > 5000) engine.WipeMemory();
   }

@@ -1,11 +1,27 @@
-// Transactions and savepoints on the store, and what the store knows that
-// lives only as long as one.
+// Transactions and savepoints on the store, and the cache a transaction
+// keeps while it is open.
 #include <sqlite3.h>
 
 #include "engine/rows/store.h"
 #include "engine/rows/store_sql.h"
 
 namespace quibbo {
+namespace {
+
+void RollBack(MemoryFile& file) {
+  // Best effort: after some failures SQLite has ended the transaction
+  // itself.
+  sqlite3_exec(file.connection().handle(), "ROLLBACK;", nullptr, nullptr,
+               nullptr);
+}
+
+}  // namespace
+
+void Store::Transaction::Cache::TakeBack(size_t from) {
+  for (size_t i = from; i < tallied; ++i) tally.Remove(uncounted[i]);
+  tallied = std::min(tallied, from);
+  uncounted.resize(from);
+}
 
 Store::Transaction::Transaction(Store& store, Kind kind, int64_t line)
     : store_(store), kind_(kind), line_(line) {
@@ -13,34 +29,35 @@ Store::Transaction::Transaction(Store& store, Kind kind, int64_t line)
 }
 
 void Store::Transaction::Begin() {
-  store_.known_.Ended(false);
+  cache_ = {};
   store_.Guard([&] {
     store_.file_->connection().Execute(
         kind_ == Kind::kWrite ? "BEGIN IMMEDIATE;" : "BEGIN;");
+    store_.open_ = this;
     store_.AlignPending();
     // Shown before any savepoint, which could take the views back.
     if (kind_ == Kind::kLater) {
       store_.file_->connection().Execute(store_sql::kShowPending);
     }
   });
-  if (kind_ == Kind::kLater) store_.known_.later_line = line_;
   open_ = true;
 }
 
+void Store::Transaction::End() {
+  if (store_.open_ == this) store_.open_ = nullptr;
+}
+
 void Store::Transaction::Restart() {
-  sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
-               nullptr, nullptr);
-  store_.known_.Ended(true);
+  RollBack(*store_.file_);
+  End();
   Begin();
 }
 
 Store::Transaction::~Transaction() {
-  if (kept_) store_.Prepared(store_sql::kHoldSnapshot).Reset();
+  if (kept_) store_.statements_.Prepared(store_sql::kHoldSnapshot).Reset();
+  End();
   RestoreCache();
-  if (!open_) return;
-  store_.known_.Ended(true);
-  sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK;", nullptr,
-               nullptr, nullptr);
+  if (open_) RollBack(*store_.file_);
 }
 
 void Store::Transaction::Commit() {
@@ -48,8 +65,9 @@ void Store::Transaction::Commit() {
     store_.FlushCounts();
     store_.file_->connection().Execute("COMMIT;");
   });
-  store_.known_.Ended(false);
   open_ = false;
+  // A kept snapshot reads on as the transaction did, and keeps its cache.
+  if (!kept_) End();
   RestoreCache();
 }
 
@@ -58,7 +76,8 @@ void Store::Transaction::CommitKeepingSnapshot() {
     // A statement that has read a row and is not reset keeps its read
     // transaction open through the COMMIT: SQLite releases the write lock
     // and the connection reads on from the state it just committed.
-    sqlite::Statement& hold = store_.Prepared(store_sql::kHoldSnapshot);
+    sqlite::Statement& hold =
+        store_.statements_.Prepared(store_sql::kHoldSnapshot);
     hold.Reset();
     hold.Step();
   });
@@ -87,13 +106,13 @@ void Store::Transaction::RestoreCache() {
 }
 
 Store::Savepoint::Savepoint(Store& store)
-    : store_(store), uncounted_(store.known_.uncounted.size()) {
+    : store_(store), uncounted_(store.open_->cache_.uncounted.size()) {
   store_.Guard([&] { store_.file_->connection().Execute("SAVEPOINT s;"); });
 }
 
 Store::Savepoint::~Savepoint() {
   if (!open_) return;
-  store_.known_.Forget(uncounted_);
+  if (store_.open_) store_.open_->cache_.TakeBack(uncounted_);
   // After some failures SQLite has ended the transaction itself.
   sqlite3_exec(store_.file_->connection().handle(), "ROLLBACK TO s; RELEASE s;",
                nullptr, nullptr, nullptr);

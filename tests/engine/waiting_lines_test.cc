@@ -79,9 +79,8 @@ TEST(WaitingLinesTest, AFailureToStoreThemStaysWithThem) {
     auto learner = WaitSignal::Create(memory.path());
     EXPECT_EQ(KindOf(engine.Respond("it goes boom")), std::nullopt);
   }
-  for (const char* line : {"the next line", "and one more"}) {
+  for (const char* line : {"the next line", "and one more"})
     EXPECT_EQ(KindOf(engine.Respond(line)), std::nullopt) << line;
-  }
   const Unstored unstored = engine.Close();
   EXPECT_EQ(unstored.lines, 3);
   EXPECT_EQ(

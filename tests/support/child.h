@@ -1,9 +1,7 @@
-// Test support: a fresh memory in a temporary folder of its own, and the
-// ways tests fill it and look into it from outside the engine; the one way
-// tests start a program; whole conversations through quibbo-cli checked
-// line by line against the learning rules; and which failure a reply, an
-// exit status or a --json line reports (tests check the kind of a failure,
-// never its wording). A child's input and
+// Test support: the one way tests start a program; whole conversations
+// through quibbo-cli checked line by line against the learning rules; and
+// which failure a reply, an exit status or a --json line reports (tests
+// check the kind of a failure, never its wording). A child's input and
 // output are files in memory, so nothing blocks however much it reads or
 // writes; every wait has a time bound, and a child still running at the end
 // is killed.
@@ -14,145 +12,20 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sqlite3.h>
-#include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <utf8proc.h>
 
-#include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
-#include <string>
-#include <string_view>
 #include <thread>
-#include <vector>
 
-#include "engine/file/sqlite.h"
-#include "engine/language/learner.h"
-#include "engine/rows/store.h"
-#include "engine/text/text.h"
-#include "engine/text/unicase.h"
-#include "quibbo/engine.h"
-#include "quibbo/learn.h"
+#include "tests/support/temp_memory.h"
 
 namespace quibbo::testing {
-
-using Strings = std::vector<std::string>;
-
-// The content of a file; empty when there is none.
-inline std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class TempMemory {
- public:
-  // Creates a memory named qvd.mdb that learned `lines`, in a new temporary
-  // folder, and removes the folder and all in it when destroyed.
-  explicit TempMemory(const Strings& lines = {})
-      : folder_((std::filesystem::temp_directory_path() / "quibbo-test-XXXXXX")
-                    .string()) {
-    if (!mkdtemp(folder_.data()))
-      throw std::filesystem::filesystem_error("", {});
-    path_ = folder_ + "/qvd.mdb";
-    CreateMemory(path_);
-    if (!lines.empty()) Fill(lines);
-  }
-  ~TempMemory() {
-    namespace fs = std::filesystem;
-    std::error_code ignored;  // a test may have left the folder read-only
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add,
-                    ignored);
-    fs::remove_all(folder_, ignored);
-  }
-  TempMemory(const TempMemory&) = delete;
-  TempMemory& operator=(const TempMemory&) = delete;
-
-  const std::string& folder() const { return folder_; }
-  const std::string& path() const { return path_; }
-
-  // Learns `lines` as `quibbo-cli learn` does, without replying.
-  void Fill(const Strings& lines) const {
-    auto store = Store::Open(path_, Store::Access::kReadWrite);
-    BulkLearner learner(*store);
-    for (const std::string& line : lines) learner.Learn(line);
-    learner.Commit();
-  }
-
-  // A connection of its own, which knows the memory's collation.
-  std::unique_ptr<sqlite::Connection> Connect() const {
-    auto db =
-        std::make_unique<sqlite::Connection>(path_, SQLITE_OPEN_READWRITE);
-    // A program under test may be writing; wait for it as Quibbo does.
-    sqlite3_busy_timeout(db->handle(), 5000);
-    sqlite3_create_collation(db->handle(), kUnicaseCollation, SQLITE_UTF8,
-                             nullptr, CollateUnicase);
-    return db;
-  }
-  void Execute(const std::string& s) const { Connect()->Execute(s.c_str()); }
-
-  // Every row, in id order.
-  std::vector<WordRecord> Rows() const {
-    auto db = Connect();
-    sqlite::Statement select(*db, "SELECT * FROM word ORDER BY id");
-    std::vector<WordRecord> rows;
-    while (select.Step()) {
-      rows.push_back({select.ColumnInt(0), select.ColumnOptionalText(1),
-                      select.ColumnText(2), select.ColumnOptionalText(3),
-                      select.ColumnInt(4)});
-    }
-    return rows;
-  }
-
-  // The stored sentences from row `skip` on, words joined by spaces, once
-  // checked that the file is sound and every sentence in it whole.
-  Strings Sentences(size_t skip = 0) const {
-    auto db = Connect();
-    sqlite::Statement check(*db, "PRAGMA integrity_check");
-    EXPECT_TRUE(check.Step() && check.ColumnText(0) == "ok") << path_;
-    const std::vector<WordRecord> rows = Rows();
-    Strings sentences;
-    std::string sentence;
-    for (size_t i = 0; i < rows.size(); ++i) {
-      // Each row starts a sentence or goes on with the one of the row before.
-      const WordRecord& row = rows[i];
-      const WordRecord* before = i > 0 && rows[i - 1].next ? &rows[i - 1] : 0;
-      if (before
-              ? row.position != before->position + 1 ||
-                    row.previous != before->middle || before->next != row.middle
-              : row.position != 0 || row.previous) {
-        ADD_FAILURE() << "row " << row.id << " does not go on with a sentence";
-        break;
-      }
-      sentence += (before ? " " : "") + row.middle;
-      if (!row.next && i >= skip) sentences.push_back(sentence);
-      if (!row.next) sentence.clear();
-    }
-    EXPECT_TRUE(rows.empty() || !rows.back().next) << "unfinished sentence";
-    return sentences;
-  }
-
- private:
-  std::string folder_, path_;
-};
-
-// Words whose kept count is missing, wrong or left over; 0 when exact.
-inline int64_t MiscountedWords(const TempMemory& memory) {
-  sqlite::Statement wrong(*memory.Connect(), R"(
-      SELECT count(*) FROM word_count AS kept FULL JOIN (SELECT middle AS word,
-        count(*) AS count FROM word GROUP BY middle COLLATE unicase) AS recount
-      USING (word, count) WHERE kept.word IS NULL OR recount.word IS NULL)");
-  return wrong.Step() ? wrong.ColumnInt(0) : -1;
-}
 
 using Kind = Error::Kind;
 
@@ -297,6 +170,11 @@ inline Outcome Cli(const TempMemory& memory, const std::string& line,
   return Cli(Words(line, memory), input);
 }
 
+// Whether `text` is one line of quibbo-cli's, as each failure is told.
+inline bool OneLine(const std::string& text) {
+  return text.starts_with("quibbo-cli: ") && text.find('\n') == text.size() - 1;
+}
+
 // Waits until `ready()` holds, for at most `limit`; whether it came.
 inline bool WaitUntil(const std::function<bool()>& ready,
                       std::chrono::seconds limit = std::chrono::seconds(30)) {
@@ -314,12 +192,20 @@ inline std::string Lines(const Strings& lines) {
   return text;
 }
 
+// Each line of a --json conversation, parsed.
+inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
+  std::vector<nlohmann::json> parsed;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);)
+    parsed.push_back(nlohmann::json::parse(line));
+  return parsed;
+}
+
 // The replies of a --json conversation, in order; nullopt for null.
 inline std::vector<std::optional<std::string>> Replies(const std::string& out) {
   std::vector<std::optional<std::string>> replies;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);) {
-    const nlohmann::json reply = nlohmann::json::parse(line)["quibbo"];
+  for (const nlohmann::json& line : JsonLines(out)) {
+    const nlohmann::json& reply = line["quibbo"];
     replies.push_back(reply.is_string() ? reply.get<std::string>()
                                         : std::optional<std::string>());
   }
@@ -331,51 +217,9 @@ inline std::vector<std::optional<std::string>> Replies(const std::string& out) {
 using Kinds = std::vector<std::optional<Kind>>;
 inline Kinds Failures(const std::string& out) {
   Kinds failures;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);) {
-    failures.push_back(
-        KindNamed(nlohmann::json::parse(line).value("error", "")));
-  }
+  for (const nlohmann::json& line : JsonLines(out))
+    failures.push_back(KindNamed(line.value("error", "")));
   return failures;
-}
-
-// `text` in Unicode's composed form (NFC), or with `decomposed` in its
-// decomposed form (NFD), as utf8proc makes them; `text` must be valid.
-inline std::string Form(const std::string& text, bool decomposed = false) {
-  auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.c_str());
-  std::unique_ptr<utf8proc_uint8_t, decltype(&free)> form(
-      decomposed ? utf8proc_NFD(bytes) : utf8proc_NFC(bytes), &free);
-  return reinterpret_cast<const char*>(form.get());
-}
-
-// `count` lines of two or three sentences, each sentence in no other line.
-inline Strings Script(const std::string& tag, int count) {
-  Strings script;
-  for (int i = 0; i < count; ++i) {
-    const std::string n = tag + std::to_string(i);
-    script.push_back(n + " says hello. and " + n + " says more" +
-                     (i % 3 ? ". then " + n + " ends" : ""));
-  }
-  return script;
-}
-
-// The sentences learning makes of `lines`, in order.
-inline Strings SentencesOf(const Strings& lines) {
-  Strings sentences;
-  for (const std::string& line : lines) {
-    std::ranges::copy_if(CutSentences(line), std::back_inserter(sentences),
-                         [](const std::string& s) { return !s.empty(); });
-  }
-  return sentences;
-}
-
-// The rows learning stores for a line of valid text: one per word of each
-// of its sentences.
-inline int64_t RowsLearnedFrom(std::string_view line) {
-  int64_t rows = 0;
-  for (const std::string& s : SentencesOf({std::string(line)}))
-    rows += 1 + std::ranges::count(s, ' ');
-  return rows;
 }
 
 // Talks through `lines` in one `quibbo-cli --json` run on `memory`, which

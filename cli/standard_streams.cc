@@ -52,6 +52,7 @@ OutputBuffer* output = nullptr;
 
 void SetUpStandardStreams() {
   std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
   // Never destroyed: std::cout is flushed at exit, after static objects.
   output = new OutputBuffer;
   std::cout.rdbuf(output);

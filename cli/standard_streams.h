@@ -3,10 +3,11 @@
 //
 // std::cout goes through a buffer that remembers why a write failed (a
 // closed standard output, a full disk, /dev/full), so that every command
-// can end with a one-line failure instead of success. SIGXFSZ is ignored,
-// so that a write past the file-size limit (ulimit -f) fails with EFBIG,
-// which is told as a full disk, instead of killing the program half way
-// through a write.
+// can end with a one-line failure instead of success. SIGXFSZ and SIGPIPE
+// are ignored, so that a write past the file-size limit (ulimit -f) fails
+// with EFBIG, which is told as a full disk, and a write to a pipe nobody
+// reads fails with EPIPE, instead of killing the program half way through
+// a write, before a conversation has stored the lines still waiting.
 #ifndef QUIBBO_CLI_STANDARD_STREAMS_H_
 #define QUIBBO_CLI_STANDARD_STREAMS_H_
 

@@ -5,6 +5,8 @@
 // standard output that takes nothing.
 #include <gmock/gmock.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "tests/support/child.h"
@@ -148,9 +150,10 @@ TEST(SignalsTest, AFileSizeLimitIsAFullDisk) {
   }
 }
 
-// A closed or full standard output fails in one line, every command alike;
-// nothing is deleted on a question that could not be shown, and a
-// conversation stores the line whose reply was lost and ends there.
+// A closed or full standard output, or a pipe nobody reads, fails in one
+// line, every command alike; nothing is deleted on a question that could not
+// be shown, and a conversation stores the line whose reply was lost and ends
+// there.
 TEST(SignalsTest, LostOutputIsAFailure) {
   TempMemory memory({"Keep this."});
   std::ofstream(memory.folder() + "/a.txt") << "learned\n";
@@ -160,12 +163,18 @@ TEST(SignalsTest, LostOutputIsAFailure) {
       {"learn @/a.txt", ""},  {"wipe", "y\ny\n"},
       {"chat", "one\ntwo\n"}, {"--json", "three\n"},
       {"--help", ""},         {"init --memory @/new.mdb", ""}};
-  for (const std::string redirect : {">&-", ">/dev/full"}) {
+  // The pipe's reader is gone before quibbo-cli starts: "go" tells when.
+  const std::string go = memory.folder() + "/go";
+  ASSERT_EQ(mkfifo(go.c_str(), 0600), 0);
+  const std::string unread = "{ read x <" + go + "; @cli; echo $? >" + go +
+                             ".status; } | { exec 0<&-; echo >" + go +
+                             "; }; exit $(cat " + go + ".status)";
+  for (const std::string& redirect :
+       Strings{"exec @cli >&-", "exec @cli >/dev/full", unread}) {
     for (const auto& [command, input] : kCommands) {
       const size_t rows = memory.Rows().size();
       fs::remove(memory.folder() + "/new.mdb");
-      const Outcome outcome =
-          ShellCli("exec @cli " + redirect, command, memory, input);
+      const Outcome outcome = ShellCli(redirect, command, memory, input);
       EXPECT_NE(outcome.status, 0) << redirect << command;
       EXPECT_TRUE(OneLine(outcome.err)) << command << outcome.err;
       const size_t gained = command == "chat" || command == "--json" ? 1

@@ -118,8 +118,8 @@ if $ns true 2>/dev/null; then
 fi
 
 # Links and folders: erin's folder is made hers alone, and refused in one
-# line naming the folder at fault as a link, in a folder others may write
-# without the sticky bit, and as another's.
+# line naming the folder at fault as a link (by the window too), in a folder
+# others may write without the sticky bit, and as another's.
 e=$work/erin share=$work/erin/.local/share && mkdir -p "$share/quibbo" "$e/elsewhere" && chmod 755 "$share/quibbo"
 [ -z "$as" ] || chown -R 65534:65534 "$e"
 echo hi | as_user "$e" "$system/quibbo-cli" >/dev/null && [ "$(stat -c %a "$share/quibbo")" = 700 ] ||
@@ -129,6 +129,14 @@ refused() {
   [ "$status" = 13 ] && [ "$(wc -l <"$work/err")" = 1 ] && grep -qE "$1[ ,]" "$work/err" || fail "$1: $status, $(cat "$work/err")"
 }
 mv "$share/quibbo" "$e/kept" && ln -s ../../elsewhere "$share/quibbo" && refused "$share/quibbo"
+# The window too, in its message box and in a line on stderr.
+: >"$work/err" && $as env -i PATH=/usr/bin:/bin HOME="$e" QT_QPA_PLATFORM=offscreen "$system/quibbo" 2>"$work/err" &
+window=$!
+for _ in $(seq 100); do grep -q "^quibbo: " "$work/err" && break; sleep 0.1; done
+kill "$window" 2>/dev/null || true
+{ wait "$window"; } 2>/dev/null || true
+window=""
+grep "^quibbo: " "$work/err" | grep -qF "$share/quibbo" || fail "the window beside a link: $(cat "$work/err")"
 [ -z "$(ls "$e/elsewhere")" ] || fail "a memory was made through a link"
 rm "$share/quibbo" && mv "$e/kept" "$share/quibbo" && chmod 777 "$share" && refused "$share"
 chmod 1777 "$share" && as_user "$e" "$system/quibbo-cli" stats >/dev/null || fail "a folder with the sticky bit"

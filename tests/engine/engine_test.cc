@@ -23,10 +23,11 @@ namespace {
 TEST(EngineTest, AFailureLeavesNothingHalfDone) {
   TempMemory memory({"Keep this."});
   Engine(memory.path()).WipeMemory();
-  auto engine = std::make_unique<Engine>(
-      memory.path(), nullptr, [](WipeQuestion) { return true; });
+  auto engine = std::make_unique<Engine>(memory.path(), nullptr,
+                                         [](WipeQuestion) { return true; });
   // Quibbo's connections run no triggers of the file's own, only TEMP ones.
-  EnginePeer::Memory(*engine).file().connection().Execute(
+  EnginePeer::Execute(
+      *engine,
       "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.word "
       "WHEN new.middle = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;"
       "CREATE TEMP TRIGGER keep BEFORE DELETE ON word_count "

@@ -72,7 +72,8 @@ TEST(WaitingLinesTest, AFailureToStoreThemStaysWithThem) {
   TempMemory memory({"A memory that holds something."});
   Engine engine(memory.path(), std::make_unique<SeededRandom>(1));
   // Quibbo's connections run TEMP triggers only.
-  EnginePeer::Memory(engine).file().connection().Execute(
+  EnginePeer::Execute(
+      engine,
       "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.word "
       "WHEN new.middle = 'boom.' BEGIN SELECT RAISE(ABORT, 'refused'); END;");
   {

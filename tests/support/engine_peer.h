@@ -2,6 +2,8 @@
 #ifndef QUIBBO_TESTS_SUPPORT_ENGINE_PEER_H_
 #define QUIBBO_TESTS_SUPPORT_ENGINE_PEER_H_
 
+#include <mutex>
+
 #include "engine/rows/store.h"
 #include "quibbo/engine.h"
 
@@ -9,8 +11,13 @@ namespace quibbo::testing {
 
 class EnginePeer {
  public:
-  // The engine's open memory, opened first if need be.
-  static Store& Memory(Engine& engine) { return engine.Memory(true); }
+  // Runs `sql` on the engine's connection, the memory opened first if need
+  // be, under the engine's lock: the memory's worker uses the connection
+  // too, whenever it holds that lock.
+  static void Execute(Engine& engine, const char* sql) {
+    std::lock_guard<std::timed_mutex> hold(engine.mutex_);
+    engine.Memory(true).file().connection().Execute(sql);
+  }
 };
 
 }  // namespace quibbo::testing

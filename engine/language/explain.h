@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/rows/store.h"
-#include "quibbo/engine.h"
+#include "quibbo/explanation.h"
 
 namespace quibbo {
 

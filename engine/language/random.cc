@@ -1,6 +1,6 @@
 #include <chrono>
 
-#include "quibbo/engine.h"
+#include "quibbo/random.h"
 
 namespace quibbo {
 

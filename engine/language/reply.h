@@ -28,7 +28,8 @@
 #include "engine/language/explain.h"
 #include "engine/language/learner.h"
 #include "engine/rows/store.h"
-#include "quibbo/engine.h"
+#include "quibbo/explanation.h"
+#include "quibbo/random.h"
 
 namespace quibbo {
 

@@ -36,79 +36,19 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "quibbo/error.h"
+#include "quibbo/explanation.h"
 #include "quibbo/memory.h"
+#include "quibbo/random.h"
 
 namespace quibbo {
 
 class Store;
 struct PendingRow;
-
-// Where reply generation gets its chances from. Generation only ever needs
-// "a whole number from 0 up to, not including, n", so that is the whole
-// interface. Tests script the draws; the programs use a seeded generator
-// whose stream is the same on every platform, so a memory, its inputs and a
-// seed always give the same replies.
-class RandomSource {
- public:
-  virtual ~RandomSource() = default;
-  // Returns a whole number drawn uniformly from [0, bound); bound >= 1.
-  virtual uint64_t Below(uint64_t bound) = 0;
-};
-
-class SeededRandom : public RandomSource {
- public:
-  explicit SeededRandom(uint64_t seed) : generator_(seed) {}
-  // Seeded once from the clock and the system's random device, so no two
-  // runs repeat their draws.
-  static std::unique_ptr<SeededRandom> Unpredictable();
-
-  uint64_t Below(uint64_t bound) override;
-
- private:
-  std::mt19937_64 generator_;  // fully specified by the standard
-};
-
-// Why a reply says what it says (SetExplaining): the word it started from,
-// and the stored sentences its words were read from. Every word a walk adds
-// is read from one stored row, and every row belongs to one stored
-// sentence; explaining takes no random draw, so a reply is the same whether
-// it is explained or not.
-
-// Where the word a reply started from came from.
-enum class SeedRule {
-  kRarestWord,    // the input's rarest word that the memory held
-  kFallbackWord,  // the input's longest word, after a reply that repeated it
-  kChance,        // no row held the word: a row drawn at random
-};
-
-// A stored sentence that a run of the reply's words was read from.
-struct ReplySource {
-  int64_t sentence = 0;  // the id of its first row
-  std::string text;      // as export writes it
-  // The run, as indices of the reply's words (the reply cut at single
-  // spaces), inclusive; and the index among the sentence's words where it
-  // stands. Consecutive rows of one sentence that read on where the last
-  // one stopped make one run.
-  size_t first_word = 0;
-  size_t last_word = 0;
-  int64_t in_sentence = 0;
-};
-
-struct Explanation {
-  // The seed word searched for; with kChance, the drawn row's word.
-  std::string seed;
-  SeedRule rule = SeedRule::kChance;
-  // Whether the start moved to the same position in a nearby sentence.
-  bool moved = false;
-  // In reply order; together the runs cover every word of the reply once.
-  std::vector<ReplySource> sources;
-};
 
 namespace testing {
 class EnginePeer;

@@ -59,7 +59,16 @@ void Worker::Committed(int log_pages) noexcept {
   committed_.fetch_add(1);
   if (log_pages != kUnknown) {
     if (log_pages < log_pages_.exchange(log_pages)) restarts_.fetch_add(1);
-    if (log_pages >= checkpoint_pages_) copy_wanted_ = true;
+    // Commits back to back leave a copy no moment to reach the log's end
+    // before the next one begins, so the log starts afresh only between
+    // them: meanwhile a copy is due for each checkpoint_pages it grows, not
+    // at every commit, whose sync would wait behind it.
+    const int since = asked_restart_ == restarts_ ? asked_through_.load() : 0;
+    if (log_pages - since >= checkpoint_pages_) {
+      asked_through_ = log_pages;
+      asked_restart_ = restarts_.load();
+      copy_wanted_ = true;
+    }
   }
   const uint64_t one = 1;
   [[maybe_unused]] ssize_t written = write(wake_fd_, &one, sizeof one);

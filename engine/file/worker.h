@@ -127,6 +127,10 @@ class Worker {
   // belonged to; a copy that ends after a restart does not count.
   std::atomic<int> copied_through_ = 0;
   std::atomic<uint64_t> copied_restart_ = 0;
+  // Likewise when a copy was last asked for, whether it reached the end or
+  // not: the next is due checkpoint_pages later.
+  std::atomic<int> asked_through_ = 0;
+  std::atomic<uint64_t> asked_restart_ = 0;
 
   std::function<bool()> chore_;
   std::mutex copy_mutex_;  // one copy of the log at a time

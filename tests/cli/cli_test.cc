@@ -247,8 +247,7 @@ TEST(CliTest, NothingBesideTheMemoryIsReachedThroughALink) {
   EXPECT_EQ(memory.Rows().size(), 2u);
   // A log that holds something (SQLite mends an empty one itself), left
   // read-only, not through a link, gets the memory's mode back.
-  auto holder = memory.Connect();
-  holder->Execute(
+  auto holder = memory.Connect(
       "PRAGMA wal_autocheckpoint = 0; PRAGMA user_version = 1; BEGIN; "
       "SELECT count(*) FROM word;");
   chmod((memory.path() + "-wal").c_str(), 0400);
@@ -277,8 +276,8 @@ TEST(CliTest, InterruptsEndCleanly) {
        {"backup @/out --force", "export @/out", "export"}) {
     for (int signal : {SIGINT, SIGTERM}) {
       // Held, so that the command waits for the memory once it has begun.
-      auto holder = memory.Connect();
-      holder->Execute("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;");
+      auto holder =
+          memory.Connect("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;");
       Child child(Program("quibbo-cli"), Words(command, memory));
       ASSERT_TRUE(WaitUntil([&] { return child.HasOpen(memory.path()); }));
       child.Signal(signal);

@@ -64,12 +64,11 @@ nlohmann::json Counts(const TempMemory& memory) {
 }
 
 // The memory's tables, indexes and triggers as SQLite lists them.
-Strings Schema(const TempMemory& memory) {
+std::string Schema(const TempMemory& memory) {
   auto db = memory.Connect();
-  sqlite::Statement names(*db, "SELECT sql FROM sqlite_schema ORDER BY name");
-  Strings schema;
-  while (names.Step()) schema.push_back(names.ColumnText(0));
-  return schema;
+  sqlite::Statement schema(*db, "SELECT group_concat(sql, ';\n') FROM "
+                                "(SELECT sql FROM sqlite_schema ORDER BY name)");
+  return schema.Step() ? schema.ColumnText(0) : "";
 }
 
 // Talks `lines` through quibbo-cli seeded with 7; each exchange as the line,

@@ -203,9 +203,8 @@ inline std::string Lines(const Strings& lines) {
 // Each line of a --json conversation, parsed.
 inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
   std::vector<nlohmann::json> parsed;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);)
-    parsed.push_back(nlohmann::json::parse(line));
+  for (const std::string& line : Cut(out, '\n'))
+    if (!line.empty()) parsed.push_back(nlohmann::json::parse(line));
   return parsed;
 }
 

@@ -100,15 +100,16 @@ TEST(SignalsTest, AnEndlessLineOrAFileSizeLimitStopsInOneLine) {
   TempMemory memory;
   std::ofstream(memory.folder() + "/book.txt") << Lines(Script("line", 6000));
 #ifdef __SANITIZE_ADDRESS__  // which cannot run within a memory limit
-  const std::string endless = "{ echo kept; yes | tr -d '\\n'; } | @cli";
+  const std::string bounded = "";
 #else
-  const std::string endless =
-      "ulimit -v 300000; { echo kept; yes | tr -d '\\n'; } | @cli";
+  const std::string bounded = "ulimit -v 300000; ";
 #endif
+  const std::string endless =
+      bounded + "{ echo kept; yes | tr -d '\\n'; } | @cli";
   // Below the size of a memory of the book, and of the book.
   const std::string limit = "ulimit -f 300; exec @cli";
   const std::tuple<std::string, std::string, Kind> kCases[] = {
-      {"exec @cli", "learn /dev/zero", Kind::kInvalidText},
+      {bounded + "exec @cli", "learn /dev/zero", Kind::kInvalidText},
       {endless, "learn -", Kind::kInvalidText},
       {endless, "chat", Kind::kInvalidText},
       {limit, "learn @/book.txt", Kind::kFull},

@@ -66,8 +66,9 @@ nlohmann::json Counts(const TempMemory& memory) {
 // The memory's tables, indexes and triggers as SQLite lists them.
 std::string Schema(const TempMemory& memory) {
   auto db = memory.Connect();
-  sqlite::Statement schema(*db, "SELECT group_concat(sql, ';\n') FROM "
-                                "(SELECT sql FROM sqlite_schema ORDER BY name)");
+  sqlite::Statement schema(*db,
+                           "SELECT group_concat(sql, ';\n') FROM "
+                           "(SELECT sql FROM sqlite_schema ORDER BY name)");
   return schema.Step() ? schema.ColumnText(0) : "";
 }
 
@@ -82,23 +83,18 @@ Strings Converse(const TempMemory& memory, const Strings& lines) {
   return exchanges;
 }
 
-// The recorded replies must never be edited to make this pass.
+// The recorded replies must never be edited to make this pass. Beside a
+// learner in the middle of a batch, every line waits to be stored, and is
+// answered as recorded all the same; once the learner lets go, the memory
+// holds exactly what learning the lines gives.
 TEST(PinnedRepliesTest, SeededConversationAnswersAsRecorded) {
-  const Strings pinned = Pinned(false);
+  const Strings pinned = Pinned(false), lines = Pinned();
   ASSERT_EQ(pinned.size(), 1500u);
-  TempMemory memory;
-  const Strings actual = Converse(memory, Pinned());
+  const Strings actual = Converse(TempMemory(), lines);
   for (size_t i = 0, differences = 0; i < 1500 && differences < 5; ++i) {
     EXPECT_EQ(actual[i], pinned[i]) << "line " << i + 1;
     differences += actual[i] != pinned[i];
   }
-}
-
-// Beside a learner in the middle of a batch, every line waits to be stored,
-// and is answered as recorded all the same; once the learner lets go, the
-// memory holds exactly what learning the lines gives.
-TEST(PinnedRepliesTest, BesideALearnerAnswersAsRecordedAndStoresLater) {
-  const Strings pinned = Pinned(false), lines = Pinned();
   TempMemory memory, reference(Strings(lines.begin(), lines.begin() + 300));
   {
     auto learner = WaitSignal::Create(memory.path());

@@ -59,8 +59,10 @@ TEST(StoreTest, SearchesNearAnIdFindWhatReadingEveryRowFinds) {
     SCOPED_TRACE(word + " or position " + std::to_string(position) + " near " +
                  std::to_string(id));
     EXPECT_EQ(store->walk().NextIdWithWord(word, id), next_with_word);
-    EXPECT_EQ(store->walk().NearestIdAtPosition(position, id, kBackward), previous_at);
-    EXPECT_EQ(store->walk().NearestIdAtPosition(position, id, kForward), next_at);
+    EXPECT_EQ(store->walk().NearestIdAtPosition(position, id, kBackward),
+              previous_at);
+    EXPECT_EQ(store->walk().NearestIdAtPosition(position, id, kForward),
+              next_at);
   }
 }
 
@@ -76,7 +78,8 @@ TEST(StoreTest, DrawsOnlyRowsThatExist) {
     SeededRandom random(stride);
     std::map<int64_t, int> drawn;
     for (int i = 0; i < 400; ++i)
-      ++drawn[store->walk().DrawId([&](uint64_t n) { return random.Below(n); })];
+      ++drawn[store->walk().DrawId(
+          [&](uint64_t n) { return random.Below(n); })];
     ASSERT_EQ(drawn.size(), 4u) << stride;
     for (const auto& [id, times] : drawn) {
       EXPECT_EQ((id - 1000) % stride, 0);

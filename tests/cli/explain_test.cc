@@ -27,7 +27,7 @@ Strings WalkLines(unsigned seed, int count) {
 // The sentences as export writes them, by the id of their first row.
 std::map<int64_t, std::string> SentencesById(const TempMemory& memory) {
   std::map<int64_t, std::string> by_id;
-  const auto exported = JsonLines(Cli(memory, "export --json").out);
+  const auto exported = JsonLines(Cli(memory, "export - --json").out);
   for (const WordRecord& row : memory.Rows())
     if (row.position == 0) by_id[row.id] = exported.at(by_id.size());
   return by_id;

@@ -32,10 +32,11 @@ const std::string kBom = "\xEF\xBB\xBF";
 
 // Inputs.
 //
-// Each text file once, under any name, and a signal file a learner left does
-// not stop it. That learn never reads the memory is tried with the
-// refusals. A byte order mark starts each file, not each line; white space
-// alone, of any kind, is no sentence.
+// Each text file once, under any name, one at a time (more are given than
+// may be open at once), and a signal file a learner left does not stop it.
+// That learn never reads the memory is tried with the refusals. A byte order
+// mark starts each file, not each line; white space alone, of any kind, is
+// no sentence.
 TEST(InputsTest, LearnReadsEachTextFileOnceWithoutMarksOrBlankLines) {
   TempMemory memory;
   const std::string dir = memory.folder() + "/";
@@ -46,54 +47,19 @@ TEST(InputsTest, LearnReadsEachTextFileOnceWithoutMarksOrBlankLines) {
   std::ofstream(memory.path() + "-wait").flush();
   fs::create_symlink(dir + "a.txt", dir + "link.txt");
   fs::copy_file(memory.path(), dir + "copy.mdb");
-  const Outcome learn =
-      Cli(memory,
-          "learn @/a.txt @/link.txt @/bin.dat @/copy.mdb @/b.txt @/./a.txt @");
+  std::string command =
+      "learn @/a.txt @/link.txt @/bin.dat @/copy.mdb @/b.txt @/./a.txt @";
+  for (int i = 0; i < 60; ++i) {
+    std::ofstream(dir + std::to_string(i) + ".txt") << " \n";
+    command += " @/" + std::to_string(i) + ".txt";
+  }
+  const Outcome learn = ShellCli("ulimit -n 40; exec @cli", command, memory);
   EXPECT_EQ(learn.status, 0) << learn.err;
   EXPECT_THAT(learn.out, HasSubstr("; skipped 3 files not text ("));
   EXPECT_EQ(memory.Sentences(), (Strings{"Hello there.", kBom + "again."}));
   // A conversation keeps its own rule: a tab is a word.
   Cli(memory, "chat", kBom + "\t\n");
   EXPECT_EQ(memory.Sentences().back(), "\t.");
-}
-
-TEST(InputsTest, LearnOpensOneFileAtATime) {
-  TempMemory memory;
-  Strings names;
-  for (int i = 0; i < 100; ++i) {
-    names.push_back(memory.folder() + "/" + std::to_string(i) + ".txt");
-    std::ofstream(names.back()) << "file " << i << "\n";
-  }
-  std::string command = "learn";
-  for (const std::string& name : names) command += " " + name;
-  const Outcome learn = ShellCli("ulimit -n 40; exec @cli", command, memory);
-  EXPECT_EQ(learn.status, 0) << learn.err;
-  EXPECT_EQ(memory.Rows().size(), 200u);
-}
-
-#ifdef __SANITIZE_ADDRESS__  // which cannot run within a memory limit
-const std::string kMemoryLimit = "";
-#else
-const std::string kMemoryLimit = "ulimit -v 300000; ";
-#endif
-
-// An endless line stops learn, and a conversation, in one line and bounded
-// memory, keeping what came before it.
-TEST(InputsTest, AnEndlessLineStops) {
-  const std::string kKeptThenEndless =
-      "{ echo kept; yes | tr -d '\\n'; } | @cli";
-  const std::pair<std::string, std::string> kCases[] = {
-      {"exec @cli", "learn /dev/zero"},
-      {kKeptThenEndless, "learn -"},
-      {kKeptThenEndless, "chat"}};
-  for (const auto& [shell, command] : kCases) {
-    TempMemory memory;
-    const Outcome outcome = ShellCli(kMemoryLimit + shell, command, memory);
-    EXPECT_EQ(outcome.status, ExitStatusOf(Kind::kInvalidText)) << command;
-    EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
-    EXPECT_EQ(memory.Sentences(),
-              shell == kKeptThenEndless ? Strings{"Kept."} : Strings());
-  }
 }
 
 // Names.
@@ -127,26 +93,40 @@ TEST(NamesTest, LongPathsAndTheLongestNamesWork) {
   }
 }
 
-// Signals and output.
+// Limits and output.
 //
-// A file-size limit is a full disk: one line, and what was stored before
-// stays whole.
-TEST(SignalsTest, AFileSizeLimitIsAFullDisk) {
+// An endless line stops learn, and a conversation, and a file-size limit is
+// a full disk: one line, in bounded memory, and what was stored before,
+// what came before the endless line too, stays whole.
+TEST(SignalsTest, AnEndlessLineOrAFileSizeLimitStopsInOneLine) {
   TempMemory memory;
-  const std::string book = memory.folder() + "/book.txt";
-  {
-    std::ofstream out(book);
-    for (const std::string& line : Script("line", 6000)) out << line << "\n";
-  }
-  for (const std::string command :
-       {"learn @/book.txt", "backup @/copy", "export @/text"}) {
-    // Below the size of a memory of the book, and of the book.
-    const Outcome outcome =
-        ShellCli("ulimit -f 300; exec @cli", command, memory);
-    EXPECT_EQ(outcome.status, ExitStatusOf(Kind::kFull)) << command;
+  std::ofstream(memory.folder() + "/book.txt") << Lines(Script("line", 6000));
+#ifdef __SANITIZE_ADDRESS__  // which cannot run within a memory limit
+  const std::string bounded = "";
+#else
+  const std::string bounded = "ulimit -v 300000; ";
+#endif
+  const std::string endless =
+      bounded + "{ echo kept; yes | tr -d '\\n'; } | @cli";
+  // Below the size of a memory of the book, and of the book.
+  const std::string limit = "ulimit -f 300; exec @cli";
+  const std::tuple<std::string, std::string, Kind> kCases[] = {
+      {bounded + "exec @cli", "learn /dev/zero", Kind::kInvalidText},
+      {endless, "learn -", Kind::kInvalidText},
+      {endless, "chat", Kind::kInvalidText},
+      {limit, "learn @/book.txt", Kind::kFull},
+      {limit, "backup @/copy", Kind::kFull},
+      {limit, "export @/text", Kind::kFull}};
+  size_t kept = 0;
+  for (const auto& [shell, command, kind] : kCases) {
+    const Outcome outcome = ShellCli(shell, command, memory);
+    EXPECT_EQ(outcome.status, ExitStatusOf(kind)) << command;
     EXPECT_TRUE(OneLine(outcome.err)) << outcome.err;
-    memory.Sentences();  // checks that all are whole
-    if (command.starts_with("learn")) Cli(memory, command);
+    kept += shell == endless;
+    const Strings stored = memory.Sentences();  // checks that all are whole
+    EXPECT_TRUE(kind != Kind::kInvalidText || stored == Strings(kept, "Kept."));
+    if (kind == Kind::kFull && command.starts_with("learn"))
+      Cli(memory, command);
   }
 }
 
@@ -177,9 +157,8 @@ TEST(SignalsTest, LostOutputIsAFailure) {
       const Outcome outcome = ShellCli(redirect, command, memory, input);
       EXPECT_NE(outcome.status, 0) << redirect << command;
       EXPECT_TRUE(OneLine(outcome.err)) << command << outcome.err;
-      const size_t gained = command == "chat" || command == "--json" ? 1
-                            : command.starts_with("learn")           ? 1
-                                                                     : 0;
+      const size_t gained = command == "chat" || command == "--json" ||
+                            command.starts_with("learn");
       EXPECT_EQ(memory.Rows().size(), rows + gained) << redirect << command;
     }
   }

@@ -30,13 +30,7 @@ TEST(CliTest, StatsAndExportShowWhatIsStored) {
   EXPECT_TRUE(std::ranges::all_of(text.out, [](unsigned char c) {
     return c == '\n' || (c >= ' ' && c != 0x7f);
   })) << text.out;
-  const auto json =
-      nlohmann::ordered_json::parse(Cli(memory, "stats --json").out);
-  Strings members;
-  for (const auto& [member, value] : json.items()) members.push_back(member);
-  EXPECT_EQ(members, (Strings{"memory", "rows", "distinct_words", "sentences",
-                              "file_bytes", "bytes_per_row", "top_words"}));
-  EXPECT_EQ(json["rows"], 1203);
+  EXPECT_EQ(Stats(memory)["rows"], 1203);
 
   // Export writes to the standard output unless told otherwise, and warns
   // in one line of what plain text cannot keep.
@@ -44,12 +38,6 @@ TEST(CliTest, StatsAndExportShowWhatIsStored) {
   const Outcome plain = Cli(memory, "export");
   EXPECT_EQ(plain.out, Lines(sentences));
   EXPECT_TRUE(OneLine(plain.err)) << plain.err;
-  const Outcome exact = Cli(memory, "export - --json");
-  std::string strings;
-  for (const std::string& sentence : sentences)
-    strings += nlohmann::json(sentence).dump() + "\n";
-  EXPECT_EQ(exact.out, strings);
-  EXPECT_EQ(exact.err, "");
 
   // A memory whose first row starts no sentence, after an edit by hand:
   // stats counts the sentences export writes, and export says how many.
@@ -57,8 +45,7 @@ TEST(CliTest, StatsAndExportShowWhatIsStored) {
   const Outcome to_file = Cli(memory, "export @/out.json --json");
   const auto written =
       std::ranges::count(FileBytes(memory.folder() + "/out.json"), '\n');
-  EXPECT_EQ(nlohmann::json::parse(Cli(memory, "stats --json").out)["sentences"],
-            written);
+  EXPECT_EQ(Stats(memory)["sentences"], written);
   EXPECT_THAT(to_file.out,
               HasSubstr("Exported " + std::to_string(written) + " sentences"));
 }
@@ -93,7 +80,9 @@ TEST(ExportForgetTest, OnGeneratedMemories) {
     TempMemory from(GeneratedLines(seed, seed % 2)), to;
     const std::string file = from.folder() + "/export.txt";
     const std::string json = seed % 2 ? " --json" : "";
-    ASSERT_EQ(Cli(from, "export " + file + json).status, 0) << seed;
+    const Outcome exported = Cli(from, "export " + file + json);
+    ASSERT_EQ(exported.status, 0) << seed;
+    EXPECT_TRUE(json.empty() || exported.err.empty()) << exported.err;
     ASSERT_EQ(Cli(to, "learn " + file + json).status, 0) << seed;
     EXPECT_EQ(fs::status(file).permissions(), fs::perms(0600));
     EXPECT_EQ(to.Rows(), from.Rows()) << seed;
@@ -194,8 +183,7 @@ TEST(ForgetTest, TakesEveryFormAndLeavesNoTrace) {
     Child chat(Program("quibbo-cli"), Words("--json", memory),
                "Zanzibarquux is bob\n", true);
     ASSERT_TRUE(WaitUntil([&] { return chat.out().ends_with("}\n"); }));
-    auto reader = memory.Connect();
-    reader->Execute("BEGIN; SELECT count(*) FROM word;");
+    auto reader = memory.Connect("BEGIN; SELECT count(*) FROM word;");
     const Outcome held = Cli(memory, command);
     EXPECT_EQ(held.status, ExitStatusOf(Kind::kBusy));
     EXPECT_THAT(held.out + held.err, Not(HasSubstr("othing was deleted")));
@@ -222,24 +210,18 @@ TEST(UnicodeFormsTest, AnyMixOfFormsCountsAnswersAndForgetsAsOne) {
   Strings composed;
   for (const std::string& line : mixed) composed.push_back(Form(line));
   TempMemory one(composed), other(mixed);
-  // What a command tells, composed, its memory and the file's size aside.
+  // What a command tells, composed, its memory aside.
   const auto told = [](const TempMemory& memory, const std::string& command,
                        const std::string& input, bool decomposed) {
     std::string out =
         Cli(memory, Form(command, decomposed), Form(input, decomposed)).out;
-    if (command.starts_with("stats")) {
-      auto json = nlohmann::json::parse(out);
-      for (auto key : {"memory", "file_bytes", "bytes_per_row"})
-        json.erase(key);
-      out = json.dump();
-    }
     for (size_t at; (at = out.find(memory.path())) != out.npos;)
       out.replace(at, memory.path().size(), "@");
     return Form(out);
   };
+  EXPECT_EQ(Form(Stats(one).dump()), Form(Stats(other).dump()));
   for (const auto& [command, input] :
-       {std::pair{"stats --json", ""},
-        {"--json --seed 3", "CAFÉ\nthe naïve\nılık ệ\n"},
+       {std::pair{"--json --seed 3", "CAFÉ\nthe naïve\nılık ệ\n"},
         {"forget café ệ --yes", ""}}) {
     EXPECT_EQ(told(one, command, input, false),
               told(other, command, input, true))
@@ -303,9 +285,6 @@ TEST(ExtensionTest, TheShellCanQueryAndEditTheMemory) {
                 .out,
             "80\n");
   const std::string edits[] = {
-      // A memory of an earlier version, counted anew when first written.
-      "DROP TRIGGER word_inserted; DROP TRIGGER word_deleted; DROP TRIGGER "
-      "word_changed; DROP TABLE word_count; PRAGMA user_version = 0",
       // Renaming a word everywhere, as the README shows.
       "UPDATE word SET middle = 'Dog' WHERE middle = 'cat';"
       "UPDATE word SET previous = 'Dog' WHERE previous = 'cat';"

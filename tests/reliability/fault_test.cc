@@ -102,8 +102,7 @@ TEST(FaultTest, ReportedNothingLostAndWorksAgainAfterwards) {
 // for; one held for long is reported, for no longer than the wait allowed.
 TEST(FaultTest, AMemoryHeldByAnotherProgramIsWaitedForAWhile) {
   TempMemory memory;
-  std::unique_ptr<sqlite::Connection> holder = memory.Connect();
-  holder->Execute("BEGIN IMMEDIATE;");
+  auto holder = memory.Connect("BEGIN IMMEDIATE;");
   std::thread release([&holder] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     holder->Execute("ROLLBACK;");

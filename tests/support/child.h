@@ -170,6 +170,14 @@ inline Outcome Cli(const TempMemory& memory, const std::string& line,
   return Cli(Words(line, memory), input);
 }
 
+// What `quibbo-cli stats --json` tells of `memory`, but for the file: its
+// name, its size and the bytes per row.
+inline nlohmann::json Stats(const TempMemory& memory) {
+  auto stats = nlohmann::json::parse(Cli(memory, "stats --json").out);
+  for (auto key : {"memory", "file_bytes", "bytes_per_row"}) stats.erase(key);
+  return stats;
+}
+
 // Whether `text` is one line of quibbo-cli's, as each failure is told.
 inline bool OneLine(const std::string& text) {
   return text.starts_with("quibbo-cli: ") && text.find('\n') == text.size() - 1;
@@ -195,9 +203,8 @@ inline std::string Lines(const Strings& lines) {
 // Each line of a --json conversation, parsed.
 inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
   std::vector<nlohmann::json> parsed;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);)
-    parsed.push_back(nlohmann::json::parse(line));
+  for (const std::string& line : Cut(out, '\n'))
+    if (!line.empty()) parsed.push_back(nlohmann::json::parse(line));
   return parsed;
 }
 

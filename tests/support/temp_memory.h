@@ -71,14 +71,18 @@ class TempMemory {
     learner.Commit();
   }
 
-  // A connection of its own, which knows the memory's collation.
-  std::unique_ptr<sqlite::Connection> Connect() const {
+  // A connection of its own, which knows the memory's collation, once it
+  // ran `sql`: as another program, holding a lock ("BEGIN IMMEDIATE;") or
+  // a read of the log ("BEGIN; SELECT count(*) FROM word;") until reset.
+  std::unique_ptr<sqlite::Connection> Connect(
+      const std::string& sql = "") const {
     auto db =
         std::make_unique<sqlite::Connection>(path_, SQLITE_OPEN_READWRITE);
     // A program under test may be writing; wait for it as Quibbo does.
     sqlite3_busy_timeout(db->handle(), 5000);
     sqlite3_create_collation(db->handle(), kUnicaseCollation, SQLITE_UTF8,
                              nullptr, CollateUnicase);
+    if (!sql.empty()) db->Execute(sql.c_str());
     return db;
   }
   void Execute(const std::string& s) const { Connect()->Execute(s.c_str()); }

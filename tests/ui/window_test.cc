@@ -155,8 +155,8 @@ class WindowTest : public QObject {
       const bool held = &answers == &cases[3], gone = &answers == &cases[4];
       memory.Fill({"Keep these words."});
       if (gone) std::filesystem::remove(memory.path());
-      auto reader = held ? memory.Connect() : nullptr;
-      if (held) reader->Execute("BEGIN; SELECT count(*) FROM word;");
+      auto reader =
+          held ? memory.Connect("BEGIN; SELECT count(*) FROM word;") : nullptr;
       QList<int> defaults;
       std::function<void(QWidget*)> answer = [&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
@@ -185,8 +185,7 @@ class WindowTest : public QObject {
   void ClosingTellsOfAnsweredLinesNotStored() {
     Harness h;
     auto learner = WaitSignal::Create(h.memory.path());
-    auto other = h.memory.Connect();
-    other->Execute("BEGIN IMMEDIATE;");
+    auto other = h.memory.Connect("BEGIN IMMEDIATE;");
     h.human->setPlainText("said beside a learner");
     QTest::mouseClick(h.talk, Qt::LeftButton);
     QVERIFY(PlainText(*h.computer).contains("Quibbo: Said beside a learner."));

@@ -25,10 +25,7 @@ const auto counter = memory.Connect();
 Engine engine(memory.path(), std::make_unique<SeededRandom>(1),
               [](WipeQuestion) { return true; });
 
-int64_t Rows() {
-  sqlite::Statement count(*counter, "SELECT count(*) FROM word");
-  return count.Step() ? count.ColumnInt(0) : -1;
-}
+int64_t Rows() { return counter->QueryInt("SELECT count(*) FROM word"); }
 
 }  // namespace
 

@@ -32,7 +32,7 @@ class SeededRandom : public RandomSource {
   uint64_t Below(uint64_t bound) override;
 
  private:
-  std::mt19937_64 generator_;  // fully specified by the standard
+  std::mt19937_64 generator_;  // its stream is fixed by the C++ standard
 };
 
 }  // namespace quibbo

@@ -71,7 +71,6 @@ some_book.txt,some.mdb --memory =
 some_book.txt,some.mdb backup
 sentence,stats --memory learn
 some_book.txt --memory = x learn
-- --seed =
 - stats
 - --seed
 - frob

@@ -4,7 +4,6 @@
 // file names a backup or an export may write, and signals, limits and a
 // standard output that takes nothing.
 #include <gmock/gmock.h>
-
 #include <sys/stat.h>
 
 #include <fstream>

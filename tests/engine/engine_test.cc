@@ -1,9 +1,8 @@
 // The engine as programs use it: nothing half done when a sentence or a
 // wipe fails, that the write-ahead log is copied back into the memory off the
-// reply path, and a bulk learner beside other programs.
+// reply path, and a bulk learner beside another program.
 #include "quibbo/engine.h"
 
-#include <gmock/gmock.h>
 #include <sqlite3.h>
 
 #include <atomic>
@@ -77,64 +76,48 @@ TEST(CheckpointTest, TheLogStaysBoundedOverManyCommits) {
 
 // A program that finds the memory held by a bulk learner asks it to make
 // way, and gets in at the next sentence boundary, long before the batch would
-// end; the learner commits once more than it would have. A conversation does
-// not ask: it is answered while the batch goes on, and its lines are stored
-// after it, each once, whole and in order. Asking never creates the signal
-// file, which lives as long as the learner.
-TEST(LearnerTest, BulkLearnerMakesWayForAWaitingProgramAndAnswersATalk) {
+// end; the learner commits once more than it would have. Asking never
+// creates the signal file, which lives as long as the learner.
+TEST(LearnerTest, BulkLearnerMakesWayForAWaitingProgram) {
   const Strings lines = Script("w", 40);
-  const Strings talk = {"talk one. and two", "talk three"};
-  int64_t rows = 0;
-  for (const std::string& line : lines) rows += RowsLearnedFrom(line);
-  for (const bool talking : {false, true}) {
-    TempMemory memory;
-    auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
-    sqlite3* db = store->file().connection().handle();
-    struct Seen {
-      std::atomic<int> rows = 0;
-      int commits = 0;
-    } seen;
-    sqlite3_commit_hook(
-        db, [](void* s) { return ++static_cast<Seen*>(s)->commits, 0; }, &seen);
-    // Each row takes a while, so that the batch holds the memory far longer
-    // than the other program waits.
-    sqlite3_update_hook(
-        db,
-        [](void* s, int, const char*, const char*, sqlite3_int64) {
-          ++static_cast<Seen*>(s)->rows;
-          std::this_thread::sleep_for(std::chrono::milliseconds(3));
-        },
-        &seen);
-    {
-      BulkLearner learner(*store, {.min_rows = 100000, .check_rows = 10});
-      Engine engine(memory.path(), std::make_unique<SeededRandom>(1));
-      std::thread other([&] {
-        while (seen.rows < 20) std::this_thread::yield();
-        if (!talking) {
-          auto mine =
-              Store::Open(memory.path(), Store::Access::kReadWrite,
-                          {.busy_timeout = std::chrono::milliseconds(300)});
-          EXPECT_NO_THROW(Learn(*mine, "the other program.")) << "in vain";
-        }
-        for (const std::string& line : talking ? talk : Strings()) {
-          EXPECT_FALSE(engine.Respond(line).failure);
-          EXPECT_LT(seen.rows, rows) << "answered only after the batch";
-        }
-      });
-      for (const std::string& line : lines) learner.Learn(line);
-      learner.Commit();
-      EXPECT_EQ(learner.committed().lines, 40);
-      other.join();
-    }  // the engine stores what the talk said, then the learner ends
-    EXPECT_EQ(seen.commits, talking ? 1 : 2);
-    // The other program's line where it got in; a talk after the batch.
-    Strings stored = memory.Sentences(), said = SentencesOf(lines);
-    EXPECT_EQ(std::erase(stored, "The other program."), talking ? 0u : 1u);
-    if (talking) std::ranges::copy(SentencesOf(talk), std::back_inserter(said));
-    EXPECT_EQ(stored, said);
-    AskToMakeWay(memory.path());
-    EXPECT_FALSE(std::filesystem::exists(WaitSignalPath(memory.path())));
+  TempMemory memory;
+  auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
+  sqlite3* db = store->file().connection().handle();
+  struct Seen {
+    std::atomic<int> rows = 0;
+    int commits = 0;
+  } seen;
+  sqlite3_commit_hook(
+      db, [](void* s) { return ++static_cast<Seen*>(s)->commits, 0; }, &seen);
+  // Each row takes a while, so that the batch holds the memory far longer
+  // than the other program waits.
+  sqlite3_update_hook(
+      db,
+      [](void* s, int, const char*, const char*, sqlite3_int64) {
+        ++static_cast<Seen*>(s)->rows;
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+      },
+      &seen);
+  {
+    BulkLearner learner(*store, {.min_rows = 100000, .check_rows = 10});
+    std::thread other([&] {
+      while (seen.rows < 20) std::this_thread::yield();
+      auto mine = Store::Open(memory.path(), Store::Access::kReadWrite,
+                              {.busy_timeout = std::chrono::milliseconds(300)});
+      EXPECT_NO_THROW(Learn(*mine, "the other program.")) << "in vain";
+    });
+    for (const std::string& line : lines) learner.Learn(line);
+    learner.Commit();
+    EXPECT_EQ(learner.committed().lines, 40);
+    other.join();
   }
+  EXPECT_EQ(seen.commits, 2);
+  // The other program's line where it got in.
+  Strings stored = memory.Sentences();
+  EXPECT_EQ(std::erase(stored, "The other program."), 1u);
+  EXPECT_EQ(stored, SentencesOf(lines));
+  AskToMakeWay(memory.path());
+  EXPECT_FALSE(std::filesystem::exists(WaitSignalPath(memory.path())));
 }
 
 }  // namespace

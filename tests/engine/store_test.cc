@@ -1,6 +1,5 @@
 // The store: both searches that read rows near an id find the row reading
-// every row would, a drawn row is one that exists, and word counts stay
-// exact however rows arrive.
+// every row would, and a drawn row is one that exists.
 #include <gmock/gmock.h>
 
 #include <map>
@@ -86,35 +85,6 @@ TEST(StoreTest, DrawsOnlyRowsThatExist) {
       EXPECT_GT(times, 60) << stride;
     }
   }
-}
-
-// Counts asked for word by word while a transaction appends, as choosing
-// the rarest word of a line does, between transactions in which another
-// program stores rows.
-TEST(StoreTest, CountWordFollowsEveryAppendAndOtherPrograms) {
-  TempMemory memory;
-  auto mine = Store::Open(memory.path(), Store::Access::kReadWrite);
-  auto other = Store::Open(memory.path(), Store::Access::kReadWrite);
-  SeededRandom random(3);
-  const Strings words = {"b", "B", "c"};
-  int64_t b = 0, c = 0;
-  for (int round = 0; round < 20; ++round) {
-    Store::Transaction reading(*mine, Store::Transaction::Kind::kRead);
-    ASSERT_EQ(mine->CountWord("b"), b);
-    reading.Commit();
-    Learn(*other, "b C d");
-    ++b, ++c;
-    Store::Transaction transaction(*mine, Store::Transaction::Kind::kWrite);
-    for (int i = 0; i < 6; ++i) {
-      ASSERT_EQ(mine->CountWord("B"), b) << round << " " << i;
-      ASSERT_EQ(mine->CountWord("c"), c) << round << " " << i;
-      const std::string& word = words[random.Below(words.size())];
-      mine->Append({.previous = {}, .middle = word, .next = {}, .position = i});
-      ++(word == "c" ? c : b);
-    }
-    transaction.Commit();
-  }
-  EXPECT_EQ(other->CountWord("b"), b);
 }
 
 }  // namespace

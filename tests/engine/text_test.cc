@@ -9,7 +9,6 @@ namespace {
 
 TEST(LearnerTest, CutsAndNormalisesEveryPieceBetweenFullStops) {
   const std::pair<const char*, Strings> cases[] = {
-      {"hello there", {"Hello there."}},
       {"hello.", {"Hello.", ""}},
       {"a. . b", {"A.", "", "B."}},
       {"how are you?", {"How are you?."}},

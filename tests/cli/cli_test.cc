@@ -244,8 +244,9 @@ TEST(CliTest, NothingBesideTheMemoryIsReachedThroughALink) {
             fs::perms::owner_read | fs::perms::owner_write);
 }
 
-// Ctrl+C, SIGTERM and SIGHUP (a terminal closed) end a conversation as the
-// end of its work would, keeping what is stored.
+// Ctrl+C, SIGTERM and SIGHUP (a terminal closed) end a command as the end
+// of its work would, keeping what is stored and removing what is half
+// written.
 TEST(CliTest, InterruptsEndCleanly) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     TempMemory memory;
@@ -257,6 +258,23 @@ TEST(CliTest, InterruptsEndCleanly) {
     // The log is copied back into the memory file and removed.
     EXPECT_FALSE(fs::exists(memory.path() + "-wal"));
     EXPECT_EQ(memory.Rows().size(), 2u);
+  }
+  TempMemory memory(Script("kept", 50));
+  for (const char* command :
+       {"backup @/out --force", "export @/out", "export"}) {
+    for (int signal : {SIGINT, SIGTERM}) {
+      // Held, so that the command waits for the memory once it has begun.
+      auto holder =
+          memory.Connect("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;");
+      Child child(Program("quibbo-cli"), Words(command, memory));
+      ASSERT_TRUE(WaitUntil([&] { return child.HasOpen(memory.path()); }));
+      child.Signal(signal);
+      holder.reset();
+      EXPECT_EQ(child.Wait(std::chrono::seconds(10)), 128 + signal);
+      EXPECT_TRUE(OneLine(child.err()) && child.out().empty()) << child.err();
+      for (const auto& file : fs::directory_iterator(memory.folder()))
+        EXPECT_THAT(file.path().filename().string(), StartsWith("qvd.mdb"));
+    }
   }
 }
 

@@ -203,6 +203,12 @@ TEST(BackupTest, AMemoryThatCannotBeWrittenCanBeRead) {
               command == "chat" ? ExitStatusOf(Kind::kReadOnly) : 0)
         << command << outcome.err;
   }
+  // Talking without learning is advised for a memory they may read, and
+  // not for one they may not.
+  EXPECT_THAT(run("chat").out, HasSubstr("--no-learn"));
+  chmod(memory.path().c_str(), root ? 0600 : 0200);
+  EXPECT_THAT(run("chat").out, ::testing::AllOf(Not(HasSubstr("--no-learn")),
+                                                HasSubstr("read and write")));
   // The memory and the folder out.
   EXPECT_EQ(std::ranges::distance(fs::directory_iterator(memory.folder())), 2);
 }

@@ -8,6 +8,8 @@
 
 #include <gmock/gmock.h>
 
+#include <set>
+
 #include "tests/support/child.h"
 
 namespace quibbo::testing {
@@ -142,6 +144,37 @@ TEST(EditedMemoryTest, RepliesOrNamesTheBrokenSentence) {
       }
     }
     EXPECT_EQ(damaged > 0, breaks) << sql;
+  }
+}
+
+// After an edit by hand that gives a word pair another row (a changed
+// neighbour, an inserted row), a forward step reaches that row as it
+// reaches the rows Quibbo wrote. An insertion marks the memory as edited.
+// Starting where the edit left a row's next word without a row behind it
+// that names it, the walk goes on from the row stored after it.
+TEST(EditedMemoryTest, TheForwardStepFollowsTheWordPairs) {
+  const std::pair<const char*, int64_t> edits[] = {
+      {"UPDATE word SET previous = 'A' WHERE id = 6;", 6},
+      {"INSERT INTO word (previous, middle, next, position) "
+       "VALUES ('A', 'b', NULL, 1);",
+       8}};
+  for (const auto& [edit, other] : edits) {
+    TempMemory memory({"X A b c.", "Q b d."});
+    memory.Execute(edit);
+    auto store = Store::Open(memory.path(), Store::Access::kReadWrite);
+    auto step = [&](uint64_t pick) {
+      const auto choose = [pick](uint64_t n) { return pick % n; };
+      return store->walk()
+          .Step(Direction::kForward, store->walk().Row(2), choose)
+          .id;
+    };
+    EXPECT_EQ(std::set<int64_t>({step(0), step(1)}),
+              (std::set<int64_t>{3, other}))
+        << edit;
+    SeededRandom random(5);
+    for (int i = 0; i < 40; ++i) {
+      EXPECT_NO_THROW(ComposeReply(*store, random, {{"Q."}, "Q", "Q"}));
+    }
   }
 }
 

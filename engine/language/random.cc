@@ -1,6 +1,6 @@
-#include <chrono>
-
 #include "quibbo/random.h"
+
+#include <chrono>
 
 namespace quibbo {
 

@@ -14,9 +14,9 @@
 //     kChoreRetry while it has more to do.
 //  3. Log copy. SQLite would copy the log back inside whichever commit
 //     crosses its threshold, and that one reply would pay for all of them.
-//     Instead, once the log holds `checkpoint_pages`, the worker copies it
-//     on a connection of its own, beside readers and writers, and never
-//     waiting for a lock (a passive checkpoint). The log starts afresh at
+//     Instead, each time the log grows by `checkpoint_pages`, the worker
+//     copies it on a connection of its own, beside readers and writers, and
+//     never waiting for a lock (a passive checkpoint). The log starts afresh at
 //     the first commit after a copy reached its end. Commits that come back
 //     to back may never leave a passive copy the time to reach it: past
 //     kLogBound times `checkpoint_pages` the copy takes the writers' lock

@@ -13,10 +13,6 @@ namespace {
 
 using Kind = Store::Transaction::Kind;
 
-// How long the worker's chore waits for a call in progress before it tries
-// again later: short, as the caller may be closing the memory meanwhile.
-constexpr std::chrono::milliseconds kChoreWait{20};
-
 int64_t LinesOf(const std::vector<PendingRow>& rows) {
   std::set<int64_t> lines;
   for (const PendingRow& row : rows) lines.insert(row.line);
@@ -55,6 +51,7 @@ Store& Engine::Memory(bool writing) {
     store_writes_ = writing;
     if (Worker* worker = store_->file().worker()) {
       // Lines still waiting move to the memory opened anew.
+      const bool carried = !carried_.empty();
       try {
         store_->AddPending(carried_);
       } catch (const Error&) {
@@ -63,7 +60,7 @@ Store& Engine::Memory(bool writing) {
       }
       carried_.clear();
       worker->SetChore([this] { return StoreWaitingLines(); });
-      worker->Wake();
+      if (carried) worker->Wake();
     }
   }
   return *store_;
@@ -91,7 +88,7 @@ std::string Engine::LearnAndReply(Store& store, std::string_view line,
 Response Engine::Respond(std::string_view line) {
   if (TrimSpaces(line).empty()) return {kEmptyInputReply, {}, {}};
   Response response;
-  std::lock_guard<std::timed_mutex> hold(mutex_);
+  std::lock_guard<std::mutex> hold(mutex_);
   try {
     if (!IsValidUtf8(line)) throw InvalidText();
     Explanation* explanation =
@@ -124,8 +121,10 @@ Response Engine::Respond(std::string_view line) {
 }
 
 bool Engine::StoreWaitingLines() {
-  std::unique_lock<std::timed_mutex> hold(mutex_, std::defer_lock);
-  if (!hold.try_lock_for(kChoreWait)) return true;
+  // Never waits for a call in progress: that call may be waiting for this
+  // thread's next sync. The retry comes round soon enough.
+  std::unique_lock<std::mutex> hold(mutex_, std::try_to_lock);
+  if (!hold.owns_lock()) return true;
   if (!store_) return false;
   try {
     if (store_->PendingLines() == 0) return false;
@@ -144,7 +143,7 @@ bool Engine::StoreWaitingLines() {
 }
 
 Unstored Engine::Close() {
-  std::lock_guard<std::timed_mutex> hold(mutex_);
+  std::lock_guard<std::mutex> hold(mutex_);
   Unstored unstored;
   try {
     unstored.lines = LinesOf(carried_);
@@ -169,14 +168,14 @@ Unstored Engine::Close() {
 }
 
 bool Engine::Idle() {
-  std::lock_guard<std::timed_mutex> hold(mutex_);
+  std::lock_guard<std::mutex> hold(mutex_);
   return !store_ || store_->file().Idle();
 }
 
 std::optional<Error> Engine::WipeMemory() {
   if (!confirm_ || !confirm_(WipeQuestion::kFirst)) return std::nullopt;
   if (!confirm_(WipeQuestion::kSecond)) return std::nullopt;
-  std::lock_guard<std::timed_mutex> hold(mutex_);
+  std::lock_guard<std::mutex> hold(mutex_);
   Store& store = Memory(true);
   Store::Transaction transaction(store, Kind::kWrite);
   store.DeleteAll();
@@ -192,7 +191,7 @@ std::optional<Error> Engine::WipeMemory() {
 }
 
 int32_t Engine::WordFrequency(std::string_view word) {
-  std::lock_guard<std::timed_mutex> hold(mutex_);
+  std::lock_guard<std::mutex> hold(mutex_);
   return quibbo::WordFrequency(Memory(false), word);
 }
 

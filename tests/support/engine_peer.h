@@ -15,7 +15,7 @@ class EnginePeer {
   // be, under the engine's lock: the memory's worker uses the connection
   // too, whenever it holds that lock.
   static void Execute(Engine& engine, const char* sql) {
-    std::lock_guard<std::timed_mutex> hold(engine.mutex_);
+    std::lock_guard<std::mutex> hold(engine.mutex_);
     engine.Memory(true).file().connection().Execute(sql);
   }
 };

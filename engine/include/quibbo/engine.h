@@ -168,7 +168,7 @@ class Engine {
   bool learning_ = true;
   // Held by every call, and by the worker's chore: whoever holds it owns the
   // memory's connection, the Store and what follows (doc/design.md).
-  std::timed_mutex mutex_;
+  std::mutex mutex_;
   bool explaining_ = false;
   std::unique_ptr<Store> store_;
   bool store_writes_ = false;  // store_ was opened for writing

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "engine/failure/failures.h"
 #include "engine/file/sqlite_name.h"
 #include "engine/file/wait_signal.h"
 #include "quibbo/memory.h"
@@ -42,6 +43,9 @@ Worker::Worker(std::string memory_path, int checkpoint_pages, bool durable)
       checkpoint_pages_(checkpoint_pages),
       durable_(durable),
       wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  // Without it the worker would sleep through every commit, and the first
+  // reply would wait for a sync for ever.
+  if (wake_fd_ < 0) throw SystemFailure(errno, "opened", path_);
   thread_ = std::thread(&Worker::Run, this);
 }
 
@@ -145,15 +149,17 @@ void Worker::WatchLearner() {
 
 int Worker::SyncLog() {
   const std::string log = path_ + "-wal";
-  if (log_fd_ >= 0 && FileIdOf(log) != FileIdOf(log_fd_)) {
+  if (log_fd_ >= 0 && FileIdOf(log) != log_id_) {
     close(log_fd_);
     log_fd_ = -1;
   }
   // The log exists while this program has the memory open: no log is a
   // failure, never a sync.
-  if (log_fd_ < 0)
+  if (log_fd_ < 0) {
     log_fd_ = open(log.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (log_fd_ < 0) return errno;
+    if (log_fd_ < 0) return errno;
+    log_id_ = FileIdOf(log_fd_);
+  }
   return fdatasync(log_fd_) == 0 ? 0 : errno;
 }
 
@@ -220,7 +226,8 @@ void Worker::Run() {
     }
     if (stopping_) break;
     // 2. Its commit is synced in the next round.
-    if (chore_ && chore_wanted_.exchange(false)) {
+    // The signal first: SetChore() comes before the Wake() that sets it.
+    if (chore_wanted_.exchange(false) && chore_) {
       try {
         more = chore_();
       } catch (...) {

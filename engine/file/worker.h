@@ -37,8 +37,11 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+
+#include "quibbo/memory.h"
 
 struct sqlite3;
 
@@ -113,7 +116,8 @@ class Worker {
   int wake_fd_ = -1;   // an eventfd: Committed(), Wake(), the destructor
   int watch_fd_ = -1;  // inotify on the learner's wait signal, when needed
   int log_fd_ = -1;    // the log, kept open for syncing
-  sqlite3* copier_ = nullptr;  // the worker's own connection, for copies
+  std::optional<FileId> log_id_;  // what log_fd_ is, looked at once
+  sqlite3* copier_ = nullptr;     // the worker's own connection, for copies
 
   // Written by the log hook: commits reported, the log's length after the
   // last, and how often it started afresh.

@@ -41,7 +41,9 @@ Store::Store(std::unique_ptr<MemoryFile> file)
 Store::~Store() = default;
 
 Store::Transaction::Cache* Store::ReadCache() {
-  return open_ && InTransaction() ? &open_->cache_ : nullptr;
+  // SQLite leaves the transaction at COMMIT even while a kept snapshot reads
+  // on; that snapshot is what the cache describes.
+  return open_ && (open_->kept_ || InTransaction()) ? &open_->cache_ : nullptr;
 }
 
 void Store::Append(const WordRecord& record) {

@@ -3,15 +3,21 @@
 #include <set>
 
 #include "engine/file/wait_signal.h"
-#include "engine/language/explain.h"
 #include "engine/language/learner.h"
 #include "engine/language/reply.h"
-#include "engine/text/text.h"
+#include "quibbo/text.h"
 
 namespace quibbo {
 namespace {
 
 using Kind = Store::Transaction::Kind;
+
+// Stores the lines waiting in `store`, in a transaction of their own.
+void StoreWaiting(Store& store) {
+  Store::Transaction write(store, Kind::kWrite);
+  store.StorePending();
+  write.Commit();
+}
 
 int64_t LinesOf(const std::vector<PendingRow>& rows) {
   std::set<int64_t> lines;
@@ -42,13 +48,14 @@ void Engine::Release() {
 }
 
 Store& Engine::Memory(bool writing) {
-  if (!store_ || !store_->file().StillAtPath() || (writing && !store_writes_)) {
+  // Only a memory opened for writing has a worker.
+  if (!store_ || !store_->file().StillAtPath() ||
+      (writing && !store_->file().worker())) {
     Release();
     store_ = Store::Open(
         memory_path_,
         writing ? Store::Access::kReadWrite : Store::Access::kReadOnly,
         options_);
-    store_writes_ = writing;
     if (Worker* worker = store_->file().worker()) {
       // Lines still waiting move to the memory opened anew.
       const bool carried = !carried_.empty();
@@ -130,11 +137,7 @@ bool Engine::StoreWaitingLines() {
     if (store_->PendingLines() == 0) return false;
     // The memory is taken only if it is free now: this thread must never
     // keep the caller waiting for another program.
-    store_->file().WithoutWaiting([&] {
-      Store::Transaction write(*store_, Kind::kWrite);
-      store_->StorePending();
-      write.Commit();
-    });
+    store_->file().WithoutWaiting([&] { StoreWaiting(*store_); });
     return false;
   } catch (const Error&) {
     // Tried again until Close(), which reports what is left, and why.
@@ -147,15 +150,11 @@ Unstored Engine::Close() {
   Unstored unstored;
   try {
     unstored.lines = LinesOf(carried_);
-    if (store_ && store_writes_) {
-      unstored.lines += store_->PendingLines();
-    }
+    if (store_) unstored.lines += store_->PendingLines();
     if (unstored.lines > 0) {
       Store& store = Memory(true);
       AskToMakeWay(memory_path_);
-      Store::Transaction write(store, Kind::kWrite);
-      store.StorePending();
-      write.Commit();
+      StoreWaiting(store);
       store.file().Durable();
       unstored.lines = 0;
     }

@@ -171,7 +171,6 @@ class Engine {
   std::mutex mutex_;
   bool explaining_ = false;
   std::unique_ptr<Store> store_;
-  bool store_writes_ = false;  // store_ was opened for writing
   // Rows still waiting while no memory is open, for the next one.
   std::vector<PendingRow> carried_;
   int64_t lines_ = 0;  // lines said, numbering the waiting ones

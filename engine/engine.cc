@@ -181,12 +181,7 @@ std::optional<Error> Engine::WipeMemory() {
   // Lines said before the wipe go with it.
   store.DropPending();
   transaction.Commit();
-  try {
-    store.file().EmptyLog();
-  } catch (const Error& held) {
-    return held;
-  }
-  return std::nullopt;
+  return store.file().EmptyLog();
 }
 
 int32_t Engine::WordFrequency(std::string_view word) {

@@ -199,12 +199,13 @@ void MemoryFile::FinishLogCopy() {
   }
 }
 
-void MemoryFile::EmptyLog() {
-  if (!worker_) return;
+std::optional<Error> MemoryFile::EmptyLog() {
+  if (!worker_) return std::nullopt;
   bool empty = false;
   worker_->CopyBeside(
       [&] { return empty = CopyLog(SQLITE_CHECKPOINT_TRUNCATE); });
-  if (!empty) throw LogHeld(path_);
+  if (!empty) return LogHeld(path_);
+  return std::nullopt;
 }
 
 bool MemoryFile::StillAtPath() const { return FileIdOf(path_) == id_; }

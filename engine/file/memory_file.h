@@ -19,6 +19,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/failure/failures.h"
@@ -87,9 +88,10 @@ class MemoryFile {
   // Leaves no trace of what was deleted in any file of the memory: the
   // freed space is zeroed as rows are deleted (secure deletion), and this
   // empties the log, whose earlier frames still hold the rows. Waits for
-  // other programs up to the busy timeout; throws Error (kBusy) when one
-  // holds on to the log longer. Call it after the commit of a deletion.
-  void EmptyLog();
+  // other programs up to the busy timeout; returns the failure (kBusy) when
+  // one holds on to the log longer: what was deleted stays deleted. Call it
+  // after the commit of a deletion.
+  [[nodiscard]] std::optional<Error> EmptyLog();
   // Tells that a commit was written without a statement, by SQLite's backup
   // API, which SQLite's log hook does not see.
   void CommittedOutsideStatements() {

@@ -102,17 +102,6 @@ std::unique_ptr<MemoryFile> OpenForPreview(const std::string& path) {
   }
 }
 
-// Empties the log of `file` once a deletion is committed; the failure
-// when another program holds on to it.
-std::optional<Error> EmptyLogAfterDeleting(MemoryFile& file) {
-  try {
-    file.EmptyLog();
-  } catch (const Error& held) {
-    return held;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 ForgetFigures PreviewForget(const std::string& memory_path,
@@ -142,7 +131,7 @@ ForgetFigures Forget(const std::string& memory_path,
   figures.sentences = static_cast<int64_t>(doomed.size());
   figures.rows = store.DeleteSentences(doomed);
   transaction.Commit();
-  figures.log_held = EmptyLogAfterDeleting(store.file());
+  figures.log_held = store.file().EmptyLog();
   return figures;
 }
 
@@ -159,7 +148,7 @@ ForgetFigures ForgetSentence(const std::string& memory_path,
     figures.rows = store.DeleteSentences({now->span});
   }
   transaction.Commit();
-  if (figures.rows > 0) figures.log_held = EmptyLogAfterDeleting(store.file());
+  if (figures.rows > 0) figures.log_held = store.file().EmptyLog();
   return figures;
 }
 
@@ -172,7 +161,7 @@ std::optional<Error> EmptyMemoryLog(const std::string& memory_path) {
     if (error.kind() == Error::Kind::kReadOnly) return std::nullopt;
     throw;
   }
-  if (EmptyLogAfterDeleting(*file)) return LogStillHeld(memory_path);
+  if (file->EmptyLog()) return LogStillHeld(memory_path);
   return std::nullopt;
 }
 

@@ -15,7 +15,7 @@ namespace {
 constexpr std::string_view kApostrophes[] = {
     "'", "\u2019", "\u2018", "\u02BC", "\uFF07", "`", "\u00B4", "\u2032"};
 
-// The words whose "'s" is a contraction, as forget.h lists them.
+// The words whose "'s" is a contraction, as quibbo/memory.h lists them.
 constexpr std::string_view kContracted[] = {
     "he",    "she",  "it",  "this", "that", "who",   "what",
     "where", "when", "why", "how",  "here", "there", "let"};

@@ -56,7 +56,7 @@ bool InHome(const fs::path& folder) {
   return end == real.end();
 }
 
-// The rule of program_folder.h.
+// The rule of quibbo/memory.h, above DefaultMemoryPath().
 bool BesideProgramIsTheirs() {
   const fs::path folder = ProgramFolder();
   struct stat info;

@@ -180,11 +180,7 @@ bool MemoryFile::CopyLog(int mode) {
   // With no transaction open here, the copy reaches the end of the log, and
   // the next transaction starts the log afresh; a truncating copy also
   // empties the file.
-  int log = 0;
-  int copied = 0;
-  return sqlite3_wal_checkpoint_v2(db_->handle(), "main", mode, &log,
-                                   &copied) == SQLITE_OK &&
-         copied >= log && (mode != SQLITE_CHECKPOINT_TRUNCATE || log == 0);
+  return CopyToEnd(db_->handle(), mode);
 }
 
 bool MemoryFile::Idle() {

@@ -163,37 +163,39 @@ int Worker::SyncLog() {
   return fdatasync(log_fd_) == 0 ? 0 : errno;
 }
 
+bool CopyToEnd(sqlite3* db, int mode) {
+  int log = 0;
+  int copied = 0;
+  return sqlite3_wal_checkpoint_v2(db, "main", mode, &log, &copied) ==
+             SQLITE_OK &&
+         copied >= log && (mode != SQLITE_CHECKPOINT_TRUNCATE || log == 0);
+}
+
+bool Worker::OpenCopier() {
+  if (copier_ != nullptr) return true;
+  // Never creates a file: a memory removed meanwhile is simply not copied.
+  // A connection finds the log only once it has read something.
+  const SqliteName name = SqliteNameOf(path_);
+  if (sqlite3_open_v2(name.path.c_str(), &copier_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                      name.vfs) != SQLITE_OK ||
+      sqlite3_exec(copier_, "PRAGMA schema_version;", nullptr, nullptr,
+                   nullptr) != SQLITE_OK) {
+    sqlite3_close(copier_);
+    copier_ = nullptr;
+    return false;
+  }
+  sqlite3_busy_handler(copier_, WaitForWriters, nullptr);
+  return true;
+}
+
 void Worker::CopyLog() {
   if (LeftToLearner()) return;
-  std::lock_guard<std::mutex> lock(copy_mutex_);
-  if (copier_ == nullptr) {
-    // Never creates a file: a memory removed meanwhile is simply not
-    // copied. A connection finds the log only once it has read something.
-    const SqliteName name = SqliteNameOf(path_);
-    if (sqlite3_open_v2(name.path.c_str(), &copier_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                        name.vfs) != SQLITE_OK ||
-        sqlite3_exec(copier_, "PRAGMA schema_version;", nullptr, nullptr,
-                     nullptr) != SQLITE_OK) {
-      sqlite3_close(copier_);
-      copier_ = nullptr;
-      return;
-    }
-    sqlite3_busy_handler(copier_, WaitForWriters, nullptr);
-  }
-  // Best effort: what cannot be copied now is copied at the next request.
-  const uint64_t restart = restarts_;
   const int mode = log_pages_ >= kLogBound * checkpoint_pages_
                        ? SQLITE_CHECKPOINT_FULL
                        : SQLITE_CHECKPOINT_PASSIVE;
-  int log = 0;
-  int copied = 0;
-  if (sqlite3_wal_checkpoint_v2(copier_, "main", mode, &log, &copied) ==
-          SQLITE_OK &&
-      copied >= log && restarts_ == restart) {
-    copied_through_ = log;
-    copied_restart_ = restart;
-  }
+  // Best effort: what cannot be copied now is copied at the next request.
+  CopyBeside([&] { return OpenCopier() && CopyToEnd(copier_, mode); });
 }
 
 void Worker::Run() {

@@ -47,6 +47,11 @@ struct sqlite3;
 
 namespace quibbo {
 
+// Copies the log of the memory `db` is connected to back into it, a
+// checkpoint in `mode` (SQLITE_CHECKPOINT_...); whether it copied the whole
+// log, and, for a truncating copy, emptied it.
+bool CopyToEnd(sqlite3* db, int mode);
+
 class Worker {
  public:
   // How often a chore with more to do is tried again without a signal: a
@@ -105,6 +110,8 @@ class Worker {
   int SyncLog();
   // Copies the log back on the worker's own connection, when due.
   void CopyLog();
+  // Opens that connection if need be; false when it cannot be opened.
+  bool OpenCopier();
   // Whether a learner other than this program copies the log.
   bool LeftToLearner() const;
   void WatchLearner();

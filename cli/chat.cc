@@ -12,6 +12,7 @@
 #include "cli/interrupt.h"
 #include "cli/line_reader.h"
 #include "cli/standard_streams.h"
+#include "cli/wording.h"
 #include "quibbo/engine.h"
 #include "quibbo/text.h"
 
@@ -41,11 +42,7 @@ void WriteJson(const std::string& line, const Response& response,
     }
   }
   if (response.failure) object["error"] = KindName(response.failure->kind());
-  // Replacement characters stand in for bytes that are not UTF-8, so the
-  // output stays valid JSON whatever the memory holds.
-  std::cout << object.dump(-1, ' ', false,
-                           nlohmann::json::error_handler_t::replace)
-            << std::endl;
+  std::cout << JsonText(object) << std::endl;
 }
 
 // Talks until the input ends; the exit status.

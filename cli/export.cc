@@ -21,10 +21,7 @@ int RunExport(const Settings& settings) {
         settings.memory, file, settings.force,
         [&](const std::string& sentence) {
           if (settings.json) {
-            // Replacement characters stand in for bytes that are not UTF-8,
-            // which only an edit by hand can have stored.
-            return nlohmann::json(sentence).dump(
-                -1, ' ', false, nlohmann::json::error_handler_t::replace);
+            return JsonText(nlohmann::json(sentence));
           }
           with_line_breaks += sentence.find('\n') != std::string::npos;
           return sentence;

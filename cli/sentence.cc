@@ -18,10 +18,7 @@ int RunSentence(const Settings& settings) {
     if (settings.json) {
       const nlohmann::ordered_json object = {{"sentence", sentence->id},
                                              {"text", sentence->text}};
-      // As export --json writes a sentence that is not UTF-8.
-      std::cout << object.dump(-1, ' ', false,
-                               nlohmann::json::error_handler_t::replace)
-                << "\n";
+      std::cout << JsonText(object) << "\n";
     } else {
       std::cout << sentence->id << ": " << Printable(sentence->text) << "\n";
     }

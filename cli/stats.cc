@@ -62,9 +62,7 @@ void WriteJson(const std::string& path, const MemoryStatistics& stats) {
       {"file_bytes", stats.file_bytes},
       {"bytes_per_row", BytesPerRow(stats)},
       {"top_words", top}};
-  std::cout << object.dump(-1, ' ', false,
-                           nlohmann::json::error_handler_t::replace)
-            << std::endl;
+  std::cout << JsonText(object) << std::endl;
 }
 
 }  // namespace

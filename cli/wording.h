@@ -1,5 +1,5 @@
-// How quibbo-cli writes numbers, sizes and stored words for people: one
-// format everywhere.
+// How quibbo-cli writes numbers, sizes and stored words for people, and
+// JSON for programs: one format everywhere.
 #ifndef QUIBBO_CLI_WORDING_H_
 #define QUIBBO_CLI_WORDING_H_
 
@@ -20,6 +20,15 @@ std::string Size(int64_t bytes);
 // C1), bytes that are not UTF-8, and the backslash that introduces them,
 // escaped as in C ("\n", "\x01", "\\").
 std::string Printable(std::string_view text);
+
+// `value` (nlohmann's json or ordered_json) as one line of JSON.
+// Replacement characters stand in for bytes that are not UTF-8, which only
+// an edit by hand can have stored, so the output is valid JSON whatever the
+// memory holds.
+template <typename Json>
+std::string JsonText(const Json& value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 }  // namespace quibbo::cli
 

@@ -315,13 +315,13 @@ Error StandardOutputFailure(int error_number) {
 
 Error CopyFailure(int code, std::string_view message, const std::string& path) {
   const std::string after = "; nothing was left in its place.";
-  if ((code & 0xff) == SQLITE_FULL && message != sqlite3_errstr(SQLITE_FULL)) {
+  if ((code & 0xff) == SQLITE_FULL) {
+    // SQLite's own words say only that the disk is full; others, why.
+    if (message == sqlite3_errstr(SQLITE_FULL)) {
+      return OutputFailure(ENOSPC, path);
+    }
     return Error(Kind::kFull, path + " could not be written (" +
                                   std::string(message) + ")" + after);
-  }
-  if ((code & 0xff) == SQLITE_FULL) {
-    return Error(Kind::kFull,
-                 "The disk is full: " + path + " could not be written" + after);
   }
   return Error(KindOfSqliteCode(code), "Writing the copy " + path +
                                            " failed (" + std::string(message) +

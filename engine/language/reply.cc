@@ -23,10 +23,6 @@ void Note(Reads* reads, const WordRecord& row, int64_t position,
   if (reads) reads->push_back({row.id, position, word.empty()});
 }
 
-std::string_view Word(const std::optional<std::string>& word) {
-  return word ? std::string_view(*word) : std::string_view();
-}
-
 // Steps from `from` to one of the rows holding the same word pair, on the
 // side the walk is heading for, each equally likely.
 WordRecord Step(Store& store, RandomSource& random, Direction direction,
@@ -49,7 +45,7 @@ void WalkBackward(Store& store, RandomSource& random, WordRecord current,
     current = Step(store, random, Direction::kBackward, current);
     // The word as the row stepped to stores it.
     *reply = current.next.value_or("") + " " + *reply;
-    Note(reads, current, current.position + 1, Word(current.next));
+    Note(reads, current, current.position + 1, WordOrEmpty(current.next));
   }
 }
 
@@ -65,7 +61,7 @@ void WalkForward(Store& store, RandomSource& random, WordRecord current,
     }
     current = Step(store, random, Direction::kForward, current);
     *reply += " " + current.previous.value_or("");
-    Note(reads, current, current.position - 1, Word(current.previous));
+    Note(reads, current, current.position - 1, WordOrEmpty(current.previous));
   }
 }
 
@@ -114,10 +110,8 @@ std::string ComposeReply(Store& store, RandomSource& random,
   const std::string last_sentence =
       UpperCase(TrimSpaces(intake.sentences.back()));
   bool jitter = small_memory;
-  // Views of the intake's words; a conditional mixing a string and "" would
-  // make a temporary string that dies at once.
-  std::string_view seed =
-      intake.seed_word ? std::string_view(*intake.seed_word) : "";
+  // Views of the intake's words.
+  std::string_view seed = WordOrEmpty(intake.seed_word);
   std::string reply;
   // Only for an explanation.
   ReplyTrace trace;
@@ -131,8 +125,7 @@ std::string ComposeReply(Store& store, RandomSource& random,
     const int64_t drawn =
         store.walk().DrawId([&random](uint64_t n) { return random.Below(n); });
     if (attempt > 0) {
-      seed =
-          intake.fallback_word ? std::string_view(*intake.fallback_word) : "";
+      seed = WordOrEmpty(intake.fallback_word);
     }
     std::optional<int64_t> found = store.walk().NextIdWithWord(seed, drawn);
     if (!found) found = store.walk().LastIdWithWord(seed);

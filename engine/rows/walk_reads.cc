@@ -36,10 +36,6 @@ bool Continues(const WordRecord& row, std::string_view previous,
          SameWord(row.middle, middle) && row.position >= position;
 }
 
-std::string_view Text(const std::optional<std::string>& word) {
-  return word ? std::string_view(*word) : std::string_view();
-}
-
 // The failure of a step from `from` toward `direction`.
 Error Broken(const std::string& path, const WordRecord& from,
              Direction direction) {
@@ -199,7 +195,7 @@ WordRecord WalkReads::Step(Direction direction, const WordRecord& from,
   const std::string_view word = from.middle;
   if (direction == Direction::kBackward) {
     std::vector<int64_t> ids = statements.Ids(
-        kBackwardIds, {Text(from.previous), word, from.position});
+        kBackwardIds, {WordOrEmpty(from.previous), word, from.position});
     if (ids.empty()) throw Broken(path, from, direction);
     return Row(ids[choose(ids.size())]);
   }
@@ -207,16 +203,17 @@ WordRecord WalkReads::Step(Direction direction, const WordRecord& from,
     // The rows after those holding the pair as word and next: in a memory
     // that only Quibbo wrote, in the same order as the candidates.
     std::vector<int64_t> before = statements.Ids(
-        kForwardBeforeIds, {word, Text(from.next), from.position});
+        kForwardBeforeIds, {word, WordOrEmpty(from.next), from.position});
     if (before.empty()) throw Broken(path, from, direction);
     std::optional<WordRecord> after = RowAfter(before[choose(before.size())]);
-    if (!after || !Continues(*after, word, Text(from.next), from.position)) {
+    if (!after ||
+        !Continues(*after, word, WordOrEmpty(from.next), from.position)) {
       throw Broken(path, from, direction);
     }
     return *after;
   }
-  std::vector<int64_t> ids =
-      statements.Ids(kForwardIds, {word, Text(from.next), from.position});
+  std::vector<int64_t> ids = statements.Ids(
+      kForwardIds, {word, WordOrEmpty(from.next), from.position});
   if (ids.empty()) throw Broken(path, from, direction);
   return Row(ids[choose(ids.size())]);
 }

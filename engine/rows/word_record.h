@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quibbo {
 
@@ -18,6 +19,12 @@ struct WordRecord {
 
   bool operator==(const WordRecord&) const = default;
 };
+
+// A neighbour's word, or the empty word where the sentence ends: a view of
+// `word`, which must outlive it.
+inline std::string_view WordOrEmpty(const std::optional<std::string>& word) {
+  return word ? std::string_view(*word) : std::string_view();
+}
 
 // Which way a walk heads. Used for neighbouring rows and walk candidates.
 enum class Direction { kBackward, kForward };
